@@ -1,0 +1,51 @@
+#include "visa/SearchExpression.h"
+
+#include <gtest/gtest.h>
+
+namespace kvt::visa {
+namespace {
+
+struct Case {
+    const char* expression;
+    const char* name;
+    bool matches;
+};
+
+TEST(SearchExpression, FollowsTheVisaRules) {
+    const Case cases[] = {
+        {"USB?*INSTR", "USB0::0x1209::0x4B56::KVSIM0001::INSTR", true},
+        {"USB?*INSTR", "usb0::0x1209::0x4b56::kvsim0001::instr", true},
+        {"USB?*INSTR", "TCPIP0::1.2.3.4::inst0::INSTR", false},
+        {"USB?*INSTR", "USBINSTR", true},  // "?*" also matches nothing
+        {"USB?*", "USB0::1::2::3::INSTR", true},
+        {"?*INSTR", "TCPIP0::1.2.3.4::inst0::INSTR", true},
+        {"?*INSTR", "TCPIP0::1.2.3.4::5025::SOCKET", false},
+        {"?*", "anything at all", true},
+        {"TCPIP[0-9]::?*", "TCPIP3::h::INSTR", true},
+        {"TCPIP[0-9]::?*", "TCPIP::h::INSTR", false},
+        {"TCPIP[^0]::?*", "TCPIP1::h::INSTR", true},
+        {"TCPIP[^0]::?*", "TCPIP0::h::INSTR", false},
+        {"USB0+::?*", "USB00::x", true},
+        {"(USB|TCPIP)0::?*INSTR", "TCPIP0::h::inst0::INSTR", true},
+        {"(USB|TCPIP)0::?*INSTR", "GPIB0::1::INSTR", false},
+        {"a.b", "a.b", true},  // '.' is a literal
+        {"a.b", "axb", false},
+        {"a\\?b", "a?b", true},
+        {"a\\?b", "axb", false},
+        {"USB", "USB0", false},  // whole-name match
+    };
+    for (const Case& c : cases) {
+        auto expression = SearchExpression::Compile(c.expression);
+        ASSERT_TRUE(expression.has_value()) << c.expression;
+        EXPECT_EQ(expression->Matches(c.name), c.matches) << c.expression << " ~ " << c.name;
+    }
+}
+
+TEST(SearchExpression, RejectsMalformedExpressions) {
+    for (const char* bad : {"", "*USB", "+", "USB[0-9", "(USB", "USB)", "USB\\", "[]"}) {
+        EXPECT_FALSE(SearchExpression::Compile(bad).has_value()) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace kvt::visa

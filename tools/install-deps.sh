@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages listed in tools/debian-packages.txt that are
+# not installed yet. Safe to run again; does nothing when all are present.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+mapfile -t wanted < <(grep -v '^\s*#' "$here/debian-packages.txt" | sed '/^\s*$/d')
+missing=()
+for pkg in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$pkg")
+    fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+# Services in these packages (rpcbind) are started by the tests themselves.
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

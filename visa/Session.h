@@ -1,0 +1,57 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "visa/visa.h"
+
+namespace kvt::visa {
+
+// Attributes every instrument session keeps, with the VISA defaults.
+struct SessionAttributes {
+    ViUInt32 timeoutMs = 2000;
+    ViUInt8 termChar = '\n';
+    bool termCharEnabled = false;
+    bool sendEndEnabled = true;
+};
+
+// One open instrument session. Each interface (VXI-11, raw socket, USBTMC,
+// the in-process simulation) supplies a subclass. Calls on one session are
+// serialised by the caller through IoMutex().
+class Session {
+public:
+    Session(std::string resourceName, ViUInt16 interfaceType, unsigned board);
+    virtual ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Sends one message; END is asserted with the last byte when SEND_END_EN is set.
+    virtual ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) = 0;
+    // Reads at most count bytes. VI_SUCCESS when END ended the message,
+    // VI_SUCCESS_TERM_CHAR when the enabled termination character did,
+    // VI_SUCCESS_MAX_CNT when the buffer filled first (the rest stays readable).
+    virtual ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) = 0;
+
+    // Attribute access. The base handles the common attributes; interfaces
+    // override to add their own and call the base for the rest.
+    virtual ViStatus GetAttribute(ViAttr attribute, void* value) const;
+    virtual ViStatus SetAttribute(ViAttr attribute, ViAttrState value);
+
+    // Called when the attributes change, so a transport can pass a new
+    // timeout on (VXI-11 io_timeout, socket options).
+    virtual void AttributesChanged() {}
+
+    const std::string& ResourceName() const { return resourceName_; }
+    const SessionAttributes& Attributes() const { return attributes_; }
+    SessionAttributes& MutableAttributes() { return attributes_; }
+    std::mutex& IoMutex() { return ioMutex_; }
+
+private:
+    std::string resourceName_;
+    ViUInt16 interfaceType_;
+    unsigned board_;
+    SessionAttributes attributes_;
+    std::mutex ioMutex_;
+};
+
+}  // namespace kvt::visa

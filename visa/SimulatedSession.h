@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "visa/MessageDevice.h"
+#include "visa/MessageReadBuffer.h"
+#include "visa/Session.h"
+
+namespace kvt::visa {
+
+// A session with an in-process message device. A read with no response
+// pending times out at once: nothing else could produce one.
+class SimulatedSession : public Session {
+public:
+    SimulatedSession(std::string resourceName, ViUInt16 interfaceType, unsigned board,
+                     std::shared_ptr<MessageDevice> device);
+
+    ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
+    ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
+
+private:
+    std::shared_ptr<MessageDevice> device_;
+    std::string partialMessage_;  // written without END so far
+    MessageReadBuffer pending_;
+};
+
+}  // namespace kvt::visa
