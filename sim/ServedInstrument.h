@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "sim/CommandLog.h"
+#include "sim/FaultSettings.h"
+#include "visa/MessageDevice.h"
+
+namespace kvt::sim {
+
+// The meter as its servers (VXI-11, raw socket) see it: the model with the
+// configured faults and the command log in front. One instance serves
+// every connection of a korvata-sim process; thread-safe.
+class ServedInstrument {
+public:
+    ServedInstrument(std::shared_ptr<visa::MessageDevice> model, FaultSettings faults,
+                     CommandLog* log);
+
+    // One complete message from a client (logged, counted, passed on).
+    void Receive(std::string_view message);
+
+    struct Output {
+        std::string bytes;         // empty: nothing to send (no response, or silent)
+        bool dropMidway = false;   // send only the first half of bytes, then close
+    };
+    // The next response with the faults applied; waits out the configured
+    // delay first when there is one. Logs what is sent.
+    Output TakeResponse();
+
+    void DeviceClear();
+    uint8_t StatusByte();
+
+private:
+    std::shared_ptr<visa::MessageDevice> model_;
+    FaultSettings faults_;
+    CommandLog* log_;
+    std::mutex mutex_;
+    uint64_t commandsReceived_ = 0;
+    uint64_t responsesSent_ = 0;
+    uint64_t garbageState_ = 0x9E3779B97F4A7C15ULL;
+};
+
+}  // namespace kvt::sim
