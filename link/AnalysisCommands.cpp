@@ -1,0 +1,138 @@
+#include "link/AnalysisCommands.h"
+
+#include <algorithm>
+#include <array>
+
+#include "link/CommandText.h"
+#include "link/Numbers.h"
+#include "link/QueryReply.h"
+#include "link/SettingReply.h"
+
+namespace kvt::link {
+namespace {
+
+constexpr uint32_t kScaleAutoReplySize = 8;
+
+std::array<char, kTrendBufferSize>& TrendStorage() {
+    static std::array<char, kTrendBufferSize> buffer{};
+    return buffer;
+}
+
+std::array<char, kHistogramBufferSize>& HistogramStorage() {
+    static std::array<char, kHistogramBufferSize> buffer{};
+    return buffer;
+}
+
+double QueryNumber(const char* command) {
+    return ParseNumber(QueryText(command));
+}
+int QueryInteger(const char* command) {
+    return ParseInteger(QueryText(command));
+}
+
+}  // namespace
+
+std::string GetTrendChartMode() {
+    return TrendModeLabel(QueryText("CALCulate:TRENd:CHARt:MODe?"));
+}
+void SetTrendChartMode(std::string_view mode) {
+    WriteCommand("CALCulate:TRENd:CHARt:MODe ", mode);
+}
+void ReadTrendChartData(uint32_t capacity, uint32_t* received) {
+    QueryInto("CALCulate:TRENd:CHARt:DATA?", TrendStorage().data(),
+              std::min(capacity, kTrendBufferSize), received);
+}
+std::span<const char> TrendChartBuffer() {
+    return TrendStorage();
+}
+
+void ReadHistogramAll(uint32_t capacity, uint32_t* received) {
+    QueryInto("CALCulate:TRANsform:HISTogram:ALL?", HistogramStorage().data(),
+              std::min(capacity, kHistogramBufferSize), received);
+}
+std::span<const char> HistogramBuffer() {
+    return HistogramStorage();
+}
+int GetHistogramAutoRange() {
+    return QueryInteger("CALCulate:TRANsform:HISTogram:RANGe:AUTO?");
+}
+void SetHistogramAutoRange(bool automatic) {
+    WriteCommand("CALCulate:TRANsform:HISTogram:RANGe:AUTO ", automatic ? "1" : "0");
+}
+bool SetHistogramPoints(int count) {
+    return WriteCommand("CALCulate:TRANsform:HISTogram:POINts ", FormatInteger(count));
+}
+bool SetHistogramLower(double value) {
+    return WriteCommand("CALCulate:TRANsform:HISTogram:RANGe:LOWer ", FormatFixed(value, 3));
+}
+bool SetHistogramUpper(double value) {
+    return WriteCommand("CALCulate:TRANsform:HISTogram:RANGe:UPPer ", FormatFixed(value, 3));
+}
+void ClearHistogram() {
+    WriteCommand("CALCulate:TRANsform:HISTogram:CLEar");
+}
+
+void ReadAverageAll(char* buffer, uint32_t capacity, uint32_t* received) {
+    QueryInto("CALCulate:AVERage:ALL?", buffer, capacity, received);
+}
+std::string ReadAveragePeakToPeak() {
+    return QueryText("CALCulate:AVERage:PTPeak?");
+}
+double ReadAverageCount() {
+    return QueryNumber("CALCulate:AVERage:COUNt?");
+}
+void ClearAverage() {
+    WriteCommand("CALCulate:AVERage:CLEar");
+}
+
+int GetLimitState() {
+    return QueryInteger("CALCulate:LIMit:STATe?");
+}
+bool SetLimitState(int state) {
+    return WriteCommand("CALCulate:LIMit:STATe ", FormatInteger(state));
+}
+double GetLimitLower() {
+    return QueryNumber("CALCulate:LIMit:LOWer?");
+}
+bool SetLimitLower(double value) {
+    return WriteCommand("CALCulate:LIMit:LOWer ", FormatFixed(value, 12));
+}
+double GetLimitUpper() {
+    return QueryNumber("CALCulate:LIMit:UPPer?");
+}
+bool SetLimitUpper(double value) {
+    return WriteCommand("CALCulate:LIMit:UPPer ", FormatFixed(value, 12));
+}
+
+bool SetScaleState(int state) {
+    return WriteCommand("CALCulate:SCALe:STATe ", FormatInteger(state));
+}
+int GetScaleState() {
+    return QueryInteger("CALCulate:SCALe:STATe?");
+}
+void SetScaleFunction(std::string_view function) {
+    WriteCommand("CALCulate:SCALe:FUNCtion ", function);
+}
+std::string GetScaleFunction() {
+    return ScaleFunctionLabel(QueryText("CALCulate:SCALe:FUNCtion?"));
+}
+bool SetDbReference(int reference) {
+    return WriteCommand("CALCulate:SCALe:DB:REFerence ", FormatInteger(reference));
+}
+int GetDbReference() {
+    return ParseTruncatedInteger(QueryText("CALCulate:SCALe:DB:REFerence?"));
+}
+bool SetDbmReference(int reference) {
+    return WriteCommand("CALCulate:SCALe:DBM:REFerence ", FormatInteger(reference));
+}
+int GetDbmReference() {
+    return ParseTruncatedInteger(QueryText("CALCulate:SCALe:DBM:REFerence?"));
+}
+int GetScaleAutoReference() {
+    return ParseTruncatedInteger(QueryText("CALCulate:SCALe:REFerence:AUTO?", kScaleAutoReplySize));
+}
+bool SetScaleAutoReference(int state) {
+    return WriteCommand("CALCulate:SCALe:REFerence:AUTO ", FormatInteger(state));
+}
+
+}  // namespace kvt::link

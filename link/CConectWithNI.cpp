@@ -1,0 +1,158 @@
+#include "link/CConectWithNI.h"
+
+#include <array>
+#include <cstring>
+
+#include "link/CommunicationFailure.h"
+#include "link/Pacer.h"
+
+namespace kvt::link {
+namespace {
+
+// The rest of a reply that did not fit the caller's buffer is read in
+// chunks of this size and dropped; a peer that never ends its reply is
+// cut off after kMaxDiscardedBytes.
+constexpr ViUInt32 kDiscardChunk = 4096;
+constexpr size_t kMaxDiscardedBytes = size_t{64} << 20;
+
+bool Failed(ViStatus status) {
+    return status < VI_SUCCESS;
+}
+
+}  // namespace
+
+IConnection* GetConnection() {
+    // Created once (thread-safe static initialisation) and never freed.
+    static CConectWithNI* const connection = new CConectWithNI();
+    return connection;
+}
+
+bool CConectWithNI::Open(const char* resource) {
+    if (resource == nullptr || std::strlen(resource) > kMaxResourceLength) {
+        return false;
+    }
+    // A second Open would otherwise leak the session and manager still open.
+    if (session_.load() != VI_NULL || resourceManager_.load() != VI_NULL) {
+        Close();
+    }
+    ViSession manager = VI_NULL;
+    if (Failed(viOpenDefaultRM(&manager))) {
+        return false;
+    }
+    std::array<ViChar, VI_FIND_BUFLEN> descriptor{};
+    if (std::strstr(resource, "TCPIP") != nullptr) {
+        std::memcpy(descriptor.data(), resource, std::strlen(resource));
+    } else {
+        ViFindList list = VI_NULL;
+        ViUInt32 matches = 0;
+        ViStatus status = viFindRsrc(manager, resource, &list, &matches, descriptor.data());
+        if (Failed(status) || matches == 0) {
+            viClose(manager);
+            return false;
+        }
+        // Only the first match is used; the list goes with the manager.
+        viClose(list);
+    }
+    ViSession session = VI_NULL;
+    if (Failed(viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session))) {
+        viClose(manager);
+        return false;
+    }
+    resourceManager_.store(manager);
+    session_.store(session);
+    return true;
+}
+
+bool CConectWithNI::Close() {
+    viClose(session_.exchange(VI_NULL));
+    viClose(resourceManager_.exchange(VI_NULL));
+    return true;
+}
+
+bool CConectWithNI::IsOpen() {
+    return session_.load() != VI_NULL;
+}
+
+ViStatus CConectWithNI::WriteLocked(const char* command) {
+    ViSession session = session_.load();
+    if (session == VI_NULL) {
+        return VI_ERROR_INV_OBJECT;
+    }
+    ViUInt32 written = 0;
+    return viWrite(session, reinterpret_cast<ViConstBuf>(command),
+                   static_cast<ViUInt32>(std::strlen(command)), &written);
+}
+
+void CConectWithNI::DiscardRestOfReply(ViSession session) {
+    std::array<ViByte, kDiscardChunk> scratch;
+    size_t discarded = 0;
+    ViStatus status = VI_SUCCESS_MAX_CNT;
+    while (status == VI_SUCCESS_MAX_CNT && discarded < kMaxDiscardedBytes) {
+        ViUInt32 received = 0;
+        status = viRead(session, scratch.data(), kDiscardChunk, &received);
+        discarded += received;
+    }
+}
+
+ViStatus CConectWithNI::ReadLocked(char* buffer, uint32_t size, uint32_t* count) {
+    ViUInt32 received = 0;
+    ViSession session = session_.load();
+    ViStatus status = VI_ERROR_INV_OBJECT;
+    if (session != VI_NULL) {
+        status = viRead(session, reinterpret_cast<ViBuf>(buffer), size, &received);
+        // The buffer filled before the reply ended: drop the rest now, so
+        // that the next exchange does not receive this reply's tail.
+        if (status == VI_SUCCESS_MAX_CNT) {
+            DiscardRestOfReply(session);
+        }
+    }
+    if (count != nullptr) {
+        *count = received > size ? size : received;
+    }
+    return status;
+}
+
+bool CConectWithNI::Write(const char* command) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return !Failed(WriteLocked(command));
+}
+
+bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
+    ViStatus status;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        status = ReadLocked(buffer, size, count);
+    }
+    if (Failed(status)) {
+        ReportCommunicationFailure();
+        return false;
+    }
+    return true;
+}
+
+bool CConectWithNI::Query(const char* command, char* buffer, uint32_t size, uint32_t* count) {
+    if (count != nullptr) {
+        *count = 0;
+    }
+    if (session_.load() == VI_NULL) {
+        return false;
+    }
+    ViStatus status;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        if (Failed(WriteLocked(command))) {
+            return false;
+        }
+        // The instrument needs this long before its reply is ready; other
+        // threads' commands wait meanwhile.
+        Pause(kQueryPause);
+        status = ReadLocked(buffer, size, count);
+    }
+    if (Failed(status)) {
+        ReportCommunicationFailure();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kvt::link

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+namespace kvt::link {
+
+// The one place where the instrument protocol waits: the pause between a
+// query's write and read, the pause after a key code, the settle and
+// start-up pauses. Production sleeps; tests install a recording pacer.
+class IPacer {
+public:
+    virtual void Pause(std::chrono::milliseconds duration) = 0;
+
+protected:
+    ~IPacer() = default;
+};
+
+// Sleeps for the whole duration.
+class SleepingPacer final : public IPacer {
+public:
+    void Pause(std::chrono::milliseconds duration) override;
+};
+
+// Returns at once and remembers every pause asked for, in order.
+// Thread-safe: workers and the caller's thread may pause at the same time.
+class RecordingPacer final : public IPacer {
+public:
+    void Pause(std::chrono::milliseconds duration) override;
+
+    std::vector<std::chrono::milliseconds> Pauses() const;
+    void Clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::chrono::milliseconds> pauses_;
+};
+
+// The pacer every pause of the program goes through. Until one is
+// installed (or after installing nullptr) this is a SleepingPacer.
+IPacer& CurrentPacer();
+
+// Installs a pacer for the whole process; the caller keeps it alive while
+// installed. nullptr restores the sleeping pacer.
+void InstallPacer(IPacer* pacer);
+
+// Shorthand for CurrentPacer().Pause(duration).
+void Pause(std::chrono::milliseconds duration);
+
+}  // namespace kvt::link

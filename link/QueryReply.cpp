@@ -1,0 +1,45 @@
+#include "link/QueryReply.h"
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "link/IConnection.h"
+
+namespace kvt::link {
+
+bool QueryInto(const char* command, char* buffer, uint32_t capacity, uint32_t* received) {
+    std::memset(buffer, 0, capacity);
+    uint32_t count = 0;
+    bool ok = GetConnection()->Query(command, buffer, capacity, &count);
+    if (!ok) {
+        // A read that failed part-way may have stored a fragment.
+        std::memset(buffer, 0, count);
+        count = 0;
+    }
+    if (received != nullptr) {
+        *received = count;
+    }
+    return ok;
+}
+
+std::string_view ReplyText(const char* buffer, uint32_t received) {
+    const void* zero = std::memchr(buffer, 0, received);
+    size_t length =
+        zero == nullptr ? received : static_cast<size_t>(static_cast<const char*>(zero) - buffer);
+    return std::string_view(buffer, length);
+}
+
+std::string QueryText(const char* command, uint32_t bufferSize) {
+    uint32_t received = 0;
+    if (bufferSize <= 256) {
+        std::array<char, 256> buffer;
+        QueryInto(command, buffer.data(), bufferSize, &received);
+        return std::string(ReplyText(buffer.data(), received));
+    }
+    std::vector<char> buffer(bufferSize);
+    QueryInto(command, buffer.data(), bufferSize, &received);
+    return std::string(ReplyText(buffer.data(), received));
+}
+
+}  // namespace kvt::link

@@ -1,0 +1,243 @@
+#include "sim/FunctionTable.h"
+
+#include "sim/HeaderPattern.h"
+#include "sim/ScpiText.h"
+
+namespace kvt::sim {
+namespace {
+
+const std::array<FunctionInfo, kFunctionCount>& Table() {
+    // Ranges in base units; inputs chosen to sit mid-range on a typical bench.
+    static const std::array<FunctionInfo, kFunctionCount> table = {{
+        {MeterFunction::kVoltDc,
+         "VOLT",
+         "[SENSe:]VOLTage[:DC]",
+         "VDC",
+         {0.2, 2, 20, 200, 1000},
+         0,
+         1.2345678,
+         2e-5,
+         4e-6,
+         true,
+         true,
+         true,
+         true,
+         0,
+         0},
+        {MeterFunction::kVoltAc,
+         "VOLT:AC",
+         "[SENSe:]VOLTage:AC",
+         "VAC",
+         {0.2, 2, 20, 200, 750},
+         0,
+         0.7071,
+         6e-5,
+         1e-5,
+         true,
+         false,
+         false,
+         true,
+         0,
+         1},
+        {MeterFunction::kCurrDc,
+         "CURR",
+         "[SENSe:]CURRent[:DC]",
+         "ADC",
+         {200e-6, 2e-3, 20e-3, 200e-3, 2, 10},
+         0,
+         0.0153,
+         3e-5,
+         5e-6,
+         true,
+         true,
+         false,
+         true,
+         0,
+         2},
+        {MeterFunction::kCurrAc,
+         "CURR:AC",
+         "[SENSe:]CURRent:AC",
+         "AAC",
+         {20e-3, 200e-3, 2, 10},
+         0,
+         0.1002,
+         8e-5,
+         1e-5,
+         true,
+         false,
+         false,
+         true,
+         0,
+         3},
+        {MeterFunction::kRes,
+         "RES",
+         "[SENSe:]RESistance",
+         "OHM",
+         {200, 2e3, 20e3, 200e3, 2e6, 10e6, 100e6},
+         0,
+         1000.37,
+         2e-5,
+         3e-6,
+         true,
+         false,
+         false,
+         true,
+         0,
+         4},
+        {MeterFunction::kFres,
+         "FRES",
+         "[SENSe:]FRESistance",
+         "OHM",
+         {200, 2e3, 20e3, 200e3, 2e6, 10e6, 100e6},
+         0,
+         109.735,
+         1e-5,
+         2e-6,
+         true,
+         false,
+         false,
+         true,
+         0,
+         5},
+        {MeterFunction::kCap,
+         "CAP",
+         "[SENSe:]CAPacitance",
+         "F",
+         {2e-9, 20e-9, 200e-9, 2e-6, 20e-6, 200e-6, 10e-3},
+         0,
+         100.2e-9,
+         2e-4,
+         2e-5,
+         false,
+         false,
+         false,
+         true,
+         120,
+         6},
+        {MeterFunction::kFreq,
+         "FREQ",
+         "[SENSe:]FREQuency[:VOLTage]",
+         "HZ",
+         {0.2, 2, 20, 200, 750},
+         0,
+         1000.0,
+         1e-6,
+         1e-6,
+         false,
+         false,
+         false,
+         true,
+         100,
+         7},
+        {MeterFunction::kPer,
+         "PER",
+         "[SENSe:]PERiod[:VOLTage]",
+         "SEC",
+         {0.2, 2, 20, 200, 750},
+         0,
+         1000.0,
+         1e-6,
+         1e-6,
+         false,
+         false,
+         false,
+         true,
+         100,
+         7},
+        {MeterFunction::kCont,
+         "CONT",
+         "[SENSe:]CONTinuity",
+         "OHM",
+         {},
+         2000,
+         0.512,
+         2e-5,
+         1e-5,
+         false,
+         false,
+         false,
+         false,
+         10,
+         8},
+        {MeterFunction::kDiode,
+         "DIOD",
+         "[SENSe:]DIODe",
+         "VDC",
+         {},
+         4,
+         0.6231,
+         2e-5,
+         1e-5,
+         false,
+         false,
+         false,
+         false,
+         10,
+         9},
+        {MeterFunction::kTemp,
+         "TEMP",
+         "[SENSe:]TEMPerature",
+         "C",
+         {},
+         0,
+         23.5,
+         0.02,
+         0.2,
+         false,
+         false,
+         false,
+         true,
+         22,
+         10},
+    }};
+    return table;
+}
+
+}  // namespace
+
+const FunctionInfo& FunctionTable::Get(MeterFunction function) {
+    return Table()[static_cast<size_t>(function)];
+}
+
+const std::array<MeterFunction, kFunctionCount>& FunctionTable::All() {
+    static const std::array<MeterFunction, kFunctionCount> all = {
+        MeterFunction::kVoltDc, MeterFunction::kVoltAc, MeterFunction::kCurrDc,
+        MeterFunction::kCurrAc, MeterFunction::kRes,    MeterFunction::kFres,
+        MeterFunction::kCap,    MeterFunction::kFreq,   MeterFunction::kPer,
+        MeterFunction::kCont,   MeterFunction::kDiode,  MeterFunction::kTemp,
+    };
+    return all;
+}
+
+bool FunctionTable::Parse(std::string_view name, MeterFunction& function) {
+    // FUNC names are the settings roots without the SENSe prefix; the DC
+    // forms may leave ":DC" out.
+    static const std::array<std::pair<HeaderPattern, MeterFunction>, kFunctionCount> names = {{
+        {HeaderPattern("VOLTage[:DC]"), MeterFunction::kVoltDc},
+        {HeaderPattern("VOLTage:AC"), MeterFunction::kVoltAc},
+        {HeaderPattern("CURRent[:DC]"), MeterFunction::kCurrDc},
+        {HeaderPattern("CURRent:AC"), MeterFunction::kCurrAc},
+        {HeaderPattern("RESistance"), MeterFunction::kRes},
+        {HeaderPattern("FRESistance"), MeterFunction::kFres},
+        {HeaderPattern("CAPacitance"), MeterFunction::kCap},
+        {HeaderPattern("FREQuency"), MeterFunction::kFreq},
+        {HeaderPattern("PERiod"), MeterFunction::kPer},
+        {HeaderPattern("CONTinuity"), MeterFunction::kCont},
+        {HeaderPattern("DIODe"), MeterFunction::kDiode},
+        {HeaderPattern("TEMPerature"), MeterFunction::kTemp},
+    }};
+    std::vector<std::string_view> nodes;
+    scpi::SplitHeader(name, nodes);
+    if (name.empty() || name.front() == ':' || name.back() == '?') {
+        return false;
+    }
+    for (const auto& [pattern, candidate] : names) {
+        if (pattern.Matches(nodes)) {
+            function = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace kvt::sim

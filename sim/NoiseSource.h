@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kvt::sim {
+
+// Deterministic pseudo-random numbers (xorshift64*) with a normal deviate,
+// so that one seed always gives the same readings.
+class NoiseSource {
+public:
+    explicit NoiseSource(uint64_t seed) { Reseed(seed); }
+
+    void Reseed(uint64_t seed);
+    double Uniform();   // [0, 1)
+    double Gaussian();  // mean 0, standard deviation 1
+
+private:
+    uint64_t NextBits();
+
+    uint64_t state_ = 1;
+    double spare_ = 0;
+    bool hasSpare_ = false;
+};
+
+}  // namespace kvt::sim

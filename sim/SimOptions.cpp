@@ -1,0 +1,116 @@
+#include "sim/SimOptions.h"
+
+#include <charconv>
+
+namespace kvt::sim {
+namespace {
+
+bool ParseNumber(const std::string& text, uint64_t maximum, uint64_t& value) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return !text.empty() && ec == std::errc() && ptr == end && value <= maximum;
+}
+
+bool ParsePort(const std::string& option, const std::string& text, uint16_t& port,
+               std::string& error) {
+    uint64_t value = 0;
+    if (!ParseNumber(text, 65535, value)) {
+        error = option + ": \"" + text + "\" is not a port number (0-65535)";
+        return false;
+    }
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+}  // namespace
+
+const char* SimOptions::Usage() {
+    return "Usage: korvata-sim [OPTION]...\n"
+           "Serves a simulated bench multimeter over the network.\n"
+           "\n"
+           "  --socket PORT        raw SCPI socket port (default 5025; 0 picks a free port).\n"
+           "                       The raw socket is always served.\n"
+           "  --vxi11              also serve VXI-11 (core and abort channels), registered\n"
+           "                       with rpcbind when it runs, else with a built-in portmapper\n"
+           "  --portmapper PORT    with --vxi11: answer portmapper lookups on PORT with the\n"
+           "                       built-in portmapper (0 picks a free port) instead of\n"
+           "                       registering with rpcbind (or, without it, taking 111)\n"
+           "  --seed N             seed of the readings' noise (default 1)\n"
+           "  --log FILE           write every command received (\"> \") and reply sent (\"< \")\n"
+           "                       to FILE, one per line, non-printable bytes escaped\n"
+           "  --fault KEY=VALUE    inject a fault (repeatable):\n"
+           "                         delay=MS          every reply waits MS milliseconds\n"
+           "                         silent-after=N    no reply after the Nth command\n"
+           "                         drop-after=N      after the Nth command, replies are cut\n"
+           "                                           in half and the connection closed\n"
+           "                         garbage-every=N   every Nth reply is random bytes\n"
+           "                         oversize=BYTES    replies padded with blanks to BYTES\n"
+           "  --help               show this text\n"
+           "\n"
+           "Once listening it prints the ports (\"ports: socket=5025 ...\") and a line \"ready\".\n"
+           "SIGINT or SIGTERM stops it.\n";
+}
+
+bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& error) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string option = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (size_t equals = option.find('=');
+            option.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue = option.substr(equals + 1);
+            option.resize(equals);
+        }
+        bool takesValue = option == "--socket" || option == "--portmapper" || option == "--seed" ||
+                          option == "--log" || option == "--fault";
+        if (!takesValue && (option == "--help" || option == "--vxi11") && !inlineValue) {
+            (option == "--help" ? help : vxi11) = true;
+            continue;
+        }
+        if (!takesValue) {
+            error = "unknown option \"" + arguments[i] + "\"";
+            return false;
+        }
+        std::string value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            error = option + " needs a value";
+            return false;
+        }
+        uint64_t number = 0;
+        if (option == "--socket") {
+            if (!ParsePort(option, value, socketPort, error)) {
+                return false;
+            }
+        } else if (option == "--portmapper") {
+            uint16_t port = 0;
+            if (!ParsePort(option, value, port, error)) {
+                return false;
+            }
+            portmapperPort = port;
+        } else if (option == "--seed") {
+            if (!ParseNumber(value, UINT64_MAX, number)) {
+                error = "--seed: \"" + value + "\" is not a whole number";
+                return false;
+            }
+            seed = number;
+        } else if (option == "--log") {
+            if (value.empty()) {
+                error = "--log needs a file name";
+                return false;
+            }
+            logPath = value;
+        } else if (!faults.Apply(value, error)) {
+            return false;
+        }
+    }
+    if (portmapperPort && !vxi11) {
+        error = "--portmapper is only meaningful with --vxi11";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kvt::sim

@@ -1,0 +1,560 @@
+#include "sim/Vxi11Server.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <rpc/rpc.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <vector>
+
+#include "visa/vxi11.h"
+
+namespace kvt::sim {
+namespace {
+
+// The running server, which the RPC dispatch functions serve.
+std::atomic<Vxi11Server*> activeServer{nullptr};
+
+template <typename F>
+xdrproc_t Xdr(F function) {
+    // Through void(*)(), the generic function pointer, as XDR routines
+    // take differing argument lists behind the one xdrproc_t type.
+    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(function));
+}
+
+// Decodes the arguments, lets `handle` fill the result, sends it.
+template <typename Args, typename Result, typename Handle>
+void Serve(SVCXPRT* xprt, xdrproc_t argsXdr, xdrproc_t resultXdr, Handle handle) {
+    Args args{};
+    if (!svc_getargs(xprt, argsXdr, &args)) {
+        svcerr_decode(xprt);
+        return;
+    }
+    Result result{};
+    handle(args, result);
+    svc_sendreply(xprt, resultXdr, &result);
+    svc_freeargs(xprt, argsXdr, &args);
+}
+
+void ServeRead(Vxi11Server& server, SVCXPRT* xprt) {
+    Device_ReadParms args{};
+    if (!svc_getargs(xprt, Xdr(xdr_Device_ReadParms), &args)) {
+        svcerr_decode(xprt);
+        return;
+    }
+    Vxi11Server::ReadResult read;
+    Device_ReadResp result{};
+    result.error = server.Read(args.lid, args.requestSize, args.io_timeout,
+                               (args.flags & VXI11_FLAG_TERMCHRSET) != 0, args.termChar, read);
+    result.reason = read.reason;
+    result.data.data_len = static_cast<u_int>(read.data.size());
+    result.data.data_val = read.data.data();
+    // A dropped connection sends what it has (if anything) and then closes;
+    // the thread's poll loop sees the close and destroys the transport.
+    if (!read.dropConnection || !read.data.empty()) {
+        svc_sendreply(xprt, Xdr(xdr_Device_ReadResp), &result);
+    }
+    if (read.dropConnection) {
+        ::shutdown(xprt->xp_fd, SHUT_RDWR);
+    }
+    svc_freeargs(xprt, Xdr(xdr_Device_ReadParms), &args);
+}
+
+void ServeGeneric(SVCXPRT* xprt, long (Vxi11Server::*procedure)(long), Vxi11Server& server) {
+    Serve<Device_GenericParms, Device_Error>(xprt, Xdr(xdr_Device_GenericParms),
+                                             Xdr(xdr_Device_Error),
+                                             [&](Device_GenericParms& in, Device_Error& out) {
+                                                 out.error = (server.*procedure)(in.lid);
+                                             });
+}
+
+void ServeByLink(SVCXPRT* xprt, long (Vxi11Server::*procedure)(long), Vxi11Server& server) {
+    Serve<Device_Link, Device_Error>(
+        xprt, Xdr(xdr_Device_Link), Xdr(xdr_Device_Error),
+        [&](Device_Link& in, Device_Error& out) { out.error = (server.*procedure)(in); });
+}
+
+void CoreDispatch(svc_req* request, SVCXPRT* xprt) {
+    Vxi11Server* server = activeServer.load();
+    if (server == nullptr) {
+        svcerr_systemerr(xprt);
+        return;
+    }
+    switch (request->rq_proc) {
+        case NULLPROC:
+            svc_sendreply(xprt, Xdr(xdr_void), nullptr);
+            return;
+        case create_link:
+            Serve<Create_LinkParms, Create_LinkResp>(
+                xprt, Xdr(xdr_Create_LinkParms), Xdr(xdr_Create_LinkResp),
+                [&](Create_LinkParms& in, Create_LinkResp& out) {
+                    long link = 0;
+                    out.error = server->CreateLink(xprt->xp_fd, in.lockDevice != 0, link);
+                    out.lid = link;
+                    out.abortPort = server->AbortPort();
+                    out.maxRecvSize = Vxi11Server::kMaxRecvSize;
+                });
+            return;
+        case device_write:
+            Serve<Device_WriteParms, Device_WriteResp>(
+                xprt, Xdr(xdr_Device_WriteParms), Xdr(xdr_Device_WriteResp),
+                [&](Device_WriteParms& in, Device_WriteResp& out) {
+                    std::string_view data(in.data.data_val, in.data.data_len);
+                    out.error = server->Write(in.lid, (in.flags & VXI11_FLAG_END) != 0, data);
+                    out.size = out.error == VXI11_ERR_NONE ? in.data.data_len : 0;
+                });
+            return;
+        case device_read:
+            ServeRead(*server, xprt);
+            return;
+        case device_readstb:
+            Serve<Device_GenericParms, Device_ReadStbResp>(
+                xprt, Xdr(xdr_Device_GenericParms), Xdr(xdr_Device_ReadStbResp),
+                [&](Device_GenericParms& in, Device_ReadStbResp& out) {
+                    uint8_t stb = 0;
+                    out.error = server->ReadStatusByte(in.lid, stb);
+                    out.stb = stb;
+                });
+            return;
+        case device_clear:
+            ServeGeneric(xprt, &Vxi11Server::Clear, *server);
+            return;
+        case device_trigger:
+        case device_remote:
+        case device_local:
+            ServeGeneric(xprt, &Vxi11Server::Generic, *server);
+            return;
+        case device_lock:
+            Serve<Device_LockParms, Device_Error>(
+                xprt, Xdr(xdr_Device_LockParms), Xdr(xdr_Device_Error),
+                [&](Device_LockParms& in, Device_Error& out) { out.error = server->Lock(in.lid); });
+            return;
+        case device_unlock:
+            ServeByLink(xprt, &Vxi11Server::Unlock, *server);
+            return;
+        case destroy_link:
+            ServeByLink(xprt, &Vxi11Server::DestroyLink, *server);
+            return;
+        case device_enable_srq:
+            Serve<Device_EnableSrqParms, Device_Error>(
+                xprt, Xdr(xdr_Device_EnableSrqParms), Xdr(xdr_Device_Error),
+                [](Device_EnableSrqParms&, Device_Error& out) {
+                    out.error = VXI11_ERR_NOT_SUPPORTED;
+                });
+            return;
+        case device_docmd:
+            Serve<Device_DocmdParms, Device_DocmdResp>(
+                xprt, Xdr(xdr_Device_DocmdParms), Xdr(xdr_Device_DocmdResp),
+                [](Device_DocmdParms&, Device_DocmdResp& out) {
+                    out.error = VXI11_ERR_NOT_SUPPORTED;
+                });
+            return;
+        case create_intr_chan:
+            Serve<Device_RemoteFunc, Device_Error>(
+                xprt, Xdr(xdr_Device_RemoteFunc), Xdr(xdr_Device_Error),
+                [](Device_RemoteFunc&, Device_Error& out) { out.error = VXI11_ERR_NOT_SUPPORTED; });
+            return;
+        case destroy_intr_chan: {
+            Device_Error out{VXI11_ERR_NO_CHANNEL};
+            svc_sendreply(xprt, Xdr(xdr_Device_Error), &out);
+            return;
+        }
+        default:
+            svcerr_noproc(xprt);
+            return;
+    }
+}
+
+void AbortDispatch(svc_req* request, SVCXPRT* xprt) {
+    Vxi11Server* server = activeServer.load();
+    if (server == nullptr) {
+        svcerr_systemerr(xprt);
+    } else if (request->rq_proc == NULLPROC) {
+        svc_sendreply(xprt, Xdr(xdr_void), nullptr);
+    } else if (request->rq_proc == device_abort) {
+        ServeByLink(xprt, &Vxi11Server::Abort, *server);
+    } else {
+        svcerr_noproc(xprt);
+    }
+}
+
+int ListenEphemeral(uint16_t& port, std::string& error) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    socklen_t length = sizeof(address);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        error = std::string("VXI-11 listening socket: ") + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+}  // namespace
+
+Vxi11Server::Vxi11Server(ServedInstrument& instrument) : instrument_(instrument) {}
+
+Vxi11Server::~Vxi11Server() {
+    Stop();
+}
+
+bool Vxi11Server::Start(std::optional<uint16_t> portmapperPort, std::string& error) {
+    if (thread_.joinable()) {
+        error = "the VXI-11 server is already running";
+        return false;
+    }
+    Vxi11Server* none = nullptr;
+    if (!activeServer.compare_exchange_strong(none, this)) {
+        error = "another VXI-11 server runs in this process";
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(stopMutex_);
+        stopping_ = false;
+    }
+    int coreFd = ListenEphemeral(corePort_, error);
+    int abortFd = coreFd < 0 ? -1 : ListenEphemeral(abortPort_, error);
+    int wake[2] = {-1, -1};
+    if (abortFd < 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (error.empty()) {
+            error = std::string("VXI-11 server pipe: ") + std::strerror(errno);
+        }
+        for (int fd : {coreFd, abortFd}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        activeServer = nullptr;
+        return false;
+    }
+    wakeRead_ = wake[0];
+    wakeWrite_ = wake[1];
+    std::promise<bool> ready;
+    std::future<bool> started = ready.get_future();
+    thread_ = std::thread([this, coreFd, abortFd, &ready] {
+        // A client that went away must not end the process with SIGPIPE.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        SVCXPRT* core = svc_vc_create(coreFd, 0, 0);
+        SVCXPRT* abort = svc_vc_create(abortFd, 0, 0);
+        // Protocol 0: svc_register does not touch the system portmapper.
+        bool ok = core != nullptr && abort != nullptr &&
+                  svc_register(core, DEVICE_CORE, DEVICE_CORE_VERSION, CoreDispatch, 0) &&
+                  svc_register(abort, DEVICE_ASYNC, DEVICE_ASYNC_VERSION, AbortDispatch, 0);
+        if (!ok) {
+            for (auto [xprt, fd] : {std::pair{core, coreFd}, std::pair{abort, abortFd}}) {
+                if (xprt != nullptr) {
+                    svc_destroy(xprt);
+                } else {
+                    ::close(fd);
+                }
+            }
+            ready.set_value(false);
+            return;
+        }
+        ready.set_value(true);
+        Run(core, abort);
+    });
+    if (!started.get()) {
+        error = "cannot create the VXI-11 RPC transports";
+        Stop();
+        return false;
+    }
+    if (!portmapper_.Start(portmapperPort, error) ||
+        !portmapper_.Register(DEVICE_CORE, DEVICE_CORE_VERSION, corePort_, error)) {
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void Vxi11Server::Stop() {
+    portmapper_.Stop();
+    if (thread_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(stopMutex_);
+            stopping_ = true;
+        }
+        stopChanged_.notify_all();
+        char byte = 0;
+        [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &byte, 1);
+        thread_.join();
+    }
+    for (int* fd : {&wakeRead_, &wakeWrite_}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+    Vxi11Server* self = this;
+    activeServer.compare_exchange_strong(self, nullptr);
+}
+
+void Vxi11Server::Run(SVCXPRT* core, SVCXPRT* abort) {
+    for (;;) {
+        std::vector<pollfd> fds(svc_pollfd, svc_pollfd + svc_max_pollfd);
+        fds.push_back({wakeRead_, POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (fds.back().revents != 0) {
+            break;
+        }
+        fds.pop_back();
+        int ready = static_cast<int>(
+            std::count_if(fds.begin(), fds.end(), [](const pollfd& p) { return p.revents != 0; }));
+        if (ready > 0) {
+            svc_getreq_poll(fds.data(), ready);
+        }
+        ForgetClosedLinks();
+    }
+    // Close every client connection: shut down, let the transports see the
+    // end of their streams and destroy themselves, then the listeners.
+    for (int round = 0; round < 3; ++round) {
+        std::vector<pollfd> fds(svc_pollfd, svc_pollfd + svc_max_pollfd);
+        int ready = 0;
+        for (pollfd& p : fds) {
+            p.revents = 0;
+            if (p.fd >= 0 && p.fd != core->xp_fd && p.fd != abort->xp_fd) {
+                ::shutdown(p.fd, SHUT_RDWR);
+                p.revents = POLLIN;
+                ++ready;
+            }
+        }
+        if (ready == 0) {
+            break;
+        }
+        svc_getreq_poll(fds.data(), ready);
+    }
+    svc_destroy(core);
+    svc_destroy(abort);
+    links_.clear();
+    lockHolder_.reset();
+}
+
+void Vxi11Server::ForgetClosedLinks() {
+    std::vector<int> open;
+    for (int i = 0; i < svc_max_pollfd; ++i) {
+        if (svc_pollfd[i].fd >= 0) {
+            open.push_back(svc_pollfd[i].fd);
+        }
+    }
+    for (auto it = links_.begin(); it != links_.end();) {
+        if (std::find(open.begin(), open.end(), it->second.connection) == open.end()) {
+            if (lockHolder_ == it->first) {
+                lockHolder_.reset();
+            }
+            it = links_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+Vxi11Server::Link* Vxi11Server::Find(long link, long& error) {
+    auto it = links_.find(link);
+    if (it == links_.end()) {
+        error = VXI11_ERR_INVALID_LINK;
+        return nullptr;
+    }
+    if (lockHolder_ && *lockHolder_ != link && !ReleaseLockOfClosedConnection()) {
+        error = VXI11_ERR_LOCKED;
+        return nullptr;
+    }
+    error = VXI11_ERR_NONE;
+    return &it->second;
+}
+
+bool Vxi11Server::ReleaseLockOfClosedConnection() {
+    auto holder = links_.find(*lockHolder_);
+    if (holder != links_.end()) {
+        // The transport may not have seen the close yet (it is handled in
+        // the same poll round as this request): ask the socket itself.
+        pollfd p{holder->second.connection, POLLRDHUP, 0};
+        if (::poll(&p, 1, 0) == 0 || (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) {
+            return false;
+        }
+        links_.erase(holder);
+    }
+    lockHolder_.reset();
+    return true;
+}
+
+bool Vxi11Server::WaitForStop(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(stopMutex_);
+    return stopChanged_.wait_for(lock, timeout, [this] { return stopping_; });
+}
+
+long Vxi11Server::CreateLink(int connection, bool lockDevice, long& link) {
+    if (lockDevice && lockHolder_) {
+        return VXI11_ERR_LOCKED;
+    }
+    link = nextLink_++;
+    links_[link] = Link{connection, {}, {}, false, false};
+    if (lockDevice) {
+        lockHolder_ = link;
+    }
+    return VXI11_ERR_NONE;
+}
+
+long Vxi11Server::DestroyLink(long link) {
+    if (links_.erase(link) == 0) {
+        return VXI11_ERR_INVALID_LINK;
+    }
+    if (lockHolder_ == link) {
+        lockHolder_.reset();
+    }
+    return VXI11_ERR_NONE;
+}
+
+long Vxi11Server::Write(long link, bool end, std::string_view data) {
+    long error = VXI11_ERR_NONE;
+    Link* l = Find(link, error);
+    if (l == nullptr) {
+        return error;
+    }
+    if (l->input.size() + data.size() > kMaxMessage) {
+        l->input.clear();
+        return VXI11_ERR_OUT_OF_RESOURCES;
+    }
+    l->input.append(data);
+    if (end) {
+        std::string message = std::move(l->input);
+        l->input.clear();
+        instrument_.Receive(message);
+    }
+    return VXI11_ERR_NONE;
+}
+
+long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTimeoutMs,
+                       bool termCharSet, char termChar, ReadResult& result) {
+    long error = VXI11_ERR_NONE;
+    Link* l = Find(link, error);
+    if (l == nullptr) {
+        return error;
+    }
+    if (l->output.empty()) {
+        // Another server (the raw socket) may queue a response meanwhile,
+        // so look again now and then until io_timeout runs out.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ioTimeoutMs);
+        ServedInstrument::Output out = instrument_.TakeResponse();
+        while (out.bytes.empty()) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || WaitForStop(std::min(left, std::chrono::milliseconds(20)))) {
+                return VXI11_ERR_IO_TIMEOUT;
+            }
+            out = instrument_.TakeResponse();
+        }
+        if (out.dropMidway) {
+            l->output = out.bytes.substr(0, out.bytes.size() / 2);
+            l->outputEnds = false;
+            l->dropAfterOutput = true;
+        } else {
+            l->output = std::move(out.bytes);
+            l->outputEnds = true;
+        }
+    }
+    size_t n = std::min<size_t>(requestSize, l->output.size());
+    if (termCharSet) {
+        size_t at = l->output.find(termChar);
+        if (at != std::string::npos && at < n) {
+            n = at + 1;
+            result.reason |= VXI11_REASON_CHR;
+        }
+    }
+    if (n == l->output.size() && l->outputEnds) {
+        result.reason |= VXI11_REASON_END;
+    }
+    if (n == requestSize) {
+        result.reason |= VXI11_REASON_REQCNT;
+    }
+    result.data = l->output.substr(0, n);
+    l->output.erase(0, n);
+    if (l->output.empty() && l->dropAfterOutput) {
+        result.reason = 0;
+        result.dropConnection = true;
+        links_.erase(link);
+        if (lockHolder_ == link) {
+            lockHolder_.reset();
+        }
+    }
+    return VXI11_ERR_NONE;
+}
+
+long Vxi11Server::ReadStatusByte(long link, uint8_t& statusByte) {
+    long error = VXI11_ERR_NONE;
+    if (Find(link, error) != nullptr) {
+        statusByte = instrument_.StatusByte();
+    }
+    return error;
+}
+
+long Vxi11Server::Clear(long link) {
+    long error = VXI11_ERR_NONE;
+    Link* l = Find(link, error);
+    if (l != nullptr) {
+        l->input.clear();
+        l->output.clear();
+        l->dropAfterOutput = false;
+        instrument_.DeviceClear();
+    }
+    return error;
+}
+
+long Vxi11Server::Generic(long link) {
+    long error = VXI11_ERR_NONE;
+    Find(link, error);
+    return error;
+}
+
+long Vxi11Server::Lock(long link) {
+    if (links_.find(link) == links_.end()) {
+        return VXI11_ERR_INVALID_LINK;
+    }
+    // One thread serves every link, so waiting for another link to let go
+    // could never succeed: a held lock is reported at once.
+    if (lockHolder_ && *lockHolder_ != link && !ReleaseLockOfClosedConnection()) {
+        return VXI11_ERR_LOCKED;
+    }
+    lockHolder_ = link;
+    return VXI11_ERR_NONE;
+}
+
+long Vxi11Server::Unlock(long link) {
+    if (links_.find(link) == links_.end()) {
+        return VXI11_ERR_INVALID_LINK;
+    }
+    if (lockHolder_ != link) {
+        return VXI11_ERR_NO_LOCK;
+    }
+    lockHolder_.reset();
+    return VXI11_ERR_NONE;
+}
+
+long Vxi11Server::Abort(long link) {
+    return links_.find(link) != links_.end() ? VXI11_ERR_NONE : VXI11_ERR_INVALID_LINK;
+}
+
+}  // namespace kvt::sim

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <rpc/rpc.h>
+
+#include "sim/Portmapper.h"
+#include "sim/ServedInstrument.h"
+
+namespace kvt::sim {
+
+// Serves the instrument over VXI-11: the core channel (links, device_write,
+// device_read, status byte, clear, trigger, remote/local, locks) and the
+// abort channel, each on an ephemeral TCP port, with the core channel made
+// findable through the portmapper. One thread runs every RPC exchange
+// (libtirpc's server side is process-wide state), so only one server may
+// run in a process at a time. Clients may come and go.
+class Vxi11Server {
+public:
+    // The largest device_write the link accepts. Kept at 1024 because some
+    // clients (pyvisa-py 0.5) only set END on a final chunk of at most 1024
+    // bytes, so a larger advertised size leaves their long messages unended.
+    static constexpr uint32_t kMaxRecvSize = 1024;
+    // A message longer than this (written without END) is refused.
+    static constexpr size_t kMaxMessage = 16 * 1024 * 1024;
+
+    explicit Vxi11Server(ServedInstrument& instrument);
+    ~Vxi11Server();
+    Vxi11Server(const Vxi11Server&) = delete;
+    Vxi11Server& operator=(const Vxi11Server&) = delete;
+
+    // Starts serving. portmapperPort empty: register with the system rpcbind
+    // when one runs, else answer lookups on port 111; given: answer them on
+    // that port only (0: ephemeral). False, with the reason, on failure.
+    bool Start(std::optional<uint16_t> portmapperPort, std::string& error);
+    uint16_t CorePort() const { return corePort_; }
+    uint16_t AbortPort() const { return abortPort_; }
+    // The built-in portmapper's port; 0 when registered with rpcbind.
+    uint16_t PortmapperPort() const { return portmapper_.Port(); }
+    // Unregisters, closes every connection and ends the thread. Safe twice.
+    void Stop();
+
+    // The procedures, called on the server thread by the RPC dispatch.
+    // Each returns a VXI-11 error code.
+    struct ReadResult {
+        std::string data;
+        long reason = 0;
+        bool dropConnection = false;  // reply with data, then close
+    };
+    long CreateLink(int connection, bool lockDevice, long& link);
+    long DestroyLink(long link);
+    long Write(long link, bool end, std::string_view data);
+    long Read(long link, unsigned long requestSize, unsigned long ioTimeoutMs, bool termCharSet,
+              char termChar, ReadResult& result);
+    long ReadStatusByte(long link, uint8_t& statusByte);
+    long Clear(long link);
+    long Generic(long link);  // trigger, remote, local: accepted, nothing to do
+    long Lock(long link);
+    long Unlock(long link);
+    long Abort(long link);
+
+private:
+    struct Link {
+        int connection;      // the socket the link was created on
+        std::string input;   // written without END so far
+        std::string output;  // response bytes not yet read
+        bool outputEnds = false;
+        bool dropAfterOutput = false;
+    };
+
+    void Run(SVCXPRT* core, SVCXPRT* abort);
+    void ForgetClosedLinks();
+    // Link lookup with the lock check; nullptr with the error in `error`.
+    Link* Find(long link, long& error);
+    // True (and the lock released) when the lock holder's connection is gone.
+    bool ReleaseLockOfClosedConnection();
+    bool WaitForStop(std::chrono::milliseconds timeout);
+
+    ServedInstrument& instrument_;
+    Portmapper portmapper_;
+    uint16_t corePort_ = 0;
+    uint16_t abortPort_ = 0;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::thread thread_;
+    std::mutex stopMutex_;
+    std::condition_variable stopChanged_;
+    bool stopping_ = false;
+    // Server thread only:
+    std::map<long, Link> links_;
+    long nextLink_ = 1;
+    std::optional<long> lockHolder_;
+};
+
+}  // namespace kvt::sim

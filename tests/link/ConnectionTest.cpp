@@ -1,0 +1,261 @@
+// The connection over the VISA calls: opening by search expression or by
+// name, the lock around each exchange, the query pause, and exactly where
+// the communication-failure message is raised.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <condition_variable>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "link/CommunicationFailure.h"
+#include "tests/link/LinkFixture.h"
+#include "visa/Simulation.h"
+#include "visa/visa.h"
+
+namespace kvt::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string ResourceNameOf(ViSession session) {
+    std::array<char, VI_FIND_BUFLEN> name{};
+    if (viGetAttribute(session, VI_ATTR_RSRC_NAME, name.data()) < VI_SUCCESS) {
+        return {};
+    }
+    return name.data();
+}
+
+using ConnectionOpen = LinkFixture;
+
+TEST_F(ConnectionOpen, SearchExpressionOpensTheFirstMatch) {
+    link::CConectWithNI connection;
+    ASSERT_TRUE(connection.Open("USB?*INSTR"));
+    EXPECT_TRUE(connection.IsOpen());
+    EXPECT_NE(connection.ResourceManagerHandle(), VI_NULL);
+    EXPECT_EQ(ResourceNameOf(connection.SessionHandle()), visa::kSimulatedUsbResource);
+    EXPECT_TRUE(connection.Close());
+    EXPECT_FALSE(connection.IsOpen());
+    EXPECT_EQ(connection.SessionHandle(), VI_NULL);
+    EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
+}
+
+TEST_F(ConnectionOpen, SearchWithoutMatchLeavesNothingOpen) {
+    link::CConectWithNI connection;
+    EXPECT_FALSE(connection.Open("GPIB?*INSTR"));
+    EXPECT_FALSE(connection.IsOpen());
+    EXPECT_EQ(connection.SessionHandle(), VI_NULL);
+    EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
+    EXPECT_FALSE(connection.Open("not a search ["));
+    EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
+}
+
+TEST_F(ConnectionOpen, TcpipTextIsOpenedWithoutSearch) {
+    // A search for this name finds nothing (the simulation lists only its
+    // USB meter), so opening it proves the text went to viOpen directly.
+    link::CConectWithNI connection;
+    ASSERT_TRUE(connection.Open("TCPIP0::10.1.2.3::inst0::INSTR"));
+    EXPECT_EQ(ResourceNameOf(connection.SessionHandle()), "TCPIP0::10.1.2.3::inst0::INSTR");
+    connection.Close();
+    // Not a resource name, and containing TCPIP: no search rescues it.
+    EXPECT_FALSE(connection.Open("xTCPIPx"));
+    EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
+}
+
+TEST_F(ConnectionOpen, ResourceTextMustFitTheDescriptor) {
+    link::CConectWithNI connection;
+    std::string name = "TCPIP0::" + std::string(240, 'h') + "::inst0::INSTR";
+    EXPECT_FALSE(connection.Open(name.c_str()));
+    EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
+    EXPECT_FALSE(connection.Open(nullptr));
+}
+
+TEST_F(ConnectionOpen, NeverOpenedCloseIsHarmless) {
+    link::CConectWithNI connection;
+    EXPECT_FALSE(connection.IsOpen());
+    EXPECT_TRUE(connection.Close());
+    EXPECT_EQ(connection.SessionHandle(), VI_NULL);
+    EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
+}
+
+TEST_F(ConnectionOpen, OpeningAgainClosesThePreviousSession) {
+    link::CConectWithNI connection;
+    ASSERT_TRUE(connection.Open("TCPIP0::10.0.0.1::inst0::INSTR"));
+    ViSession first = connection.SessionHandle();
+    ASSERT_TRUE(connection.Open("TCPIP0::10.0.0.2::inst0::INSTR"));
+    EXPECT_NE(connection.SessionHandle(), first);
+    ViUInt32 written = 0;
+    EXPECT_EQ(viWrite(first, reinterpret_cast<ViConstBuf>("X"), 1, &written), VI_ERROR_INV_OBJECT);
+    connection.Close();
+}
+
+TEST_F(ConnectionOpen, OneConnectionForTheProcess) {
+    link::IConnection* first = link::GetConnection();
+    std::future<link::IConnection*> other = std::async(std::launch::async, link::GetConnection);
+    EXPECT_EQ(other.get(), first);
+    EXPECT_EQ(link::GetConnection(), first);
+}
+
+using ConnectionExchange = LinkFixture;
+
+TEST_F(ConnectionExchange, QueryWritesPausesThenReads) {
+    device_->Answer("*IDN?", "KVT\n");
+    std::array<char, 32> buffer{};
+    uint32_t count = 99;
+    ASSERT_TRUE(Connection()->Query("*IDN?", buffer.data(), 32, &count));
+    EXPECT_EQ(std::string(buffer.data(), count), "KVT\n");
+    EXPECT_EQ(Sent(), std::vector<std::string>{"*IDN?"});  // no terminator added
+    EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+    EXPECT_TRUE(Failures().empty());
+}
+
+TEST_F(ConnectionExchange, WriteSendsTheBytesAsTheyStand) {
+    EXPECT_TRUE(Connection()->Write("FUNC \"VOLT:DC\""));
+    EXPECT_TRUE(Connection()->Write(""));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{"FUNC \"VOLT:DC\"", ""}));
+    EXPECT_TRUE(PausesMs().empty());
+}
+
+TEST_F(ConnectionExchange, ReadTimeoutRaisesTheMessageOnce) {
+    std::array<char, 32> buffer{};
+    uint32_t count = 99;
+    EXPECT_FALSE(Connection()->Query("NOANSWER?", buffer.data(), 32, &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(buffer[0], '\0');
+    auto failures = Failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].first, "通信失败,请检查设备是否连接正常");
+    EXPECT_EQ(failures[0].second, "Error");
+
+    EXPECT_FALSE(Connection()->Read(buffer.data(), 32, &count));
+    EXPECT_EQ(Failures().size(), 2u);
+}
+
+TEST_F(ConnectionExchange, ClosedConnectionRaisesTheMessageOnlyForRead) {
+    Connection()->Close();
+    std::array<char, 32> buffer{};
+    uint32_t count = 99;
+    EXPECT_FALSE(Connection()->Write("INIT"));
+    EXPECT_FALSE(Connection()->Query("*IDN?", buffer.data(), 32, &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_TRUE(Failures().empty());
+    EXPECT_TRUE(PausesMs().empty());  // refused before the pause
+    EXPECT_FALSE(Connection()->Read(buffer.data(), 32, &count));
+    EXPECT_EQ(Failures().size(), 1u);
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(ConnectionExchange, LostSessionFailsWritesSilently) {
+    // The session goes away under the connection (a dropped link).
+    ASSERT_EQ(viClose(Connection()->SessionHandle()), VI_SUCCESS);
+    ASSERT_TRUE(Connection()->IsOpen());
+    std::array<char, 32> buffer{};
+    uint32_t count = 0;
+    EXPECT_FALSE(Connection()->Write("INIT"));
+    EXPECT_FALSE(Connection()->Query("*IDN?", buffer.data(), 32, &count));
+    EXPECT_TRUE(Failures().empty());
+    EXPECT_TRUE(PausesMs().empty());  // the write failed: no pause, no read
+    EXPECT_FALSE(Connection()->Read(buffer.data(), 32, &count));
+    EXPECT_EQ(Failures().size(), 1u);
+}
+
+TEST_F(ConnectionExchange, LongReplyIsCutAndItsRestDiscarded) {
+    std::string longReply(5000, 'x');
+    longReply += "END\n";
+    device_->Answer("LONG?", longReply);
+    device_->Answer("NEXT?", "next\n");
+    std::array<char, 32> buffer{};
+    uint32_t count = 0;
+    ASSERT_TRUE(Connection()->Query("LONG?", buffer.data(), 32, &count));
+    EXPECT_EQ(count, 32u);
+    EXPECT_EQ(std::string(buffer.data(), count), std::string(32, 'x'));
+    ASSERT_TRUE(Connection()->Query("NEXT?", buffer.data(), 32, &count));
+    EXPECT_EQ(std::string(buffer.data(), count), "next\n");
+}
+
+// A pacer that holds the querying thread inside its pause until released.
+class GatePacer final : public link::IPacer {
+public:
+    void Pause(std::chrono::milliseconds) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        paused_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+    }
+    bool WaitUntilPaused() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, 5s, [this] { return paused_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool paused_ = false;
+    bool released_ = false;
+};
+
+TEST_F(ConnectionExchange, QueryPauseIsSpentHoldingTheLock) {
+    GatePacer gate;
+    link::InstallPacer(&gate);
+    device_->Answer("A?", "a\n");
+    std::array<char, 32> buffer{};
+    uint32_t count = 0;
+    std::future<bool> query = std::async(
+        std::launch::async, [&] { return Connection()->Query("A?", buffer.data(), 32, &count); });
+    ASSERT_TRUE(gate.WaitUntilPaused());
+    std::future<bool> write =
+        std::async(std::launch::async, [] { return Connection()->Write("INIT"); });
+    // The other thread's write waits for the whole exchange.
+    EXPECT_EQ(write.wait_for(200ms), std::future_status::timeout);
+    EXPECT_EQ(Sent(), std::vector<std::string>{"A?"});
+    gate.Release();
+    EXPECT_TRUE(query.get());
+    EXPECT_TRUE(write.get());
+    EXPECT_EQ(std::string(buffer.data(), count), "a\n");
+    EXPECT_EQ(Sent(), std::vector<std::string>{"INIT"});
+    link::InstallPacer(&pacer_);
+}
+
+TEST_F(ConnectionExchange, MessageIsRaisedAfterTheLockIsReleased) {
+    bool otherThreadGotThrough = false;
+    link::SetCommunicationFailureHandler([&](std::string_view, std::string_view) {
+        std::future<bool> write =
+            std::async(std::launch::async, [] { return Connection()->Write("INIT"); });
+        otherThreadGotThrough = write.wait_for(5s) == std::future_status::ready && write.get();
+    });
+    std::array<char, 32> buffer{};
+    uint32_t count = 0;
+    EXPECT_FALSE(Connection()->Query("NOANSWER?", buffer.data(), 32, &count));
+    EXPECT_TRUE(otherThreadGotThrough);
+}
+
+TEST_F(ConnectionExchange, ConcurrentQueriesAreNeverSplit) {
+    device_->Answer("A?", "a\n");
+    device_->Answer("B?", "b\n");
+    auto run = [](const char* command, const char* expected) {
+        int mismatches = 0;
+        for (int i = 0; i < 200; ++i) {
+            std::array<char, 32> buffer{};
+            uint32_t count = 0;
+            if (!Connection()->Query(command, buffer.data(), 32, &count) ||
+                std::string(buffer.data(), count) != expected) {
+                ++mismatches;
+            }
+        }
+        return mismatches;
+    };
+    std::future<int> a = std::async(std::launch::async, run, "A?", "a\n");
+    std::future<int> b = std::async(std::launch::async, run, "B?", "b\n");
+    EXPECT_EQ(a.get(), 0);
+    EXPECT_EQ(b.get(), 0);
+    EXPECT_EQ(PausesMs().size(), 400u);
+}
+
+}  // namespace
+}  // namespace kvt::test

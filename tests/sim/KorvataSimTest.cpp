@@ -1,0 +1,131 @@
+// The korvata-sim program as a user runs it: its command line, start-up
+// lines, log file and stop signals.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "sim/MeterModel.h"
+#include "tests/support/SimProcess.h"
+
+namespace {
+
+using kvt::test::SimProcess;
+
+// A plain TCP client: sends a line and reads one line back (bounded).
+class LineClient {
+public:
+    explicit LineClient(uint16_t port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~LineClient() { ::close(fd_); }
+    bool Connected() const { return connected_; }
+
+    std::string Query(const std::string& line) {
+        if (::send(fd_, line.data(), line.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(line.size())) {
+            return "<send failed>";
+        }
+        std::string reply;
+        while (reply.empty() || reply.back() != '\n') {
+            pollfd p{fd_, POLLIN, 0};
+            char c = 0;
+            if (::poll(&p, 1, 5000) <= 0 || ::recv(fd_, &c, 1, 0) != 1) {
+                return reply + "<no reply>";
+            }
+            reply += c;
+        }
+        return reply;
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(KorvataSim, HelpListsTheOptions) {
+    SimProcess::Result r = SimProcess::Run(SimProcess::Path(), {"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* option :
+         {"--socket", "--vxi11", "--portmapper", "--seed", "--log", "--fault",
+          "delay=", "silent-after=", "drop-after=", "garbage-every=", "oversize=", "5025"}) {
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    }
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(KorvataSim, BadOptionsPrintUsageAndExit2) {
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"--frobnicate"},
+                                               {"--fault", "delay=soon"},
+                                               {"--socket", "99999"},
+                                               {"--portmapper", "111"}}) {
+        SimProcess::Result r = SimProcess::Run(SimProcess::Path(), arguments);
+        EXPECT_EQ(r.exitCode, 2) << arguments[0];
+        EXPECT_NE(r.err.find("Usage: korvata-sim"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(KorvataSim, ReportsItsPortAndLogsWhatItServes) {
+    std::string log = ::testing::TempDir() + "korvata-sim-" + std::to_string(::getpid()) + ".log";
+    {
+        SimProcess sim({"--log", log, "--seed", "7"});
+        ASSERT_TRUE(sim.Ready()) << sim.Error();
+        ASSERT_NE(sim.Port("socket"), 0);
+        EXPECT_EQ(sim.Port("vxi11-core"), 0);
+        LineClient client(sim.Port("socket"));
+        ASSERT_TRUE(client.Connected());
+        EXPECT_EQ(client.Query("*IDN?\r\n"), std::string(kvt::sim::MeterModel::kIdentity) + "\n");
+        EXPECT_EQ(client.Query("ECHO? x\ty\n"), "x\ty\n");
+        EXPECT_EQ(sim.Stop(SIGTERM), 0);
+    }
+    EXPECT_EQ(FileText(log), "> *IDN?\n< " + std::string(kvt::sim::MeterModel::kIdentity) +
+                                 "\\n\n> ECHO? x\\ty\n< x\\ty\\n\n");
+    std::remove(log.c_str());
+}
+
+TEST(KorvataSim, StopsCleanlyOnSigintWithAClientConnected) {
+    SimProcess sim({});
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    LineClient client(sim.Port("socket"));
+    ASSERT_TRUE(client.Connected());
+    EXPECT_EQ(client.Query("ECHO? hi\n"), "hi\n");
+    EXPECT_EQ(sim.Stop(SIGINT), 0);
+}
+
+TEST(KorvataSim, APortInUseIsAnError) {
+    SimProcess first({});
+    ASSERT_TRUE(first.Ready()) << first.Error();
+    std::string port = std::to_string(first.Port("socket"));
+    SimProcess::Result r = SimProcess::Run(SimProcess::Path(), {"--socket", port});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(port), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("ready"), std::string::npos);
+}
+
+TEST(KorvataSim, AnUnwritableLogIsAnError) {
+    SimProcess::Result r =
+        SimProcess::Run(SimProcess::Path(), {"--socket", "0", "--log", "/nonexistent-dir/sim.log"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("/nonexistent-dir/sim.log"), std::string::npos) << r.err;
+}
+
+}  // namespace

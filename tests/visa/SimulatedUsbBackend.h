@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "tests/visa/SimulatedUsbtmcDevice.h"
+#include "visa/UsbBackend.h"
+
+namespace kvt::visa {
+
+// A bus of simulated USBTMC devices behind the backend seam. A device is
+// claimed while a transport for it exists, as the kernel driver would be
+// detached for that time.
+class SimulatedUsbBackend : public UsbBackend {
+public:
+    void Attach(std::shared_ptr<SimulatedUsbtmcDevice> device);
+    // Every later Enumerate (or Open) fails with this status.
+    void FailEnumeration(UsbStatus status);
+    // Every later Open fails with this status.
+    void FailOpen(UsbStatus status);
+
+    UsbStatus Enumerate(std::vector<UsbDeviceInfo>& devices) override;
+    UsbStatus Open(const UsbDeviceInfo& device, std::unique_ptr<UsbTransport>& transport) override;
+
+private:
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<SimulatedUsbtmcDevice>> devices_;
+    UsbStatus enumeration_ = UsbStatus::Ok;
+    UsbStatus open_ = UsbStatus::Ok;
+};
+
+}  // namespace kvt::visa

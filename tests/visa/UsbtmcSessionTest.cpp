@@ -1,0 +1,448 @@
+// USBTMC sessions against a simulated device at the transport seam: message
+// framing over several packets and transfers, partial reads, termination
+// character, and recovery from timeouts, malformed replies, stalls and unplugging.
+#include "visa/UsbtmcSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <string>
+
+#include "sim/MeterModel.h"
+#include "tests/visa/UsbtmcTestBench.h"
+
+namespace kvt::visa {
+namespace {
+
+constexpr uint8_t kAbortIn = 3, kAbortOut = 1, kClear = 5;
+
+class UsbtmcSessionTest : public ::testing::Test {
+protected:
+    void Open(uint16_t maxPacket = 64, bool termCharCapable = true,
+              std::shared_ptr<MessageDevice> instrument = nullptr) {
+        if (!instrument) {
+            instrument = script_;
+        }
+        device_ = std::make_shared<SimulatedUsbtmcDevice>(
+            instrument, MakeUsbInfo(1, {2}, 0x1234, 0x5678, "SN1", 0, maxPacket), termCharCapable);
+        backend_.Attach(device_);
+        std::unique_ptr<UsbTransport> transport;
+        ASSERT_EQ(backend_.Open(device_->Info(), transport), UsbStatus::Ok);
+        session_ = std::make_unique<UsbtmcSession>("USB0::0x1234::0x5678::SN1::INSTR", 0,
+                                                   device_->Info(), std::move(transport));
+        ASSERT_EQ(session_->Start(), VI_SUCCESS);
+    }
+
+    ViStatus Write(const std::string& text) {
+        ViUInt32 n = 0;
+        ViStatus s = session_->Write(reinterpret_cast<const ViByte*>(text.data()),
+                                     static_cast<ViUInt32>(text.size()), n);
+        if (s == VI_SUCCESS) {
+            EXPECT_EQ(n, text.size());
+        }
+        return s;
+    }
+
+    std::string Read(ViUInt32 size, ViStatus& status) {
+        std::string buffer(size, '\0');
+        ViUInt32 n = 0;
+        status = session_->Read(reinterpret_cast<ViByte*>(buffer.data()), size, n);
+        EXPECT_LE(n, size);
+        buffer.resize(n);
+        return buffer;
+    }
+
+    // A query that must work: the device is in a clean state.
+    void ExpectCleanQuery(const std::string& reply) {
+        script_->WillReply(reply);
+        ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+        ViStatus status = VI_ERROR_IO;
+        EXPECT_EQ(Read(1024, status), reply);
+        EXPECT_EQ(status, VI_SUCCESS);
+    }
+
+    void SetTimeout(ViUInt32 ms) {
+        ASSERT_EQ(session_->SetAttribute(VI_ATTR_TMO_VALUE, ms), VI_SUCCESS);
+    }
+
+    std::shared_ptr<ScriptedDevice> script_ = std::make_shared<ScriptedDevice>();
+    SimulatedUsbBackend backend_;
+    std::shared_ptr<SimulatedUsbtmcDevice> device_;
+    std::unique_ptr<UsbtmcSession> session_;
+};
+
+TEST_F(UsbtmcSessionTest, QueriesTheMeterModel) {
+    Open(64, true, std::make_shared<sim::MeterModel>());
+    ASSERT_EQ(Write("*IDN?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(256, status), std::string(sim::MeterModel::kIdentity) + "\n");
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"*IDN?"});
+
+    // The write (one DEV_DEP_MSG_OUT with EOM) and the request for the
+    // caller's size (no TermChar) took consecutive tags.
+    auto headers = device_->OutHeaders();
+    ASSERT_EQ(headers.size(), 2u);
+    EXPECT_EQ(headers[0].msgId, 1);
+    EXPECT_EQ(headers[0].tag, 1);
+    EXPECT_EQ(headers[0].attributes, 1);
+    EXPECT_EQ(headers[0].length, 20u);
+    EXPECT_EQ(headers[1].msgId, 2);
+    EXPECT_EQ(headers[1].tag, 2);
+    EXPECT_EQ(headers[1].transferSize, 256u);
+    EXPECT_EQ(headers[1].attributes, 0);
+    EXPECT_TRUE(session_->DeviceCapabilities().termChar);
+}
+
+TEST_F(UsbtmcSessionTest, TagsWrapFrom255ToOneAcrossManyExchanges) {
+    Open();
+    for (int i = 0; i < 200; ++i) {
+        ExpectCleanQuery("r" + std::to_string(i) + "\n");
+    }
+    auto headers = device_->OutHeaders();
+    ASSERT_EQ(headers.size(), 400u);
+    for (size_t i = 1; i < headers.size(); ++i) {
+        uint8_t expected = headers[i - 1].tag == 255 ? 1 : headers[i - 1].tag + 1;
+        ASSERT_EQ(headers[i].tag, expected) << i;
+    }
+    EXPECT_EQ(headers[254].tag, 255);
+    EXPECT_EQ(headers[255].tag, 1);
+    EXPECT_EQ(device_->Rejected(), 0u);
+}
+
+TEST_F(UsbtmcSessionTest, LongMessagesSpanPacketsAndTransfers) {
+    Open(64);
+    // 150,000 bytes go out as three DEV_DEP_MSG_OUT transfers, EOM on the last only.
+    std::string command = "DATA " + std::string(150000 - 5, 'c');
+    std::string reply(40000, 'r');
+    for (size_t i = 0; i < reply.size(); i += 97) {
+        reply[i] = static_cast<char>('a' + i % 26);
+    }
+    reply += "\n";
+    script_->WillReply(reply);
+    ASSERT_EQ(Write(command), VI_SUCCESS);
+    EXPECT_EQ(device_->Messages(), std::vector<std::string>{command});
+    auto headers = device_->OutHeaders();
+    ASSERT_EQ(headers.size(), 3u);
+    EXPECT_EQ(headers[0].attributes, 0);
+    EXPECT_EQ(headers[1].attributes, 0);
+    EXPECT_EQ(headers[2].attributes, 1);
+    size_t sum = headers[0].transferSize + headers[1].transferSize + headers[2].transferSize;
+    EXPECT_EQ(sum, command.size());
+    size_t packets = 0;
+    for (const auto& h : headers) {
+        packets += (h.length + 63) / 64;
+    }
+    EXPECT_EQ(device_->BulkOutPackets(), packets);
+
+    // The reply arrives in hundreds of 64-byte packets and several bulk-IN calls.
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(100000, status), reply);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(device_->BulkInPackets(), (12 + reply.size() + 3) / 64 + 1);
+    EXPECT_EQ(device_->Rejected(), 0u);
+}
+
+TEST_F(UsbtmcSessionTest, EightBytePacketsSplitEvenTheHeader) {
+    Open(8);
+    ExpectCleanQuery("x\n");  // 12 + 2 + 2 padding: two full packets
+    ExpectCleanQuery("eight-byte packets carry this reply\n");
+    EXPECT_EQ(device_->Rejected(), 0u);
+}
+
+TEST_F(UsbtmcSessionTest, ShortPacketsAndZeroLengthPacketsEndTransfers) {
+    Open(64);
+    // 12 + 52 = 64: the reply fills one packet exactly, so a zero-length packet ends it.
+    std::string exact(51, 'e');
+    exact += "\n";
+    ExpectCleanQuery(exact);
+    ExpectCleanQuery("after\n");
+    // The same without the zero-length packet: the header's size ends it.
+    device_->SetZeroLengthPacketAfterFullEnd(false);
+    ExpectCleanQuery(exact);
+    ExpectCleanQuery("after\n");
+    EXPECT_EQ(device_->Rejected(), 0u);
+}
+
+TEST_F(UsbtmcSessionTest, ASmallBufferGetsMaxCountAndTheRestStaysReadable) {
+    Open();
+    script_->WillReply("0123456789\n");
+    ASSERT_EQ(Write("ECHO?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    EXPECT_EQ(Read(4, status), "0123");
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    EXPECT_EQ(Read(4, status), "4567");
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    EXPECT_EQ(Read(4, status), "89\n");
+    EXPECT_EQ(status, VI_SUCCESS);
+    // Each read asked for no more than the caller could take.
+    auto headers = device_->OutHeaders();
+    ASSERT_EQ(headers.size(), 4u);
+    EXPECT_EQ(headers[1].transferSize, 4u);
+    EXPECT_EQ(headers[3].transferSize, 4u);
+    // Nothing is left: the next read times out.
+    SetTimeout(30);
+    EXPECT_EQ(Read(4, status), "");
+    EXPECT_EQ(status, VI_ERROR_TMO);
+}
+
+TEST_F(UsbtmcSessionTest, AReplySplitByTheDeviceIsJoinedUpToEom) {
+    Open();
+    device_->SetMaxReplySize(5);
+    script_->WillReply("abcdefghijklm\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(100, status), "abcdefghijklm\n");
+    EXPECT_EQ(status, VI_SUCCESS);
+    // Each further request asked only for what the buffer could still take.
+    auto headers = device_->OutHeaders();
+    ASSERT_EQ(headers.size(), 4u);
+    EXPECT_EQ(headers[1].transferSize, 100u);
+    EXPECT_EQ(headers[2].transferSize, 95u);
+    EXPECT_EQ(headers[3].transferSize, 90u);
+}
+
+TEST_F(UsbtmcSessionTest, TerminationCharacterEndsReads) {
+    Open(64, true);
+    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
+    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    script_->WillReply("1,2,3\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(64, status), "1,");
+    EXPECT_EQ(status, VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(Read(64, status), "2,");
+    EXPECT_EQ(status, VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(Read(64, status), "3\n");
+    EXPECT_EQ(status, VI_SUCCESS);
+    // The device was asked to stop at the character.
+    auto headers = device_->OutHeaders();
+    ASSERT_GE(headers.size(), 2u);
+    EXPECT_EQ(headers[1].attributes, 2);
+    EXPECT_EQ(headers[1].termChar, ',');
+    EXPECT_EQ(device_->Rejected(), 0u);
+}
+
+TEST_F(UsbtmcSessionTest, TerminationCharacterWithADeviceThatCannotStopAtIt) {
+    Open(64, false);
+    EXPECT_FALSE(session_->DeviceCapabilities().termChar);
+    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
+    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    script_->WillReply("1,2\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(64, status), "1,");
+    EXPECT_EQ(status, VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(Read(64, status), "2\n");
+    EXPECT_EQ(status, VI_SUCCESS);
+    // TermCharEnabled was never set in a request (the device would reject it).
+    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(device_->OutHeaders()[1].attributes, 0);
+}
+
+TEST_F(UsbtmcSessionTest, ReadTimeoutAbortsTheTransferAndTheNextExchangeIsClean) {
+    Open();
+    SetTimeout(50);
+    device_->SetStatusPolls(2);
+    script_->WillReply("stale reply\n");
+    device_->IgnoreNextRequest();
+    ASSERT_EQ(Write("SLOW?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    EXPECT_EQ(Read(64, status), "");
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    auto requests = device_->ControlRequests();
+    EXPECT_NE(std::find(requests.begin(), requests.end(), kAbortIn), requests.end());
+    EXPECT_EQ(std::find(requests.begin(), requests.end(), kClear), requests.end());
+    // The stale reply is gone; the next query gets its own.
+    ExpectCleanQuery("fresh\n");
+    EXPECT_EQ(device_->Rejected(), 0u);
+}
+
+TEST_F(UsbtmcSessionTest, TimeoutMidReplyLeavesNoPacketsForTheNextRead) {
+    Open(64);
+    SetTimeout(50);
+    device_->PauseAfterInPackets(3);
+    script_->WillReply(std::string(1000, 'p') + "\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    Read(2000, status);
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    // Without the abort the rest of that reply would be read as the next one.
+    ExpectCleanQuery("next\n");
+    EXPECT_EQ(device_->Rejected(), 0u);
+}
+
+TEST_F(UsbtmcSessionTest, ARefusedAbortFallsBackToADeviceClear) {
+    Open(64);
+    SetTimeout(50);
+    device_->PauseAfterInPackets(2);
+    device_->RefuseNextAbort();
+    script_->WillReply(std::string(500, 'p') + "\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    Read(2000, status);
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    auto requests = device_->ControlRequests();
+    EXPECT_NE(std::find(requests.begin(), requests.end(), kClear), requests.end());
+    EXPECT_EQ(script_->Clears(), 1);
+    SetTimeout(2000);
+    ExpectCleanQuery("cleared\n");
+}
+
+TEST_F(UsbtmcSessionTest, WriteTimeoutAbortsTheTransferAndClearsTheHalt) {
+    Open(64);
+    SetTimeout(50);
+    device_->AcceptOnlyNextOut(128);
+    ASSERT_EQ(Write("LONG " + std::string(1000, 'x')), VI_ERROR_TMO);
+    auto requests = device_->ControlRequests();
+    EXPECT_NE(std::find(requests.begin(), requests.end(), kAbortOut), requests.end());
+    EXPECT_EQ(device_->ClearedHalts(), std::vector<uint8_t>{0x02});
+    // The half-sent message never reached the instrument; the next one is whole.
+    ExpectCleanQuery("ok\n");
+    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"Q?"});
+}
+
+TEST_F(UsbtmcSessionTest, WrongTagOrTruncatedHeaderIsAnErrorAndRecovered) {
+    Open();
+    device_->AnswerWrongTagOnce();
+    script_->WillReply("wrong tag\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    EXPECT_EQ(Read(64, status), "");
+    EXPECT_EQ(status, VI_ERROR_IO);
+    ExpectCleanQuery("next\n");
+
+    device_->TruncateNextReply(7);
+    script_->WillReply("truncated\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    EXPECT_EQ(Read(64, status), "");
+    EXPECT_EQ(status, VI_ERROR_IO);
+    ExpectCleanQuery("next again\n");
+
+    // A header that promises more data than the transfer holds.
+    device_->TruncateNextReply(16);
+    script_->WillReply("cut short in the middle\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    EXPECT_EQ(Read(64, status), "");
+    EXPECT_EQ(status, VI_ERROR_IO);
+    ExpectCleanQuery("and again\n");
+}
+
+TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsRejectedNotCopied) {
+    Open();
+    device_->AnnounceOversizeOnce();
+    script_->WillReply(std::string(40, 'o'));
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    // The device sends 16 bytes where 8 were asked for; none of it lands
+    // beyond the caller's 8-byte buffer.
+    std::string buffer(16, '#');
+    ViUInt32 n = 99;
+    EXPECT_EQ(session_->Read(reinterpret_cast<ViByte*>(buffer.data()), 8, n), VI_ERROR_IO);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(buffer, std::string(16, '#'));
+    ExpectCleanQuery("fine\n");
+}
+
+TEST_F(UsbtmcSessionTest, StalledEndpointsAreClearedAndReported) {
+    Open();
+    device_->StallNextBulkOut();
+    EXPECT_EQ(Write("Q?"), VI_ERROR_IO);
+    ExpectCleanQuery("out ok\n");
+    device_->StallNextBulkIn();
+    script_->WillReply("lost\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    Read(64, status);
+    EXPECT_EQ(status, VI_ERROR_IO);
+    ExpectCleanQuery("in ok\n");
+    auto halts = device_->ClearedHalts();
+    EXPECT_NE(std::find(halts.begin(), halts.end(), 0x02), halts.end());
+    EXPECT_NE(std::find(halts.begin(), halts.end(), 0x81), halts.end());
+}
+
+TEST_F(UsbtmcSessionTest, DeviceClearEmptiesBothSides) {
+    Open();
+    device_->SetStatusPolls(3);
+    script_->WillReply("0123456789\n");
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    EXPECT_EQ(Read(4, status), "0123");
+    EXPECT_EQ(session_->Clear(), VI_SUCCESS);
+    EXPECT_EQ(script_->Clears(), 1);
+    // Neither the session's buffer nor the device holds the rest any more.
+    SetTimeout(30);
+    EXPECT_EQ(Read(64, status), "");
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    SetTimeout(2000);
+    ExpectCleanQuery("clean\n");  // the bulk-OUT halt of the clear was cleared
+}
+
+TEST_F(UsbtmcSessionTest, UnplugMidReplyLosesTheConnection) {
+    Open(64);
+    device_->UnplugAfterInPackets(3);
+    script_->WillReply(std::string(1000, 'u'));
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    Read(2000, status);
+    EXPECT_EQ(status, VI_ERROR_CONN_LOST);
+    EXPECT_EQ(Write("Q?"), VI_ERROR_CONN_LOST);
+    Read(10, status);
+    EXPECT_EQ(status, VI_ERROR_CONN_LOST);
+    EXPECT_EQ(session_->Clear(), VI_ERROR_CONN_LOST);
+    session_.reset();  // closing a vanished device is harmless
+    EXPECT_FALSE(device_->Claimed());
+}
+
+TEST_F(UsbtmcSessionTest, UnplugWhileAReadWaitsEndsItAtOnce) {
+    Open();
+    SetTimeout(60000);
+    ASSERT_EQ(Write("NOREPLY"), VI_SUCCESS);
+    auto read = std::async(std::launch::async, [&] {
+        ViStatus status = VI_SUCCESS;
+        Read(64, status);
+        return status;
+    });
+    ASSERT_TRUE(device_->WaitForBlockedBulkIn(5000));
+    device_->Unplug();
+    ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(read.get(), VI_ERROR_CONN_LOST);
+}
+
+TEST_F(UsbtmcSessionTest, AnEmptyWriteSendsNothing) {
+    Open();
+    EXPECT_EQ(Write(""), VI_SUCCESS);
+    EXPECT_TRUE(device_->OutHeaders().empty());
+}
+
+TEST_F(UsbtmcSessionTest, WithoutSendEndTheMessageContinues) {
+    Open();
+    ASSERT_EQ(session_->SetAttribute(VI_ATTR_SEND_END_EN, VI_FALSE), VI_SUCCESS);
+    ASSERT_EQ(Write("PART1;"), VI_SUCCESS);
+    EXPECT_TRUE(device_->Messages().empty());
+    ASSERT_EQ(session_->SetAttribute(VI_ATTR_SEND_END_EN, VI_TRUE), VI_SUCCESS);
+    ASSERT_EQ(Write("PART2"), VI_SUCCESS);
+    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"PART1;PART2"});
+}
+
+TEST_F(UsbtmcSessionTest, UsbAttributes) {
+    Open();
+    ViUInt16 vid = 0, pid = 0;
+    ViInt16 intf = -1;
+    char serial[VI_FIND_BUFLEN] = {};
+    ASSERT_EQ(session_->GetAttribute(VI_ATTR_MANF_ID, &vid), VI_SUCCESS);
+    ASSERT_EQ(session_->GetAttribute(VI_ATTR_MODEL_CODE, &pid), VI_SUCCESS);
+    ASSERT_EQ(session_->GetAttribute(VI_ATTR_USB_INTFC_NUM, &intf), VI_SUCCESS);
+    ASSERT_EQ(session_->GetAttribute(VI_ATTR_USB_SERIAL_NUM, serial), VI_SUCCESS);
+    EXPECT_EQ(vid, 0x1234);
+    EXPECT_EQ(pid, 0x5678);
+    EXPECT_EQ(intf, 0);
+    EXPECT_STREQ(serial, "SN1");
+    ViUInt16 type = 0;
+    ASSERT_EQ(session_->GetAttribute(VI_ATTR_INTF_TYPE, &type), VI_SUCCESS);
+    EXPECT_EQ(type, VI_INTF_USB);
+}
+
+}  // namespace
+}  // namespace kvt::visa

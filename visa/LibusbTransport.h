@@ -1,0 +1,42 @@
+#pragma once
+
+#include "visa/UsbTransport.h"
+
+struct libusb_device_handle;
+
+namespace kvt::visa {
+
+// One claimed USBTMC interface of an open libusb device. Destroying it
+// releases the interface, gives it back to the kernel driver it was taken
+// from, and closes the device.
+class LibusbTransport : public UsbTransport {
+public:
+    LibusbTransport(libusb_device_handle* handle, const UsbDeviceInfo& device, bool reattachDriver);
+    ~LibusbTransport() override;
+    LibusbTransport(const LibusbTransport&) = delete;
+    LibusbTransport& operator=(const LibusbTransport&) = delete;
+
+    UsbStatus BulkOut(const uint8_t* data, size_t length, unsigned timeoutMs,
+                      size_t& transferred) override;
+    UsbStatus BulkIn(uint8_t* data, size_t length, unsigned timeoutMs,
+                     size_t& transferred) override;
+    UsbStatus ControlIn(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
+                        uint8_t* data, uint16_t length, unsigned timeoutMs,
+                        size_t& transferred) override;
+    UsbStatus ClearHalt(uint8_t endpoint) override;
+
+    // libusb's result code as a UsbStatus.
+    static UsbStatus StatusOf(int libusbResult);
+
+private:
+    UsbStatus Bulk(uint8_t endpoint, uint8_t* data, size_t length, unsigned timeoutMs,
+                   size_t& transferred);
+
+    libusb_device_handle* handle_;
+    int interfaceNumber_;
+    uint8_t bulkOut_;
+    uint8_t bulkIn_;
+    bool reattachDriver_;  // the driver was detached by hand, not by libusb
+};
+
+}  // namespace kvt::visa

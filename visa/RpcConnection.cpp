@@ -1,0 +1,174 @@
+#include "visa/RpcConnection.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+namespace kvt::visa {
+namespace {
+
+// Blocks SIGPIPE in this thread for the duration of one call, and discards
+// one raised meanwhile: libtirpc writes with write(), which raises it when
+// the peer has closed the connection.
+class SigpipeGuard {
+public:
+    SigpipeGuard() {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+        blocked_ = pthread_sigmask(SIG_BLOCK, &pipe, &previous_) == 0;
+    }
+    ~SigpipeGuard() {
+        if (!blocked_) {
+            return;
+        }
+        if (!alreadyPending_) {
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            sigset_t pending;
+            sigpending(&pending);
+            if (sigismember(&pending, SIGPIPE) == 1) {
+                timespec zero{};
+                while (sigtimedwait(&pipe, nullptr, &zero) == -1 && errno == EINTR) {
+                }
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+private:
+    sigset_t previous_{};
+    bool alreadyPending_ = false;
+    bool blocked_ = false;
+};
+
+timeval ToTimeval(uint32_t ms) {
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(ms / 1000);
+    tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+    return tv;
+}
+
+int RemainingMs(RpcConnection::Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                      RpcConnection::Clock::now());
+    if (left.count() <= 0) {
+        return 0;
+    }
+    return left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
+}
+
+}  // namespace
+
+RpcConnection::~RpcConnection() {
+    Close();
+}
+
+void RpcConnection::Close() {
+    if (client_ != nullptr) {
+        clnt_destroy(client_);
+        client_ = nullptr;
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+ViStatus RpcConnection::Connect(const sockaddr_in& address, rpcprog_t program, rpcvers_t version,
+                                Clock::time_point deadline) {
+    Close();
+    peer_ = address;
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd_ < 0) {
+        return VI_ERROR_SYSTEM_ERROR;
+    }
+    const sockaddr* raw = reinterpret_cast<const sockaddr*>(&peer_);
+    int rc = ::connect(fd_, raw, sizeof(peer_));
+    if (rc != 0 && errno != EINPROGRESS) {
+        Close();
+        return VI_ERROR_RSRC_NFOUND;  // refused or unreachable: fails at once
+    }
+    if (rc != 0) {
+        pollfd p{fd_, POLLOUT, 0};
+        for (;;) {
+            int ready = ::poll(&p, 1, RemainingMs(deadline));
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            if (ready <= 0) {
+                Close();
+                return ready == 0 ? VI_ERROR_TMO : VI_ERROR_SYSTEM_ERROR;
+            }
+            break;
+        }
+        int error = 0;
+        socklen_t length = sizeof(error);
+        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            Close();
+            // Refused, unreachable: nobody will answer there.
+            return error == ETIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
+        }
+    }
+    // libtirpc reads with poll() and its own timeout, and writes blocking;
+    // the send timeout set per call bounds the writes.
+    int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        Close();
+        return VI_ERROR_SYSTEM_ERROR;
+    }
+    netbuf remote{};
+    remote.buf = &peer_;
+    remote.len = sizeof(peer_);
+    remote.maxlen = sizeof(peer_);
+    client_ = clnt_vc_create(fd_, &remote, program, version, 0, 0);
+    if (client_ == nullptr) {
+        Close();
+        return VI_ERROR_ALLOC;
+    }
+    return VI_SUCCESS;
+}
+
+clnt_stat RpcConnection::Call(rpcproc_t procedure, xdrproc_t encodeArgs, void* args,
+                              xdrproc_t decodeResult, void* result, uint32_t timeoutMs) {
+    if (client_ == nullptr) {
+        return RPC_CANTSEND;
+    }
+    timeval tv = ToTimeval(timeoutMs);
+    // A set timeout overrides the one passed to each call.
+    clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+    SigpipeGuard guard;
+    return clnt_call(client_, procedure, encodeArgs, static_cast<caddr_t>(args), decodeResult,
+                     static_cast<caddr_t>(result), tv);
+}
+
+int RpcConnection::LastErrno() const {
+    if (client_ == nullptr) {
+        return 0;
+    }
+    rpc_err error{};
+    clnt_geterr(client_, &error);
+    return error.re_errno;
+}
+
+void RpcConnection::FreeResult(xdrproc_t decodeResult, void* result) {
+    if (client_ != nullptr) {
+        clnt_freeres(client_, decodeResult, static_cast<caddr_t>(result));
+    } else {
+        xdr_free(decodeResult, static_cast<char*>(result));
+    }
+}
+
+}  // namespace kvt::visa

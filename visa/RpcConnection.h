@@ -1,0 +1,53 @@
+#pragma once
+
+#include <netinet/in.h>
+#include <rpc/rpc.h>
+
+#include <chrono>
+#include <cstdint>
+
+#include "visa/visa.h"
+
+namespace kvt::visa {
+
+// One ONC RPC client over a TCP connection that we open ourselves, so that
+// connecting is bounded by our deadline and not by libtirpc's defaults.
+// Every call carries its own timeout for the reply and for sending the
+// request; SIGPIPE from a peer that went away is swallowed.
+class RpcConnection {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    RpcConnection() = default;
+    ~RpcConnection();
+    RpcConnection(const RpcConnection&) = delete;
+    RpcConnection& operator=(const RpcConnection&) = delete;
+
+    // Connects to address and creates the client for program/version.
+    // VI_ERROR_RSRC_NFOUND when nothing listens (refused, at once),
+    // VI_ERROR_TMO when the deadline passes, VI_ERROR_ALLOC/SYSTEM_ERROR
+    // when the client cannot be made.
+    ViStatus Connect(const sockaddr_in& address, rpcprog_t program, rpcvers_t version,
+                     Clock::time_point deadline);
+
+    // One call; the request must be sent and the reply received within
+    // timeoutMs. RPC_SUCCESS or the transport's failure.
+    clnt_stat Call(rpcproc_t procedure, xdrproc_t encodeArgs, void* args, xdrproc_t decodeResult,
+                   void* result, uint32_t timeoutMs);
+
+    // Releases what decodeResult allocated in result.
+    void FreeResult(xdrproc_t decodeResult, void* result);
+
+    // The system error behind the last failed call (0 when none).
+    int LastErrno() const;
+
+    bool Connected() const { return client_ != nullptr; }
+    void Close();
+
+private:
+    int fd_ = -1;
+    CLIENT* client_ = nullptr;
+    sockaddr_in peer_{};
+};
+
+}  // namespace kvt::visa

@@ -1,0 +1,276 @@
+#include "visa/SocketSession.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kvt::visa {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point DeadlineAfter(ViUInt32 timeoutMs) {
+    return Clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+// Waits for `events` on fd until the deadline (or for ever when infinite).
+// Returns the revents, 0 on timeout, -1 on a poll failure.
+int WaitFor(int fd, short events, Clock::time_point deadline, bool infinite) {
+    for (;;) {
+        int waitMs = -1;
+        if (!infinite) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
+        }
+        pollfd p{fd, events, 0};
+        int n = ::poll(&p, 1, waitMs);
+        if (n > 0) {
+            return p.revents;
+        }
+        if (n == 0) {
+            if (!infinite && Clock::now() >= deadline) {
+                return 0;
+            }
+            continue;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+bool ConnectionGone(int error) {
+    return error == ECONNRESET || error == EPIPE || error == ENOTCONN || error == ETIMEDOUT ||
+           error == EHOSTUNREACH || error == ENETUNREACH;
+}
+
+// One connect attempt to one address, bounded by the deadline.
+ViStatus ConnectOne(const addrinfo& address, Clock::time_point deadline, bool infinite, int& fd) {
+    fd = -1;
+    fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                  address.ai_protocol);
+    if (fd < 0) {
+        return VI_ERROR_SYSTEM_ERROR;
+    }
+    int error = 0;
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+        error = errno;
+        if (error == EINPROGRESS || error == EINTR) {
+            int ready = WaitFor(fd, POLLOUT, deadline, infinite);
+            if (ready == 0) {
+                ::close(fd);
+                fd = -1;
+                return VI_ERROR_TMO;
+            }
+            socklen_t length = sizeof error;
+            if (ready < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+                error = errno;
+            }
+        }
+    }
+    if (error != 0) {
+        ::close(fd);
+        fd = -1;
+        return VI_ERROR_RSRC_NFOUND;
+    }
+    // Commands are short: send them at once rather than coalescing.
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return VI_SUCCESS;
+}
+
+}  // namespace
+
+ViStatus SocketSession::Connect(const std::string& resourceName, unsigned board,
+                                const std::string& host, uint16_t port, ViUInt32 timeoutMs,
+                                std::unique_ptr<Session>& session) {
+    if (port == 0 || host.empty()) {
+        return VI_ERROR_RSRC_NFOUND;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* addresses = nullptr;
+    std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses) != 0) {
+        return VI_ERROR_RSRC_NFOUND;
+    }
+    bool infinite = timeoutMs == VI_TMO_INFINITE;
+    Clock::time_point deadline = DeadlineAfter(infinite ? 0 : timeoutMs);
+    ViStatus status = VI_ERROR_RSRC_NFOUND;
+    int fd = -1;
+    char address[INET_ADDRSTRLEN] = "";
+    for (addrinfo* a = addresses; a != nullptr; a = a->ai_next) {
+        status = ConnectOne(*a, deadline, infinite, fd);
+        if (status == VI_SUCCESS) {
+            const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+            ::inet_ntop(AF_INET, &in->sin_addr, address, sizeof address);
+        }
+        if (status == VI_SUCCESS || status == VI_ERROR_TMO) {
+            break;
+        }
+    }
+    ::freeaddrinfo(addresses);
+    if (status != VI_SUCCESS) {
+        return status;
+    }
+    session = std::make_unique<SocketSession>(resourceName, board, fd, host, address, port);
+    return VI_SUCCESS;
+}
+
+SocketSession::SocketSession(std::string resourceName, unsigned board, int fd, std::string host,
+                             std::string address, uint16_t port)
+    : Session(std::move(resourceName), VI_INTF_TCPIP, board),
+      fd_(fd),
+      host_(std::move(host)),
+      address_(std::move(address)),
+      port_(port) {
+    // A raw socket has no END: the line feed ends a message.
+    MutableAttributes().termCharEnabled = true;
+    MutableAttributes().termChar = '\n';
+}
+
+SocketSession::~SocketSession() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+ViStatus SocketSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
+    written = 0;
+    if (connectionLost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    ViUInt32 timeoutMs = Attributes().timeoutMs;
+    bool infinite = timeoutMs == VI_TMO_INFINITE;
+    Clock::time_point deadline = DeadlineAfter(infinite ? 0 : timeoutMs);
+    while (written < count) {
+        ssize_t n = ::send(fd_, data + written, count - written, MSG_NOSIGNAL);
+        if (n > 0) {
+            written += static_cast<ViUInt32>(n);
+            continue;
+        }
+        int error = errno;
+        if (n < 0 && error == EINTR) {
+            continue;
+        }
+        if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK)) {
+            int ready = WaitFor(fd_, POLLOUT, deadline, infinite);
+            if (ready == 0) {
+                return VI_ERROR_TMO;
+            }
+            if (ready < 0) {
+                return VI_ERROR_IO;
+            }
+            continue;  // writable, or an error that the next send reports
+        }
+        if (ConnectionGone(error)) {
+            connectionLost_ = true;
+            return VI_ERROR_CONN_LOST;
+        }
+        return VI_ERROR_IO;
+    }
+    return VI_SUCCESS;
+}
+
+ViStatus SocketSession::ReceiveMore(Clock::time_point deadline, bool infinite) {
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n > 0) {
+            pending_.Append(std::string_view(chunk, static_cast<size_t>(n)), false);
+            return VI_SUCCESS;
+        }
+        if (n == 0) {
+            connectionLost_ = true;
+            return VI_ERROR_CONN_LOST;
+        }
+        int error = errno;
+        if (error == EINTR) {
+            continue;
+        }
+        if (error != EAGAIN && error != EWOULDBLOCK) {
+            if (ConnectionGone(error)) {
+                connectionLost_ = true;
+                return VI_ERROR_CONN_LOST;
+            }
+            return VI_ERROR_IO;
+        }
+        int ready = WaitFor(fd_, POLLIN, deadline, infinite);
+        if (ready == 0) {
+            return VI_ERROR_TMO;
+        }
+        if (ready < 0) {
+            return VI_ERROR_IO;
+        }
+    }
+}
+
+ViStatus SocketSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
+    received = 0;
+    const SessionAttributes& a = Attributes();
+    bool infinite = a.timeoutMs == VI_TMO_INFINITE;
+    Clock::time_point deadline = DeadlineAfter(infinite ? 0 : a.timeoutMs);
+    while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
+        if (connectionLost_) {
+            // Whatever arrived before the close is handed out with the error,
+            // so the caller sees both the bytes and that the message is cut.
+            if (!pending_.Empty()) {
+                pending_.Take(data, count, false, 0, received);
+            }
+            return VI_ERROR_CONN_LOST;
+        }
+        ViStatus status = ReceiveMore(deadline, infinite);
+        if (status == VI_ERROR_CONN_LOST) {
+            continue;
+        }
+        if (status < VI_SUCCESS) {
+            return status;
+        }
+    }
+    return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
+}
+
+ViStatus SocketSession::GetAttribute(ViAttr attribute, void* value) const {
+    if (value == nullptr) {
+        return VI_ERROR_INV_PARAMETER;
+    }
+    switch (attribute) {
+        case VI_ATTR_TCPIP_PORT:
+            *static_cast<ViUInt16*>(value) = port_;
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_ADDR:
+        case VI_ATTR_TCPIP_HOSTNAME: {
+            const std::string& text = attribute == VI_ATTR_TCPIP_ADDR ? address_ : host_;
+            size_t n = std::min(text.size(), size_t{VI_FIND_BUFLEN - 1});
+            std::memcpy(value, text.data(), n);
+            static_cast<char*>(value)[n] = '\0';
+            return VI_SUCCESS;
+        }
+        default:
+            return Session::GetAttribute(attribute, value);
+    }
+}
+
+ViStatus SocketSession::SetAttribute(ViAttr attribute, ViAttrState value) {
+    switch (attribute) {
+        case VI_ATTR_TCPIP_PORT:
+        case VI_ATTR_TCPIP_ADDR:
+        case VI_ATTR_TCPIP_HOSTNAME:
+            return VI_ERROR_ATTR_READONLY;
+        default:
+            return Session::SetAttribute(attribute, value);
+    }
+}
+
+}  // namespace kvt::visa

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "visa/MessageReadBuffer.h"
+#include "visa/Session.h"
+
+namespace kvt::visa {
+
+// A raw TCP session to `TCPIP[n]::host::port::SOCKET`. There is no END on a
+// raw socket, so the termination character is enabled by default ('\n'): a
+// read ends at it, at a full buffer, or when the timeout runs out. A peer
+// that closes the connection makes every later call fail with
+// VI_ERROR_CONN_LOST; bytes that arrived before the close are still handed
+// out first.
+class SocketSession : public Session {
+public:
+    // Connects to host:port (IPv4), bounded by timeoutMs, and hands back the
+    // open session. A refused connection fails at once.
+    static ViStatus Connect(const std::string& resourceName, unsigned board,
+                            const std::string& host, uint16_t port, ViUInt32 timeoutMs,
+                            std::unique_ptr<Session>& session);
+
+    // Takes over a connected, non-blocking socket.
+    SocketSession(std::string resourceName, unsigned board, int fd, std::string host,
+                  std::string address, uint16_t port);
+    ~SocketSession() override;
+
+    ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
+    ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
+
+    ViStatus GetAttribute(ViAttr attribute, void* value) const override;
+    ViStatus SetAttribute(ViAttr attribute, ViAttrState value) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // Waits (until the deadline) for the socket to become readable and
+    // appends what arrives to pending_. VI_SUCCESS when bytes arrived.
+    ViStatus ReceiveMore(Clock::time_point deadline, bool infinite);
+
+    int fd_;
+    std::string host_;     // as named in the resource
+    std::string address_;  // dotted IPv4 address connected to
+    uint16_t port_;
+    MessageReadBuffer pending_;
+    bool connectionLost_ = false;
+};
+
+}  // namespace kvt::visa

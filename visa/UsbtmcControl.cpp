@@ -1,0 +1,186 @@
+#include "visa/UsbtmcControl.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace kvt::visa {
+namespace {
+
+// Status polls are spaced so that a slow device is not flooded with requests.
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
+// Bounds draining: a device that streams without end is cut off here.
+constexpr size_t kMaxDrainBytes = size_t{1} << 20;
+
+}  // namespace
+
+unsigned RemainingMs(std::chrono::steady_clock::time_point deadline) {
+    if (deadline == std::chrono::steady_clock::time_point::max()) {
+        return kUsbNoTimeout;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return static_cast<unsigned>(
+        std::clamp<long long>(left.count(), 1, static_cast<long long>(kUsbNoTimeout) - 1));
+}
+
+UsbtmcControl::UsbtmcControl(UsbTransport& transport, const UsbDeviceInfo& device)
+    : transport_(transport), device_(device) {}
+
+UsbStatus UsbtmcControl::Request(uint8_t requestType, uint8_t request, uint16_t value,
+                                 uint16_t index, uint8_t* reply, uint16_t length,
+                                 Clock::time_point deadline) {
+    size_t got = 0;
+    UsbStatus status = transport_.ControlIn(requestType, request, value, index, reply, length,
+                                            RemainingMs(deadline), got);
+    if (status == UsbStatus::Ok && got < 1) {
+        return UsbStatus::Error;  // no USBTMC_status byte
+    }
+    if (status == UsbStatus::Stall) {
+        return UsbStatus::Error;  // the device does not support the request
+    }
+    return status;
+}
+
+bool UsbtmcControl::PauseBeforePoll(Clock::time_point deadline) {
+    if (Clock::now() + kPollInterval >= deadline) {
+        return false;
+    }
+    std::this_thread::sleep_for(kPollInterval);
+    return true;
+}
+
+UsbStatus UsbtmcControl::GetCapabilities(usbtmc::Capabilities& capabilities,
+                                         Clock::time_point deadline) {
+    uint8_t reply[usbtmc::kCapabilitiesLength] = {};
+    size_t got = 0;
+    UsbStatus status = transport_.ControlIn(
+        usbtmc::kRequestToInterface, usbtmc::kGetCapabilities, 0, device_.interfaceNumber, reply,
+        usbtmc::kCapabilitiesLength, RemainingMs(deadline), got);
+    if (status != UsbStatus::Ok) {
+        return status;
+    }
+    return usbtmc::DecodeCapabilities(reply, got, capabilities) ? UsbStatus::Ok : UsbStatus::Error;
+}
+
+UsbStatus UsbtmcControl::DrainBulkIn(Clock::time_point deadline) {
+    if (Clock::now() >= deadline) {
+        return UsbStatus::Timeout;
+    }
+    size_t chunk = std::max<size_t>(device_.bulkInMaxPacket, 4);
+    std::vector<uint8_t> buffer(chunk);
+    for (size_t drained = 0; drained < kMaxDrainBytes; drained += chunk) {
+        size_t got = 0;
+        UsbStatus status = transport_.BulkIn(buffer.data(), chunk, RemainingMs(deadline), got);
+        if (status == UsbStatus::Timeout) {
+            return UsbStatus::Ok;  // nothing more is coming
+        }
+        if (status != UsbStatus::Ok) {
+            return status;
+        }
+        if (got < chunk) {
+            return UsbStatus::Ok;  // the short packet that ends the transfer
+        }
+    }
+    return UsbStatus::Error;
+}
+
+UsbStatus UsbtmcControl::AbortBulkOut(uint8_t tag, Clock::time_point deadline) {
+    uint8_t reply[8] = {};
+    UsbStatus status = Request(usbtmc::kRequestToEndpoint, usbtmc::kInitiateAbortBulkOut, tag,
+                               device_.bulkOutEndpoint, reply, 2, deadline);
+    if (status != UsbStatus::Ok) {
+        return status;
+    }
+    if (reply[0] == usbtmc::kStatusFailed) {
+        return UsbStatus::Ok;  // no transfer in progress, nothing queued
+    }
+    if (reply[0] != usbtmc::kStatusSuccess) {
+        return UsbStatus::Error;
+    }
+    while (true) {
+        status = Request(usbtmc::kRequestToEndpoint, usbtmc::kCheckAbortBulkOutStatus, 0,
+                         device_.bulkOutEndpoint, reply, 8, deadline);
+        if (status != UsbStatus::Ok) {
+            return status;
+        }
+        if (reply[0] != usbtmc::kStatusPending) {
+            break;
+        }
+        if (!PauseBeforePoll(deadline)) {
+            return UsbStatus::Timeout;
+        }
+    }
+    if (reply[0] != usbtmc::kStatusSuccess) {
+        return UsbStatus::Error;
+    }
+    return transport_.ClearHalt(device_.bulkOutEndpoint);
+}
+
+UsbStatus UsbtmcControl::AbortBulkIn(uint8_t tag, Clock::time_point deadline) {
+    uint8_t reply[8] = {};
+    UsbStatus status = Request(usbtmc::kRequestToEndpoint, usbtmc::kInitiateAbortBulkIn, tag,
+                               device_.bulkInEndpoint, reply, 2, deadline);
+    if (status != UsbStatus::Ok) {
+        return status;
+    }
+    if (reply[0] == usbtmc::kStatusFailed) {
+        return UsbStatus::Ok;  // no transfer in progress, nothing queued
+    }
+    if (reply[0] != usbtmc::kStatusSuccess) {
+        return UsbStatus::Error;
+    }
+    status = DrainBulkIn(deadline);
+    while (status == UsbStatus::Ok) {
+        status = Request(usbtmc::kRequestToEndpoint, usbtmc::kCheckAbortBulkInStatus, 0,
+                         device_.bulkInEndpoint, reply, 8, deadline);
+        if (status != UsbStatus::Ok) {
+            return status;
+        }
+        if (reply[0] != usbtmc::kStatusPending) {
+            return reply[0] == usbtmc::kStatusSuccess ? UsbStatus::Ok : UsbStatus::Error;
+        }
+        if ((reply[1] & 0x01) != 0) {
+            status = DrainBulkIn(deadline);  // the device still has data queued
+        } else if (!PauseBeforePoll(deadline)) {
+            return UsbStatus::Timeout;
+        }
+    }
+    return status;
+}
+
+UsbStatus UsbtmcControl::Clear(Clock::time_point deadline) {
+    uint8_t reply[2] = {};
+    UsbStatus status = Request(usbtmc::kRequestToInterface, usbtmc::kInitiateClear, 0,
+                               device_.interfaceNumber, reply, 1, deadline);
+    if (status != UsbStatus::Ok) {
+        return status;
+    }
+    if (reply[0] != usbtmc::kStatusSuccess) {
+        return UsbStatus::Error;
+    }
+    while (true) {
+        status = Request(usbtmc::kRequestToInterface, usbtmc::kCheckClearStatus, 0,
+                         device_.interfaceNumber, reply, 2, deadline);
+        if (status != UsbStatus::Ok) {
+            return status;
+        }
+        if (reply[0] != usbtmc::kStatusPending) {
+            break;
+        }
+        if ((reply[1] & 0x01) != 0) {
+            status = DrainBulkIn(deadline);
+            if (status != UsbStatus::Ok) {
+                return status;
+            }
+        } else if (!PauseBeforePoll(deadline)) {
+            return UsbStatus::Timeout;
+        }
+    }
+    if (reply[0] != usbtmc::kStatusSuccess) {
+        return UsbStatus::Error;
+    }
+    return transport_.ClearHalt(device_.bulkOutEndpoint);
+}
+
+}  // namespace kvt::visa

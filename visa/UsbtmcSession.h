@@ -1,0 +1,71 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "visa/MessageReadBuffer.h"
+#include "visa/Session.h"
+#include "visa/UsbTransport.h"
+#include "visa/UsbtmcControl.h"
+#include "visa/UsbtmcProtocol.h"
+
+namespace kvt::visa {
+
+// A session with a USBTMC/USB488 instrument over a claimed USB interface.
+// Messages go out as DEV_DEP_MSG_OUT transfers (EOM on the last one when
+// SEND_END_EN is set); a read sends REQUEST_DEV_DEP_MSG_IN for what the
+// caller can take and keeps what it could not take for the next read.
+// After a timeout or a malformed reply the transfer is aborted (the device
+// cleared if the abort fails) so that the next exchange starts clean. A
+// device that disappears makes this and every later call fail with
+// VI_ERROR_CONN_LOST.
+class UsbtmcSession : public Session {
+public:
+    UsbtmcSession(std::string resourceName, unsigned board, UsbDeviceInfo device,
+                  std::unique_ptr<UsbTransport> transport);
+    ~UsbtmcSession() override;
+
+    // Asks the device for its capabilities. VI_ERROR_RSRC_NFOUND when the
+    // device has gone; a device without the request counts as minimal.
+    ViStatus Start();
+
+    ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
+    ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
+    ViStatus GetAttribute(ViAttr attribute, void* value) const override;
+
+    // Device clear: the device drops its pending input and output, and the
+    // session drops what it had buffered.
+    ViStatus Clear();
+
+    const usbtmc::Capabilities& DeviceCapabilities() const { return capabilities_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    Clock::time_point Deadline() const;
+    // One bulk-OUT transfer of the session; recovers the device when it fails.
+    ViStatus SendTransfer(const std::string& transfer, uint8_t tag, Clock::time_point deadline);
+    // One REQUEST_DEV_DEP_MSG_IN and its reply, appended to pending_.
+    ViStatus RequestTransfer(uint32_t maxSize, Clock::time_point deadline);
+    // Receives the bulk-IN transfer that answers the request with this tag.
+    ViStatus ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point deadline);
+    // Returns the device to a state where a new exchange can begin after a
+    // failed transfer, and the status the caller reports.
+    ViStatus RecoverOut(UsbStatus failure, uint8_t tag);
+    ViStatus RecoverIn(UsbStatus failure, uint8_t tag);
+    ViStatus FinishRecovery(UsbStatus failure, UsbStatus recovery);
+
+    UsbDeviceInfo device_;
+    std::unique_ptr<UsbTransport> transport_;
+    UsbtmcControl control_;
+    usbtmc::TagSequence tags_;
+    usbtmc::Capabilities capabilities_;
+    MessageReadBuffer pending_;
+    std::vector<uint8_t> inBuffer_;
+    bool lost_ = false;
+};
+
+}  // namespace kvt::visa

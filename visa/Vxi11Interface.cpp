@@ -1,0 +1,99 @@
+#include "visa/Vxi11Interface.h"
+
+#include <netdb.h>
+#include <rpc/rpc.h>
+// after rpc.h, which it needs
+#include <rpc/pmap_prot.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "visa/RpcConnection.h"
+#include "visa/Vxi11Session.h"
+#include "visa/vxi11.h"
+
+namespace kvt::visa {
+namespace {
+
+bool Resolve(const std::string& host, sockaddr_in& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    std::memcpy(&address, found->ai_addr, sizeof(address));
+    freeaddrinfo(found);
+    return true;
+}
+
+uint32_t RemainingMs(RpcConnection::Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                      RpcConnection::Clock::now());
+    return left.count() <= 0 ? 1u : static_cast<uint32_t>(left.count());
+}
+
+// Asks the portmapper at `address` for the core channel's TCP port.
+ViStatus CorePort(sockaddr_in address, RpcConnection::Clock::time_point deadline, uint16_t& port) {
+    address.sin_port = htons(Vxi11Interface::PortmapperPort());
+    RpcConnection portmapper;
+    ViStatus status = portmapper.Connect(address, PMAPPROG, PMAPVERS, deadline);
+    if (status < VI_SUCCESS) {
+        return status;
+    }
+    pmap query{};
+    query.pm_prog = DEVICE_CORE;
+    query.pm_vers = DEVICE_CORE_VERSION;
+    query.pm_prot = IPPROTO_TCP;
+    u_long answer = 0;
+    clnt_stat rpc =
+        portmapper.Call(PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap), &query,
+                        reinterpret_cast<xdrproc_t>(xdr_u_long), &answer, RemainingMs(deadline));
+    if (rpc != RPC_SUCCESS) {
+        return rpc == RPC_TIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
+    }
+    if (answer == 0 || answer > 0xFFFF) {
+        return VI_ERROR_RSRC_NFOUND;  // no VXI-11 server registered there
+    }
+    port = static_cast<uint16_t>(answer);
+    return VI_SUCCESS;
+}
+
+}  // namespace
+
+uint16_t Vxi11Interface::PortmapperPort() {
+    const char* setting = std::getenv("KORVATA_VISA_PORTMAPPER_PORT");
+    if (setting == nullptr || *setting == '\0') {
+        return kPortmapperPort;
+    }
+    char* end = nullptr;
+    unsigned long port = std::strtoul(setting, &end, 10);
+    if (*end != '\0' || port == 0 || port > 0xFFFF) {
+        return kPortmapperPort;
+    }
+    return static_cast<uint16_t>(port);
+}
+
+bool Vxi11Interface::Serves(const ResourceName& name) const {
+    return name.kind == InterfaceKind::Tcpip && name.resourceClass == ResourceClass::Instr;
+}
+
+ViStatus Vxi11Interface::Open(const ResourceName& name, ViUInt32 openTimeoutMs,
+                              std::unique_ptr<Session>& session) {
+    auto deadline = RpcConnection::Clock::now() + std::chrono::milliseconds(openTimeoutMs);
+    sockaddr_in address{};
+    if (!Resolve(name.host, address)) {
+        return VI_ERROR_RSRC_NFOUND;
+    }
+    uint16_t port = 0;
+    ViStatus status = CorePort(address, deadline, port);
+    if (status < VI_SUCCESS) {
+        return status;
+    }
+    address.sin_port = htons(port);
+    return Vxi11Session::Open(name, address, deadline, openTimeoutMs, session);
+}
+
+}  // namespace kvt::visa

@@ -1,0 +1,257 @@
+#include "visa/Vxi11Session.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "visa/vxi11.h"
+
+namespace kvt::visa {
+namespace {
+
+// Time the network may add to the device's own io_timeout.
+constexpr uint32_t kCallMarginMs = 1000;
+// Closing waits at most this long for destroy_link.
+constexpr uint32_t kCloseTimeoutMs = 2000;
+// What we send per device_write when the device names no limit.
+constexpr uint32_t kFallbackChunk = 1024;
+
+std::atomic<long> nextClientId{1};
+
+// Decodes a device_read reply straight into the caller's buffer, refusing
+// more data than was asked for: a reply is never allowed to overrun the
+// buffer or to make us allocate what the peer claims.
+struct BoundedReadReply {
+    Device_ReadResp* reply;
+    u_int capacity;
+};
+
+bool_t DecodeBoundedReadReply(XDR* xdrs, void* target) {
+    auto* bounded = static_cast<BoundedReadReply*>(target);
+    Device_ReadResp* reply = bounded->reply;
+    return xdr_Device_ErrorCode(xdrs, &reply->error) && xdr_long(xdrs, &reply->reason) &&
+           xdr_bytes(xdrs, &reply->data.data_val, &reply->data.data_len, bounded->capacity);
+}
+
+template <typename F>
+xdrproc_t Xdr(F function) {
+    // Through void(*)(), the generic function pointer, as XDR routines
+    // take differing argument lists behind the one xdrproc_t type.
+    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(function));
+}
+
+void CopyText(const std::string& text, void* value) {
+    size_t n = std::min(text.size(), size_t{VI_FIND_BUFLEN - 1});
+    std::memcpy(value, text.data(), n);
+    static_cast<char*>(value)[n] = '\0';
+}
+
+}  // namespace
+
+ViStatus Vxi11Session::MapDeviceError(long error) {
+    switch (error) {
+        case VXI11_ERR_NONE:
+            return VI_SUCCESS;
+        case VXI11_ERR_IO_TIMEOUT:
+            return VI_ERROR_TMO;
+        case VXI11_ERR_INVALID_LINK:
+        case VXI11_ERR_NO_CHANNEL:
+            return VI_ERROR_CONN_LOST;
+        case VXI11_ERR_NOT_ACCESSIBLE:
+        case VXI11_ERR_INVALID_ADDRESS:
+            return VI_ERROR_RSRC_NFOUND;
+        case VXI11_ERR_LOCKED:
+            return VI_ERROR_RSRC_LOCKED;
+        case VXI11_ERR_PARAMETER:
+        case VXI11_ERR_SYNTAX:
+            return VI_ERROR_INV_PARAMETER;
+        case VXI11_ERR_NOT_SUPPORTED:
+            return VI_ERROR_NSUP_OPER;
+        case VXI11_ERR_OUT_OF_RESOURCES:
+            return VI_ERROR_RSRC_BUSY;
+        default:  // I/O error, abort, no lock held, anything unknown
+            return VI_ERROR_IO;
+    }
+}
+
+ViStatus Vxi11Session::Open(const visa::ResourceName& name, const sockaddr_in& core,
+                            RpcConnection::Clock::time_point deadline, ViUInt32 timeoutMs,
+                            std::unique_ptr<Session>& session) {
+    auto connection = std::make_unique<RpcConnection>();
+    ViStatus status = connection->Connect(core, DEVICE_CORE, DEVICE_CORE_VERSION, deadline);
+    if (status < VI_SUCCESS) {
+        return status;
+    }
+    std::string device = name.lanDevice.empty() ? std::string("inst0") : name.lanDevice;
+    Create_LinkParms parms{};
+    parms.clientId = nextClientId.fetch_add(1);
+    parms.lockDevice = FALSE;
+    parms.lock_timeout = timeoutMs;
+    parms.device = device.data();
+    Create_LinkResp reply{};
+    uint32_t callTimeout =
+        static_cast<uint32_t>(std::min<uint64_t>(uint64_t{timeoutMs} + kCallMarginMs, INT_MAX / 2));
+    clnt_stat rpc = connection->Call(create_link, Xdr(xdr_Create_LinkParms), &parms,
+                                     Xdr(xdr_Create_LinkResp), &reply, callTimeout);
+    if (rpc != RPC_SUCCESS) {
+        // The channel accepted the connection but did not make a link.
+        return rpc == RPC_TIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
+    }
+    if (reply.error != VXI11_ERR_NONE) {
+        ViStatus mapped = MapDeviceError(reply.error);
+        return mapped == VI_ERROR_CONN_LOST ? VI_ERROR_RSRC_NFOUND : mapped;
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &core.sin_addr, text, sizeof(text));
+    uint32_t maxRecv = static_cast<uint32_t>(std::min<u_long>(reply.maxRecvSize, UINT32_MAX));
+    session.reset(new Vxi11Session(name, std::move(connection), reply.lid, maxRecv, text));
+    return VI_SUCCESS;
+}
+
+Vxi11Session::Vxi11Session(const visa::ResourceName& name, std::unique_ptr<RpcConnection> core,
+                           long link, uint32_t maxRecvSize, std::string address)
+    : Session(name.Canonical(), VI_INTF_TCPIP, name.board),
+      core_(std::move(core)),
+      link_(link),
+      maxRecvSize_(maxRecvSize == 0 ? kFallbackChunk : maxRecvSize),
+      host_(name.host),
+      address_(std::move(address)),
+      device_(name.lanDevice.empty() ? std::string("inst0") : name.lanDevice) {}
+
+Vxi11Session::~Vxi11Session() {
+    if (!connectionLost_) {
+        Device_Link link = link_;
+        Device_Error reply{};
+        core_->Call(destroy_link, Xdr(xdr_Device_Link), &link, Xdr(xdr_Device_Error), &reply,
+                    std::min(CallTimeoutMs(), kCloseTimeoutMs));
+    }
+    core_->Close();
+}
+
+uint32_t Vxi11Session::CallTimeoutMs() const {
+    uint64_t timeout = Attributes().timeoutMs;
+    // libtirpc waits in poll() with an int of milliseconds.
+    return static_cast<uint32_t>(std::min<uint64_t>(timeout + kCallMarginMs, INT_MAX / 2));
+}
+
+ViStatus Vxi11Session::TransportFailure(int rpcStatus) {
+    if (rpcStatus == RPC_TIMEDOUT) {
+        return VI_ERROR_TMO;  // the reply may still come; libtirpc skips it by xid
+    }
+    if (rpcStatus == RPC_CANTDECODERES) {
+        return VI_ERROR_IO;  // a reply we refused (more data than asked for)
+    }
+    int error = core_->LastErrno();
+    connectionLost_ = true;
+    // A request that could not be sent in time leaves half a record on the
+    // stream: report the timeout, but the link is unusable from here on.
+    if (rpcStatus == RPC_CANTSEND && (error == EAGAIN || error == EWOULDBLOCK)) {
+        return VI_ERROR_TMO;
+    }
+    return VI_ERROR_CONN_LOST;
+}
+
+ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
+    written = 0;
+    if (connectionLost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    const SessionAttributes& a = Attributes();
+    do {
+        ViUInt32 chunk = std::min(count - written, maxRecvSize_);
+        bool last = written + chunk == count;
+        Device_WriteParms parms{};
+        parms.lid = link_;
+        parms.io_timeout = a.timeoutMs;
+        parms.lock_timeout = a.timeoutMs;
+        parms.flags = last && a.sendEndEnabled ? VXI11_FLAG_END : 0;
+        parms.data.data_len = chunk;
+        parms.data.data_val = reinterpret_cast<char*>(const_cast<ViByte*>(data + written));
+        Device_WriteResp reply{};
+        clnt_stat rpc = core_->Call(device_write, Xdr(xdr_Device_WriteParms), &parms,
+                                    Xdr(xdr_Device_WriteResp), &reply, CallTimeoutMs());
+        if (rpc != RPC_SUCCESS) {
+            return TransportFailure(rpc);
+        }
+        if (reply.error != VXI11_ERR_NONE) {
+            ViStatus mapped = MapDeviceError(reply.error);
+            connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+            return mapped;
+        }
+        ViUInt32 accepted = static_cast<ViUInt32>(std::min<u_long>(reply.size, chunk));
+        if (accepted == 0 && chunk > 0) {
+            return VI_ERROR_IO;  // the device takes nothing: no progress possible
+        }
+        written += accepted;
+    } while (written < count);
+    return VI_SUCCESS;
+}
+
+ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
+    received = 0;
+    if (connectionLost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    if (count == 0) {
+        return VI_SUCCESS_MAX_CNT;
+    }
+    const SessionAttributes& a = Attributes();
+    while (received < count) {
+        Device_ReadParms parms{};
+        parms.lid = link_;
+        parms.requestSize = count - received;
+        parms.io_timeout = a.timeoutMs;
+        parms.lock_timeout = a.timeoutMs;
+        parms.flags = a.termCharEnabled ? VXI11_FLAG_TERMCHRSET : 0;
+        parms.termChar = static_cast<char>(a.termChar);
+        Device_ReadResp reply{};
+        reply.data.data_val = reinterpret_cast<char*>(data + received);
+        BoundedReadReply bounded{&reply, count - received};
+        clnt_stat rpc = core_->Call(device_read, Xdr(xdr_Device_ReadParms), &parms,
+                                    Xdr(DecodeBoundedReadReply), &bounded, CallTimeoutMs());
+        if (rpc != RPC_SUCCESS) {
+            return TransportFailure(rpc);
+        }
+        received += reply.data.data_len;
+        if (reply.error != VXI11_ERR_NONE) {
+            ViStatus mapped = MapDeviceError(reply.error);
+            connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+            return mapped;
+        }
+        if ((reply.reason & VXI11_REASON_END) != 0) {
+            return VI_SUCCESS;
+        }
+        if ((reply.reason & VXI11_REASON_CHR) != 0) {
+            return VI_SUCCESS_TERM_CHAR;
+        }
+        if (reply.data.data_len == 0 && (reply.reason & VXI11_REASON_REQCNT) == 0) {
+            return VI_ERROR_IO;  // no data and no reason: the device makes no progress
+        }
+    }
+    return VI_SUCCESS_MAX_CNT;
+}
+
+ViStatus Vxi11Session::GetAttribute(ViAttr attribute, void* value) const {
+    if (value == nullptr) {
+        return VI_ERROR_INV_PARAMETER;
+    }
+    switch (attribute) {
+        case VI_ATTR_TCPIP_ADDR:
+            CopyText(address_, value);
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_HOSTNAME:
+            CopyText(host_, value);
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_DEVICE_NAME:
+            CopyText(device_, value);
+            return VI_SUCCESS;
+        default:
+            return Session::GetAttribute(attribute, value);
+    }
+}
+
+}  // namespace kvt::visa

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "visa/ResourceName.h"
+#include "visa/RpcConnection.h"
+#include "visa/Session.h"
+
+namespace kvt::visa {
+
+// A VXI-11 link to `TCPIP[n]::host[::device]::INSTR` on the instrument's
+// core channel. Writes go out in device_write calls no larger than the
+// link's maxRecvSize, END on the last one; reads repeat device_read until
+// END, the termination character or a full buffer. The session timeout is
+// passed on as io_timeout and lock_timeout and bounds every call. Once the
+// connection fails, every later call fails with VI_ERROR_CONN_LOST.
+class Vxi11Session : public Session {
+public:
+    // Connects to the core channel at `core` and creates the link to the
+    // resource's LAN device. Connecting is bounded by deadline; the link is
+    // created with lock_timeout = timeoutMs.
+    static ViStatus Open(const visa::ResourceName& name, const sockaddr_in& core,
+                         RpcConnection::Clock::time_point deadline, ViUInt32 timeoutMs,
+                         std::unique_ptr<Session>& session);
+
+    ~Vxi11Session() override;  // destroys the link
+
+    ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
+    ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
+    ViStatus GetAttribute(ViAttr attribute, void* value) const override;
+
+    // VXI-11 error codes as VISA status values.
+    static ViStatus MapDeviceError(long error);
+
+private:
+    Vxi11Session(const visa::ResourceName& name, std::unique_ptr<RpcConnection> core, long link,
+                 uint32_t maxRecvSize, std::string address);
+
+    // The reply timeout of one call: the session timeout plus a margin for
+    // the network, so that the device reports its own timeout first.
+    uint32_t CallTimeoutMs() const;
+    // Maps a failed RPC call; anything but a reply timeout ends the link.
+    ViStatus TransportFailure(int rpcStatus);
+
+    std::unique_ptr<RpcConnection> core_;
+    long link_;
+    uint32_t maxRecvSize_;
+    std::string host_;
+    std::string address_;
+    std::string device_;
+    bool connectionLost_ = false;
+};
+
+}  // namespace kvt::visa
