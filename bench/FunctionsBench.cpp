@@ -1,0 +1,213 @@
+// Program-side cost of the measurement functions: parsing the large trend
+// and histogram replies, and one reading cycle of the DC voltage worker
+// against the in-process simulated meter with the protocol pauses off.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "functions/AnalysisFetch.h"
+#include "functions/CKVTFunctionDCV.h"
+#include "functions/HistogramReply.h"
+#include "functions/ProgramRecords.h"
+#include "functions/TrendReply.h"
+#include "link/CoreCommands.h"
+#include "link/IConnection.h"
+#include "link/Pacer.h"
+#include "sim/MeterModel.h"
+#include "visa/Simulation.h"
+
+namespace {
+
+using kvt::functions::CKVTFunctionDCV;
+
+class NoPause final : public kvt::link::IPacer {
+public:
+    void Pause(std::chrono::milliseconds) override {}
+};
+
+// Answers each scripted command with its reply, nothing else.
+class ScriptedMeter final : public kvt::visa::MessageDevice {
+public:
+    void Answer(const std::string& command, std::string reply) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        answers_[command] = std::move(reply);
+    }
+    void ReceiveMessage(std::string_view message) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto answer = answers_.find(std::string(message));
+        pending_ = answer == answers_.end() ? std::string() : answer->second;
+    }
+    std::string TakeResponse() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::exchange(pending_, std::string());
+    }
+    void DeviceClear() override {}
+    uint8_t StatusByte() override { return 0; }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::string> answers_;
+    std::string pending_;
+};
+
+// Counts new-reading notices; a benchmark iteration waits for the next one.
+class NoticeCounter final : public kvt::functions::IFrontPanelServices {
+public:
+    void SetViewsUnit(const std::string&) override {}
+    void ShowSensorDialog() override {}
+    void ApplyScaleFunction(const std::string&) override {}
+    void RefreshMainDisplay() override {}
+    void SetTrendMode(const std::string&) override {}
+    bool SaveReadings(const std::string&, std::string*) override { return true; }
+    void PostNewReading() override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++notices_;
+        }
+        changed_.notify_one();
+    }
+    long Notices() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return notices_;
+    }
+    void WaitForNext() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        long seen = notices_;
+        changed_.wait(lock, [&] { return notices_ > seen; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    long notices_ = 0;
+};
+
+// "+1.23456789E+00,..." up to 1 MiB, the size of the trend reply buffer.
+std::string TrendReply() {
+    std::string reply;
+    for (int i = 0; reply.size() + 16 < 1048576; ++i) {
+        reply += (i == 0 ? "" : ",");
+        reply += i % 2 == 0 ? "+1.23456789E+00" : "-9.87654321E-03";
+    }
+    return reply + "\n";
+}
+
+std::string HistogramReply() {
+    std::string reply = "-1.0E+00,+1.0E+00,1001,0";
+    for (int i = 0; i < 400; ++i) {
+        reply += "," + std::to_string(i * 7 % 113);
+    }
+    return reply + ",0\n";
+}
+
+class Connected : public benchmark::Fixture {
+public:
+    void Connect(std::shared_ptr<kvt::visa::MessageDevice> device) {
+        setenv("KORVATA_VISA_SIMULATE", "1", 1);
+        kvt::visa::InstallSimulatedDevice([device] { return device; });
+        kvt::link::InstallPacer(&pacer_);
+        kvt::link::GetConnection()->Open("TCPIP0::127.0.0.1::inst0::INSTR");
+    }
+    void TearDown(const benchmark::State&) override {
+        kvt::link::GetConnection()->Close();
+        kvt::link::InstallPacer(nullptr);
+        kvt::visa::InstallSimulatedDevice({});
+    }
+
+private:
+    NoPause pacer_;
+};
+
+void ParseTrendReply(benchmark::State& state) {
+    std::string reply = TrendReply();
+    auto trend = std::make_unique<kvt::functions::KVTTrendData>();
+    for (auto _ : state) {
+        kvt::functions::ParseTrendReply(reply, true, *trend);
+        benchmark::DoNotOptimize(trend->minimum);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(reply.size()));
+    state.counters["values"] = trend->count;
+}
+BENCHMARK(ParseTrendReply)->Unit(benchmark::kMillisecond);
+
+void ParseHistogramReply(benchmark::State& state) {
+    std::string reply = HistogramReply();
+    auto histogram = std::make_unique<kvt::functions::KVTHistogramData>();
+    for (auto _ : state) {
+        kvt::functions::ParseHistogramReply(reply, 1, *histogram);
+        benchmark::DoNotOptimize(histogram->bins[0]);
+    }
+}
+BENCHMARK(ParseHistogramReply)->Unit(benchmark::kMicrosecond);
+
+// The whole fetch: mode query, 1 MiB reply read through the link, parse
+// and publish.
+BENCHMARK_DEFINE_F(Connected, FetchTrendData)(benchmark::State& state) {
+    auto meter = std::make_shared<ScriptedMeter>();
+    meter->Answer("CALCulate:TRENd:CHARt:MODe?", "ALL\n");
+    meter->Answer("CALCulate:TRENd:CHARt:DATA?", TrendReply());
+    Connect(meter);
+    CKVTFunctionDCV dcv(nullptr);
+    dcv.Init();
+    for (auto _ : state) {
+        kvt::functions::FetchTrendData(&dcv);
+    }
+}
+BENCHMARK_REGISTER_F(Connected, FetchTrendData)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_DEFINE_F(Connected, FetchHistogramData)(benchmark::State& state) {
+    auto meter = std::make_shared<ScriptedMeter>();
+    meter->Answer("CALCulate:TRANsform:HISTogram:ALL?", HistogramReply());
+    meter->Answer("CALCulate:TRANsform:HISTogram:RANGe:AUTO?", "1\n");
+    Connect(meter);
+    for (auto _ : state) {
+        kvt::functions::FetchHistogramData();
+    }
+}
+BENCHMARK_REGISTER_F(Connected, FetchHistogramData)->Unit(benchmark::kMicrosecond);
+
+// One worker cycle, from one new-reading notice to the next: manual
+// range and no view shown (the reading alone), or automatic range with
+// the statistics view shown.
+BENCHMARK_DEFINE_F(Connected, WorkerCycle)(benchmark::State& state) {
+    Connect(std::make_shared<kvt::sim::MeterModel>(3));
+    kvt::link::SetTriggerCountInfinite();
+    kvt::link::Initiate();
+    NoticeCounter panel;
+    CKVTFunctionDCV dcv(&panel);
+    dcv.Init();
+    bool busy = state.range(0) != 0;
+    kvt::functions::g_statisticsViewActive = busy;
+    if (busy) {
+        dcv.OnMenuItem(CKVTFunctionDCV::kRangeAuto);
+    }
+    dcv.Start();
+    panel.WaitForNext();
+    long first = panel.Notices();
+    auto begin = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        panel.WaitForNext();
+    }
+    double elapsed =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count();
+    long cycles = panel.Notices() - first;
+    dcv.Shutdown();
+    // Cycles can outrun the waiting thread; the true cycle time is this.
+    state.counters["us_per_cycle"] = cycles > 0 ? elapsed / static_cast<double>(cycles) : 0;
+    kvt::functions::g_statisticsViewActive = false;
+}
+BENCHMARK_REGISTER_F(Connected, WorkerCycle)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+}  // namespace
+BENCHMARK_MAIN();

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "functions/CMenuItem.h"
+#include "functions/CReadingWorker.h"
+#include "functions/IFrontPanelServices.h"
+#include "functions/IKVTMenuItemListener.h"
+#include "functions/KVTScaleSettings.h"
+#include "functions/KVTStatistics.h"
+
+namespace kvt::functions {
+
+// The base of every measurement function: its soft-key items and current
+// page, its reading worker, its lock, its statistics and its history of
+// readings.
+//
+// Threads: the user-interface thread runs menus, settings commands and
+// display reads; the worker runs reading cycles. m_lock serialises their
+// instrument traffic (the worker holds it for a whole cycle, a settings
+// command for the command and its settle pause). The texts and the
+// statistics that the display reads are guarded by a second, short-held
+// lock, so that a display read never waits for a cycle and never sees a
+// half-written text. Concrete classes call Shutdown() in their destructor,
+// before their own parts are gone.
+class CKVTFunction : public IKVTMenuItemListener {
+public:
+    // The placeholder reading text shown before the first reading.
+    static constexpr std::string_view kPlaceholder = "●.●●●●●";
+    // A history longer than this loses its oldest value before the next.
+    static constexpr size_t kHistoryLimit = 50000;
+
+    CKVTFunction(IFrontPanelServices* panel, std::string name);
+    CKVTFunction(const CKVTFunction&) = delete;
+    CKVTFunction& operator=(const CKVTFunction&) = delete;
+
+    // Slot order of the virtual operations; slot 0 is OnMenuItem.
+    virtual ~CKVTFunction();
+    virtual void Init();
+    virtual void SyncFromInstrument();
+    virtual void ShowMainMenu() = 0;
+    virtual bool ReadOnce();
+    virtual void SetReadingText(const std::string& text);
+    virtual std::string GetReadingText();
+    virtual std::string GetDisplayText() = 0;
+    virtual std::string GetRangeMode() = 0;
+    virtual bool UpdateAutoRange();
+    virtual void SetRange(const std::string& range) = 0;
+    virtual std::string GetRange() = 0;
+    virtual std::string GetBaseUnit() = 0;
+    virtual std::string GetUnitLabel() = 0;
+    virtual void Reserved();
+    virtual bool UpdateStatistics();
+    virtual bool SyncScale();
+    virtual KVTScaleSettings* GetScaleSettings();
+    virtual void SetScaleState(int state);
+    virtual void SetScaleFunction(const std::string& function);
+    virtual void SetDbReference(int reference);
+    virtual void SetDbmReference(int reference);
+    virtual void SetReferenceAuto(int state);
+    virtual void OnSoftKey(int position);
+    virtual bool HasTinyMenu();
+    virtual std::string GetTinyMenuText();
+    virtual int GetTinyMenuCursor();
+    virtual void GetTinyMenuRect(int& left, int& top, int& right, int& bottom);
+    // Creates the reading worker, suspended; returns its thread id.
+    virtual std::thread::id CreateWorker() = 0;
+
+    std::string GetName() const;
+
+    // Soft-key items and pages.
+    void AddMenuItem(int id, int position, const std::string& keyText, const std::string& title,
+                     const std::string& subtitle, const std::string& optionA,
+                     const std::string& optionB, int kind);
+    void ShowSoftKeys(int count, const int* ids);
+    void SelectInGroup(int firstId, int lastId, int selectedId);
+    std::string GetSoftKeyText(int position) const;
+    std::string GetSoftKeyTitle(int position) const;
+    std::string GetSoftKeySubtitle(int position) const;
+    std::string GetSoftKeyOptionA(int position) const;
+    std::string GetSoftKeyOptionB(int position) const;
+    // The item shown at position (for its colours and checked flag), or null.
+    const CMenuItem* GetSoftKeyItem(int position) const;
+    // The item with this id, or null.
+    CMenuItem* GetItem(int id);
+
+    // The worker: Start resumes it (creating a new one if it ended), Pause
+    // suspends it between two cycles, Shutdown stops and joins it without
+    // sending anything.
+    void Start();
+    void Pause();
+    void Shutdown();
+    unsigned WorkerGeneration() const { return m_worker.Generation(); }
+    bool IsWorkerRunning() const { return !m_worker.HasEnded(); }
+    bool WaitForWorkerEnd(std::chrono::milliseconds timeout) {
+        return m_worker.WaitUntilEnded(timeout);
+    }
+
+    // Under m_lock: the trend record's mode ("REC" or "ALL") and its pause.
+    void SetTrendModeLocked(const std::string& mode);
+
+    void PushHistory(double value);
+    // Writes the history to path in the saved-readings format. The file is
+    // replaced only when the whole history was written; otherwise it is
+    // left as it was and error (when given) gets the reason.
+    bool SaveHistory(const std::string& path, std::string* error = nullptr);
+    std::vector<double> HistorySnapshot();
+
+    // A consistent copy of the statistics.
+    KVTStatistics GetStatistics() const;
+    // Steady-clock milliseconds of the last Start.
+    int64_t GetStartTicks() const { return m_startTicks.load(); }
+
+protected:
+    struct WorkerBlock {
+        IFrontPanelServices* panel = nullptr;
+        CKVTFunction* function = nullptr;
+        std::recursive_mutex* lock = nullptr;
+    };
+
+    // Starts loop as this function's worker, suspended.
+    std::thread::id LaunchWorker(std::function<void()> loop);
+    // Steps of one reading cycle after taking the lock: the reading, the
+    // data of the visible views and, when withAutoRange, the range. False
+    // when the instrument gave no reply and the worker is to end.
+    bool RunCycleLocked(bool withAutoRange);
+    // The worker loop shared by most functions.
+    void RunCommonWorker();
+    void PostNewReading();
+
+    // Scoped m_lock for a command from the user-interface thread.
+    CReadingWorker::CommandLock LockForCommand() { return CReadingWorker::CommandLock(m_worker); }
+
+    WorkerBlock m_workerBlock;
+    IFrontPanelServices* m_panel;
+    std::recursive_mutex m_lock;
+    CReadingWorker m_worker;
+    // Guards m_name, m_readingText and m_statistics, and in subclasses the
+    // texts that the display reads. Never held while taking another lock.
+    mutable std::mutex m_textLock;
+    std::string m_name;
+    std::string m_readingText;
+    std::map<int, CMenuItem*> m_softKeys;
+    std::map<int, CMenuItem> m_items;
+    std::atomic<int64_t> m_startTicks{0};
+    KVTStatistics m_statistics;
+    std::deque<double> m_history;  // guarded by m_lock
+
+private:
+    std::string SoftKeyField(int position, std::string CMenuItem::*field) const;
+};
+
+}  // namespace kvt::functions

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "functions/CKVTFunctionDCV.h"
+#include "link/Pacer.h"
+#include "tests/functions/RecordingDevice.h"
+#include "tests/functions/RecordingPanel.h"
+
+namespace kvt::test {
+
+// A DC voltage function over the real connection and the VISA layer's
+// in-process simulation. The device records every message; pauses are
+// recorded instead of slept; communication failures are counted instead
+// of shown. With a meter, unscripted commands reach the simulated meter.
+class FunctionsFixture : public ::testing::Test {
+protected:
+    explicit FunctionsFixture(bool withMeter = false);
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Messages the device received since the last call, in order.
+    std::vector<std::string> Sent();
+    // Pauses asked for since the last call, in milliseconds.
+    std::vector<long long> PausesMs();
+    int Failures();
+
+    std::shared_ptr<RecordingDevice> device_;
+    link::RecordingPacer pacer_;
+    RecordingPanel panel_;
+    std::unique_ptr<functions::CKVTFunctionDCV> dcv_;
+
+private:
+    std::mutex failuresMutex_;
+    int failures_ = 0;
+};
+
+// The same with the simulated meter behind the device.
+class MeterFixture : public FunctionsFixture {
+protected:
+    MeterFixture() : FunctionsFixture(true) {}
+};
+
+}  // namespace kvt::test

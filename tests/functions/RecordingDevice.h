@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "visa/MessageDevice.h"
+
+namespace kvt::test {
+
+// An instrument for the in-process VISA simulation that records every
+// message it receives, in order. Scripted commands get their scripted
+// reply; everything else goes to the meter behind it, if there is one.
+// A silent device receives but never answers.
+class RecordingDevice final : public visa::MessageDevice {
+public:
+    explicit RecordingDevice(std::shared_ptr<visa::MessageDevice> meter = nullptr);
+
+    // Every later receipt of exactly this command queues this reply.
+    void Answer(std::string command, std::string reply);
+    void SetSilent(bool silent);
+
+    std::vector<std::string> Messages() const;
+    void ClearMessages();
+
+    void ReceiveMessage(std::string_view message) override;
+    std::string TakeResponse() override;
+    void DeviceClear() override;
+    uint8_t StatusByte() override;
+
+private:
+    std::shared_ptr<visa::MessageDevice> m_meter;
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::string, std::less<>> m_answers;
+    std::vector<std::string> m_messages;
+    std::deque<std::string> m_output;
+    bool m_silent = false;
+};
+
+}  // namespace kvt::test

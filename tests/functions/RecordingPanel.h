@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "functions/IFrontPanelServices.h"
+
+namespace kvt::test {
+
+// Front-panel services that remember what was asked of them; the
+// new-reading notice can be waited for.
+class RecordingPanel final : public functions::IFrontPanelServices {
+public:
+    void SetViewsUnit(const std::string& unit) override;
+    void ShowSensorDialog() override;
+    void ApplyScaleFunction(const std::string& function) override;
+    void RefreshMainDisplay() override;
+    void SetTrendMode(const std::string& mode) override;
+    bool SaveReadings(const std::string& path, std::string* error) override;
+    void PostNewReading() override;
+
+    // Every call but PostNewReading, as "Name(argument)".
+    std::vector<std::string> Calls() const;
+    int NewReadings() const;
+    // Waits until at least count new-reading notices have arrived in all.
+    bool WaitForNewReadings(int count,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+private:
+    void Record(std::string call);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_calls;
+    int m_newReadings = 0;
+};
+
+}  // namespace kvt::test

@@ -1,0 +1,255 @@
+// The statistics, trend and histogram records and the reading history:
+// parsing well-formed, malformed and truncated replies.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "functions/AnalysisFetch.h"
+#include "functions/HistogramReply.h"
+#include "functions/ProgramRecords.h"
+#include "functions/StatisticsReply.h"
+#include "functions/TrendReply.h"
+#include "tests/functions/FunctionsFixture.h"
+
+namespace kvt::test {
+namespace {
+
+using functions::KVTHistogramData;
+using functions::KVTTrendData;
+
+std::string Repeat(const std::string& field, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += (i == 0 ? "" : ",") + field;
+    }
+    return text;
+}
+
+class TrendParsing : public ::testing::Test {
+protected:
+    std::unique_ptr<KVTTrendData> trend_ = std::make_unique<KVTTrendData>();
+};
+
+TEST_F(TrendParsing, AllKeepsOrderRecentReversesAndOverloadsAreSkipped) {
+    functions::ParseTrendReply("1,9.9e37,-2", false, *trend_);
+    EXPECT_EQ(trend_->count, 3);
+    EXPECT_EQ(trend_->values[0], 1);
+    EXPECT_EQ(trend_->values[2], -2);
+    EXPECT_EQ(trend_->minimum, -2);
+    EXPECT_EQ(trend_->maximum, 1);
+
+    functions::ParseTrendReply("1,9.9e37,-2\n", true, *trend_);
+    EXPECT_EQ(trend_->count, 3);
+    EXPECT_EQ(trend_->values[0], -2);
+    EXPECT_EQ(trend_->values[1], 9.9e37);
+    EXPECT_EQ(trend_->values[2], 1);
+    EXPECT_EQ(trend_->minimum, -2);
+    EXPECT_EQ(trend_->maximum, 1);
+
+    // Only the first value can make an overload the maximum or minimum.
+    functions::ParseTrendReply("+9.9E+37,+1.5E+00,-9.9E+37", false, *trend_);
+    EXPECT_EQ(trend_->maximum, 9.9e37);
+    EXPECT_EQ(trend_->minimum, 1.5);
+}
+
+TEST_F(TrendParsing, EmptyAndMalformedRepliesStayInBounds) {
+    functions::ParseTrendReply("4,5", false, *trend_);
+    functions::ParseTrendReply("", false, *trend_);
+    EXPECT_EQ(trend_->count, 0);
+    EXPECT_EQ(trend_->minimum, 0);
+    EXPECT_EQ(trend_->maximum, 0);
+    functions::ParseTrendReply(" \r\n", true, *trend_);
+    EXPECT_EQ(trend_->count, 0);
+
+    // Empty and non-numeric fields read as 0, as the C conversion does.
+    functions::ParseTrendReply("2,,abc,3", false, *trend_);
+    EXPECT_EQ(trend_->count, 4);
+    EXPECT_EQ(trend_->values[1], 0);
+    EXPECT_EQ(trend_->values[2], 0);
+    EXPECT_EQ(trend_->minimum, 0);
+    EXPECT_EQ(trend_->maximum, 3);
+}
+
+TEST_F(TrendParsing, FieldsBeyondStorageAreDropped) {
+    // A 1 MiB reply of commas has one field more than storage holds.
+    std::string commas(functions::kTrendCapacity, ',');
+    commas[0] = '7';
+    functions::ParseTrendReply(commas, false, *trend_);
+    EXPECT_EQ(trend_->count, functions::kTrendCapacity);
+    EXPECT_EQ(trend_->values[0], 7);
+    EXPECT_EQ(trend_->maximum, 7);
+    functions::ParseTrendReply(commas, true, *trend_);
+    EXPECT_EQ(trend_->count, functions::kTrendCapacity);
+    EXPECT_EQ(trend_->values[functions::kTrendCapacity - 1], 7);
+}
+
+class HistogramParsing : public ::testing::Test {
+protected:
+    std::unique_ptr<KVTHistogramData> histogram_ = std::make_unique<KVTHistogramData>();
+};
+
+TEST_F(HistogramParsing, AutomaticBinningSumsTheFourHundredCounts) {
+    struct Case {
+        int points;
+        int bins;
+        double perBin;
+    };
+    for (Case c : {Case{100, 10, 40}, Case{500, 20, 20}, Case{1000, 40, 10}, Case{1001, 100, 4}}) {
+        SCOPED_TRACE(c.points);
+        std::string reply =
+            "-1.5,2.5," + std::to_string(c.points) + ",3," + Repeat("1", 400) + ",9\n";
+        functions::ParseHistogramReply(reply, 1, *histogram_);
+        EXPECT_EQ(histogram_->binCount, c.bins);
+        EXPECT_EQ(histogram_->bins[0], c.perBin);
+        EXPECT_EQ(histogram_->bins[c.bins - 1], c.perBin);
+        EXPECT_EQ(histogram_->bins[c.bins], 0);
+        EXPECT_EQ(histogram_->lower, -1.5);
+        EXPECT_EQ(histogram_->upper, 2.5);
+        EXPECT_EQ(histogram_->points, c.points);
+        EXPECT_EQ(histogram_->firstCount, 3);
+        EXPECT_EQ(histogram_->lastCount, 9);
+        EXPECT_EQ(histogram_->autoRange, 1);
+    }
+}
+
+TEST_F(HistogramParsing, ManualBinningTakesEachCount) {
+    functions::ParseHistogramReply("0,10,5,1,4,5,6,2", 0, *histogram_);
+    EXPECT_EQ(histogram_->binCount, 3);
+    EXPECT_EQ(histogram_->bins[0], 4);
+    EXPECT_EQ(histogram_->bins[2], 6);
+    EXPECT_EQ(histogram_->lastCount, 2);
+    EXPECT_EQ(histogram_->autoRange, 0);
+}
+
+TEST_F(HistogramParsing, ShortRepliesReadOnlyWhatIsThere) {
+    // Automatic binning with 8 counts instead of 400: the first bin sums
+    // them, the rest stay empty, and the last count is not a bin count.
+    functions::ParseHistogramReply("0,1,100,0," + Repeat("2", 8) + ",5", 1, *histogram_);
+    EXPECT_EQ(histogram_->binCount, 10);
+    EXPECT_EQ(histogram_->bins[0], 16);
+    EXPECT_EQ(histogram_->bins[1], 0);
+
+    // Fewer than five fields: no bins; stale bins are cleared.
+    functions::ParseHistogramReply("0,10,5,1,4,5,6,2", 0, *histogram_);
+    for (const char* reply : {"0,1,100", "", "7", "0,1,2,3"}) {
+        SCOPED_TRACE(reply);
+        functions::ParseHistogramReply(reply, 0, *histogram_);
+        EXPECT_EQ(histogram_->binCount, 0);
+        EXPECT_EQ(histogram_->lastCount, 0);
+        EXPECT_EQ(histogram_->bins[0], 0);
+        functions::ParseHistogramReply(reply, 1, *histogram_);
+        EXPECT_EQ(histogram_->binCount, 0);
+    }
+}
+
+TEST_F(HistogramParsing, ManualBinsNeverExceedStorage) {
+    // More counts than bins: the storage fills and the rest is dropped.
+    std::string reply = "0,1,2,3," + Repeat("1", functions::kHistogramCapacity + 10) + ",4";
+    functions::ParseHistogramReply(reply, 0, *histogram_);
+    EXPECT_EQ(histogram_->binCount, functions::kHistogramCapacity);
+    EXPECT_EQ(histogram_->bins[functions::kHistogramCapacity - 1], 1);
+    EXPECT_EQ(histogram_->lastCount, 4);
+}
+
+TEST(StatisticsParsing, FieldsInOrderWithOverloads) {
+    functions::KVTStatistics stats;
+    functions::ApplyAverageFields("+1.5E+00,+2.0E-03,+9.9E+37,-1.0E+00\n", stats);
+    EXPECT_EQ(stats.average, "+1.5E+00");
+    EXPECT_EQ(stats.standardDeviation, "+2.0E-03");
+    EXPECT_EQ(stats.maximum, "Overload");
+    EXPECT_EQ(stats.minimum, "-1.0E+00\n");
+    functions::ApplyAverageFields("-9.9E+37,1", stats);
+    EXPECT_EQ(stats.average, "Overload");
+    EXPECT_EQ(stats.standardDeviation, "1");
+    EXPECT_EQ(stats.maximum, "");
+    EXPECT_EQ(stats.minimum, "");
+    EXPECT_EQ(functions::StatisticText("9.89e37"), "9.89e37");
+    EXPECT_EQ(functions::CountFromValue(12.9), 12);
+    EXPECT_EQ(functions::CountFromValue(-3.7), -3);
+    EXPECT_EQ(functions::CountFromValue(1e30), INT32_MAX);
+}
+
+using RecordsFetch = FunctionsFixture;
+
+TEST_F(RecordsFetch, StatisticsComeFromThreeQueries) {
+    device_->Answer("CALCulate:AVERage:ALL?", "+1.0E+00,+1.0E-02,+9.9E+37,+9.0E-01\n");
+    device_->Answer("CALCulate:AVERage:PTPeak?", "+9.9E+37\n");
+    device_->Answer("CALCulate:AVERage:COUNt?", "+1.20000000E+01\n");
+    EXPECT_TRUE(dcv_->UpdateStatistics());
+    EXPECT_EQ(Sent(),
+              (std::vector<std::string>{"CALCulate:AVERage:ALL?", "CALCulate:AVERage:PTPeak?",
+                                        "CALCulate:AVERage:COUNt?"}));
+    functions::KVTStatistics stats = dcv_->GetStatistics();
+    EXPECT_EQ(stats.average, "+1.0E+00");
+    EXPECT_EQ(stats.maximum, "Overload");
+    EXPECT_EQ(stats.span, "Overload");
+    EXPECT_EQ(stats.count, 12);
+}
+
+TEST_F(RecordsFetch, TrendAndHistogramCopiesAreWholeRecords) {
+    device_->Answer("CALCulate:TRENd:CHARt:MODe?", "REC\n");
+    device_->Answer("CALCulate:TRENd:CHARt:DATA?", "+1.0E+00,+2.0E+00,+3.0E+00\n");
+    functions::FetchTrendData(dcv_.get());
+    EXPECT_EQ(Sent(), (std::vector<std::string>{"CALCulate:TRENd:CHARt:MODe?",
+                                                "CALCulate:TRENd:CHARt:DATA?"}));
+    auto trend = std::make_unique<KVTTrendData>();
+    functions::CopyTrendData(*trend);
+    EXPECT_EQ(trend->count, 3);
+    EXPECT_EQ(trend->mode, "REC");
+    EXPECT_EQ(trend->range, "200mV");
+    EXPECT_EQ(trend->values[0], 3);
+    EXPECT_EQ(trend->values[2], 1);
+    EXPECT_GE(trend->elapsedSeconds, 0);
+
+    device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", "0,1,5,0,4,5,6,7,8,0\n");
+    device_->Answer("CALCulate:TRANsform:HISTogram:RANGe:AUTO?", "0\n");
+    functions::FetchHistogramData();
+    auto histogram = std::make_unique<KVTHistogramData>();
+    histogram->binCount = 9;
+    histogram->bins.fill(3);
+    functions::CopyHistogramData(*histogram);
+    EXPECT_EQ(histogram->binCount, 5);
+    EXPECT_EQ(histogram->bins[4], 8);
+    EXPECT_EQ(histogram->bins[5], 0);  // the copy's old bins are cleared
+    EXPECT_EQ(histogram->bins[8], 0);
+
+    // The instrument stops answering: an empty record, not stale data.
+    device_->SetSilent(true);
+    functions::FetchTrendData(dcv_.get());
+    functions::CopyTrendData(*trend);
+    EXPECT_EQ(trend->count, 0);
+}
+
+TEST_F(RecordsFetch, OverloadReadingsEnterTheHistoryAsTheOverloadValue) {
+    device_->Answer("DATA:LAST?", "+9.90000000E+37 VDC\n");
+    EXPECT_TRUE(dcv_->ReadOnce());
+    EXPECT_EQ(dcv_->GetReadingText(), "Overload");
+    device_->Answer("DATA:LAST?", "-1.25000000E-03 VDC\n");
+    EXPECT_TRUE(dcv_->ReadOnce());
+    EXPECT_EQ(dcv_->GetReadingText(), "-0.001250000000");
+    EXPECT_EQ(dcv_->HistorySnapshot(), (std::vector<double>{9.9e37, -0.00125}));
+    device_->SetSilent(true);
+    EXPECT_FALSE(dcv_->ReadOnce());
+    EXPECT_EQ(dcv_->GetReadingText(), "-0.001250000000");
+    EXPECT_EQ(dcv_->HistorySnapshot().size(), 2u);
+}
+
+TEST_F(RecordsFetch, HistoryKeepsAtMost50001Values) {
+    for (int i = 0; i < 50000; ++i) {
+        dcv_->PushHistory(i);
+    }
+    EXPECT_EQ(dcv_->HistorySnapshot().size(), 50000u);
+    dcv_->PushHistory(50000);
+    std::vector<double> history = dcv_->HistorySnapshot();
+    ASSERT_EQ(history.size(), 50001u);
+    EXPECT_EQ(history.front(), 0);
+    dcv_->PushHistory(50001);
+    history = dcv_->HistorySnapshot();
+    ASSERT_EQ(history.size(), 50001u);
+    EXPECT_EQ(history.front(), 1);
+    EXPECT_EQ(history.back(), 50001);
+}
+
+}  // namespace
+}  // namespace kvt::test

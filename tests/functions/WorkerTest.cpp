@@ -1,0 +1,235 @@
+// The DC voltage reading worker against the simulated meter in process:
+// readings, pause and resume, an instrument that stops answering, shutdown,
+// and settings commands that never land inside a reading cycle.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "functions/ProgramRecords.h"
+#include "link/CoreCommands.h"
+#include "tests/functions/FunctionsFixture.h"
+
+namespace kvt::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+constexpr std::chrono::seconds kWait{20};
+
+class DcvWorker : public MeterFixture {
+protected:
+    void SetUp() override {
+        MeterFixture::SetUp();
+        link::SetTriggerCountInfinite();
+        link::Initiate();
+        Sent();
+    }
+
+    // Waits for count more new-reading notices than have arrived so far.
+    void WaitForMoreReadings(int count) {
+        ASSERT_TRUE(panel_.WaitForNewReadings(panel_.NewReadings() + count, kWait));
+    }
+};
+
+TEST_F(DcvWorker, ReadingsArriveAndFillTheHistory) {
+    dcv_->Start();
+    WaitForMoreReadings(3);
+    std::string reading = dcv_->GetReadingText();
+    EXPECT_TRUE(std::regex_match(reading, std::regex(R"([+-]\d+\.\d{12}|Overload)"))) << reading;
+    EXPECT_GE(dcv_->HistorySnapshot().size(), 3u);
+    EXPECT_EQ(dcv_->WorkerGeneration(), 1u);
+    EXPECT_TRUE(dcv_->IsWorkerRunning());
+    dcv_->Pause();
+    // With no view shown and a manual range, a cycle is the reading alone.
+    for (const std::string& message : Sent()) {
+        EXPECT_EQ(message, "DATA:LAST?");
+    }
+}
+
+TEST_F(DcvWorker, PauseHoldsTheWorkerBetweenCyclesAndStartResumesIt) {
+    dcv_->Start();
+    WaitForMoreReadings(2);
+    dcv_->Pause();
+    int notices = panel_.NewReadings();
+    Sent();
+    PausesMs();
+
+    // Paused: only the settings command reaches the instrument.
+    dcv_->GetItem(3)->Press();
+    EXPECT_EQ(Sent(), Strings{"VOLT:DC:FILTER ON"});
+    EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+    EXPECT_EQ(panel_.NewReadings(), notices);
+
+    dcv_->Pause();  // a second pause is undone by one start
+    dcv_->Start();
+    WaitForMoreReadings(2);
+    EXPECT_EQ(dcv_->WorkerGeneration(), 1u);
+    EXPECT_TRUE(dcv_->IsWorkerRunning());
+}
+
+TEST_F(DcvWorker, SilentInstrumentEndsTheWorkerAndStartCreatesANewOne) {
+    dcv_->Start();
+    WaitForMoreReadings(1);
+    device_->SetSilent(true);
+    ASSERT_TRUE(dcv_->WaitForWorkerEnd(kWait));
+    EXPECT_FALSE(dcv_->IsWorkerRunning());
+    EXPECT_GT(Failures(), 0);
+    std::string last = dcv_->GetReadingText();
+    EXPECT_NE(last, "●.●●●●●");
+
+    device_->SetSilent(false);
+    dcv_->Start();
+    WaitForMoreReadings(2);
+    EXPECT_EQ(dcv_->WorkerGeneration(), 2u);
+    EXPECT_TRUE(dcv_->IsWorkerRunning());
+}
+
+TEST_F(DcvWorker, SettingsCommandsLandBetweenCompleteCycles) {
+    functions::g_trendViewActive = true;
+    functions::g_histogramViewActive = true;
+    functions::g_statisticsViewActive = true;
+    dcv_->OnMenuItem(7);  // automatic range: the cycle ends with the range query
+    Sent();
+    const Strings cycle{"DATA:LAST?",
+                        "CALCulate:TRENd:CHARt:MODe?",
+                        "CALCulate:TRENd:CHARt:DATA?",
+                        "CALCulate:TRANsform:HISTogram:ALL?",
+                        "CALCulate:TRANsform:HISTogram:RANGe:AUTO?",
+                        "CALCulate:AVERage:ALL?",
+                        "CALCulate:AVERage:PTPeak?",
+                        "CALCulate:AVERage:COUNt?",
+                        "VOLT:DC:RANGE?"};
+
+    dcv_->Start();
+    auto trend = std::make_unique<functions::KVTTrendData>();
+    auto histogram = std::make_unique<functions::KVTHistogramData>();
+    const int kCommands = 6;
+    for (int i = 0; i < kCommands; ++i) {
+        WaitForMoreReadings(1);
+        // The display reads run while the worker writes the next cycle.
+        EXPECT_FALSE(dcv_->GetDisplayText().empty());
+        EXPECT_FALSE(dcv_->GetUnitLabel().empty());
+        EXPECT_FALSE(dcv_->GetRange().empty());
+        functions::CopyTrendData(*trend);
+        functions::CopyHistogramData(*histogram);
+        EXPECT_LE(histogram->binCount, functions::kHistogramCapacity);
+        (void)dcv_->GetStatistics();
+        dcv_->OnMenuItem(3);
+    }
+    dcv_->Pause();
+
+    Strings messages = Sent();
+    int commands = 0;
+    int cycles = 0;
+    for (size_t i = 0; i < messages.size();) {
+        if (messages[i] == cycle[0]) {
+            ASSERT_LE(i + cycle.size(), messages.size()) << "cycle cut short at " << i;
+            Strings seen(messages.begin() + static_cast<long>(i),
+                         messages.begin() + static_cast<long>(i + cycle.size()));
+            ASSERT_EQ(seen, cycle) << "at message " << i;
+            i += cycle.size();
+            ++cycles;
+        } else {
+            EXPECT_TRUE(messages[i] == "VOLT:DC:FILTER ON" || messages[i] == "VOLT:DC:FILTER OFF")
+                << messages[i];
+            ++commands;
+            ++i;
+        }
+    }
+    EXPECT_EQ(commands, kCommands);
+    EXPECT_GE(cycles, kCommands);
+    EXPECT_TRUE(trend->mode == "ALL" || trend->mode == "REC") << trend->mode;
+    EXPECT_GT(histogram->binCount, 0);
+}
+
+TEST_F(DcvWorker, ShutdownJoinsWithoutSendingAnything) {
+    dcv_->Start();
+    WaitForMoreReadings(1);
+    dcv_->Shutdown();
+    EXPECT_FALSE(dcv_->IsWorkerRunning());
+    for (const std::string& message : Sent()) {
+        EXPECT_EQ(message, "DATA:LAST?");
+    }
+
+    // A worker that never ran, and one that is paused, end as well.
+    functions::CKVTFunctionDCV idle(&panel_);
+    idle.Init();
+    idle.Shutdown();
+    EXPECT_FALSE(idle.IsWorkerRunning());
+    dcv_->Start();
+    WaitForMoreReadings(1);
+    dcv_->Pause();
+    dcv_->Shutdown();
+    EXPECT_FALSE(dcv_->IsWorkerRunning());
+    EXPECT_EQ(dcv_->WorkerGeneration(), 2u);
+}
+
+TEST_F(DcvWorker, CycleTimeIsLoggedWhenAsked) {
+    std::mutex mutex;
+    Strings lines;
+    dcv_->SetCycleLog([&](std::string_view line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.emplace_back(line);
+    });
+    dcv_->Start();
+    WaitForMoreReadings(2);
+    dcv_->Pause();
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_GE(lines.size(), 2u);
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(std::regex_match(line, std::regex(R"(\d+\.\d{4}\n)"))) << line;
+    }
+}
+
+TEST_F(DcvWorker, SavingWhileTheWorkerRunsWritesACompleteFile) {
+    dcv_->Start();
+    WaitForMoreReadings(3);
+    std::string path =
+        ::testing::TempDir() + "kvt-worker-save-" + std::to_string(getpid()) + ".csv";
+    std::string error;
+    ASSERT_TRUE(dcv_->SaveHistory(path, &error)) << error;
+    dcv_->Pause();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::string text;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, n);
+    }
+    std::fclose(file);
+    std::remove(path.c_str());
+    // Every line complete, however many the worker added meanwhile.
+    const std::regex line(R"(-?\d+\.\d{12},\r)");
+    size_t lines = 0;
+    for (size_t start = 0; start < text.size(); ++lines) {
+        size_t end = text.find('\n', start);
+        ASSERT_NE(end, std::string::npos) << "last line cut short";
+        ASSERT_TRUE(std::regex_match(text.substr(start, end - start), line)) << start;
+        start = end + 1;
+    }
+    EXPECT_GE(lines, 3u);
+}
+
+using ScriptedWorker = FunctionsFixture;
+
+TEST_F(ScriptedWorker, UnansweredRangeQueryInAutoEndsTheWorker) {
+    device_->Answer("DATA:LAST?", "+1.50000000E+00 VDC\n");
+    dcv_->OnMenuItem(7);
+    Sent();
+    dcv_->Start();
+    ASSERT_TRUE(dcv_->WaitForWorkerEnd(kWait));
+    EXPECT_EQ(Sent(), (Strings{"DATA:LAST?", "VOLT:DC:RANGE?"}));
+    EXPECT_EQ(panel_.NewReadings(), 0);
+    EXPECT_EQ(dcv_->GetReadingText(), "+1.500000000000");
+    EXPECT_EQ(dcv_->GetRange(), "200mV");
+}
+
+}  // namespace
+}  // namespace kvt::test
