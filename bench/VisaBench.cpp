@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/SimProcess.h"
+#include "tests/support/SimProcess.h"
 #include "visa/visa.h"
 
 namespace {
