@@ -1,15 +1,17 @@
 // Until the front panel exists, the program opens the meter through the VISA
 // layer, shows its identity and a few readings, and ends.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "sim/SimulatedMeter.h"
 #include "visa/visa.h"
 
 namespace {
 
-bool Query(ViSession session, const char* command, std::string& reply) {
+bool Send(ViSession session, const char* command) {
     ViUInt32 count = 0;
     ViStatus status = viWrite(session, reinterpret_cast<ViConstBuf>(command),
                               static_cast<ViUInt32>(std::strlen(command)), &count);
@@ -18,6 +20,17 @@ bool Query(ViSession session, const char* command, std::string& reply) {
                      static_cast<unsigned>(status));
         return false;
     }
+    return true;
+}
+
+bool Query(ViSession session, const char* command, std::string& reply) {
+    if (!Send(session, command)) {
+        return false;
+    }
+    // The meter is given the same time to answer as the program gives it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ViUInt32 count = 0;
+    ViStatus status = VI_SUCCESS;
     char buffer[256] = {};
     status = viRead(session, reinterpret_cast<ViBuf>(buffer), sizeof buffer - 1, &count);
     if (status < VI_SUCCESS) {
@@ -65,7 +78,7 @@ int main(int argc, char** argv) {
     std::printf("Instrument: %s\n", descriptor);
     std::string reply;
     int result = 0;
-    if (Query(meter, "*IDN?", reply)) {
+    if (Query(meter, "*IDN?", reply) && Send(meter, "TRIG:COUN INF") && Send(meter, "INIT")) {
         std::printf("Identity:   %s\n", reply.c_str());
         for (int i = 1; i <= 5 && result == 0; ++i) {
             if (Query(meter, "DATA:LAST?", reply)) {
