@@ -18,7 +18,7 @@ void ServedInstrument::Receive(std::string_view message) {
     model_->ReceiveMessage(message);
 }
 
-ServedInstrument::Output ServedInstrument::TakeResponse() {
+ServedInstrument::Output ServedInstrument::TakeResponse(const Pause& pause) {
     Output out;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -53,7 +53,12 @@ ServedInstrument::Output ServedInstrument::TakeResponse() {
         out.bytes = std::move(response);
     }
     if (faults_.delayMs != 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(faults_.delayMs));
+        auto delay = std::chrono::milliseconds(faults_.delayMs);
+        if (!pause) {
+            std::this_thread::sleep_for(delay);
+        } else if (!pause(delay)) {
+            return {};  // the server is stopping: the reply is never sent
+        }
     }
     if (log_ != nullptr) {
         log_->Reply(out.dropMidway ? std::string_view(out.bytes).substr(0, out.bytes.size() / 2)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,12 +26,18 @@ public:
     void Receive(std::string_view message);
 
     struct Output {
-        std::string bytes;         // empty: nothing to send (no response, or silent)
-        bool dropMidway = false;   // send only the first half of bytes, then close
+        std::string bytes;        // empty: nothing to send (no response, or silent)
+        bool dropMidway = false;  // send only the first half of bytes, then close
     };
+    // Waits for the given time on behalf of a server; false when the wait
+    // was cut short because the server is stopping.
+    using Pause = std::function<bool(std::chrono::milliseconds)>;
+
     // The next response with the faults applied; waits out the configured
-    // delay first when there is one. Logs what is sent.
-    Output TakeResponse();
+    // delay first when there is one, through `pause` (a plain sleep when
+    // none is given). Nothing is sent when the pause is cut short. Logs
+    // what is sent.
+    Output TakeResponse(const Pause& pause = {});
 
     void DeviceClear();
     uint8_t StatusByte();

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -160,7 +161,8 @@ bool SocketServer::Serve(Client& client) {
 
 bool SocketServer::Answer(Client& client) {
     for (;;) {
-        ServedInstrument::Output out = instrument_.TakeResponse();
+        ServedInstrument::Output out = instrument_.TakeResponse(
+            [this](std::chrono::milliseconds time) { return Pause(time); });
         if (out.bytes.empty()) {
             return true;
         }
@@ -169,6 +171,27 @@ bool SocketServer::Answer(Client& client) {
             return false;
         }
         if (!SendAll(client.fd, out.bytes)) {
+            return false;
+        }
+    }
+}
+
+bool SocketServer::Pause(std::chrono::milliseconds time) {
+    auto deadline = std::chrono::steady_clock::now() + time;
+    for (;;) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return !stopping_;
+        }
+        // The wake pipe stays readable once Stop() has written to it.
+        pollfd polled{wakeRead_, POLLIN, 0};
+        int ready =
+            ::poll(&polled, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
+        if (ready > 0 || stopping_) {
+            return false;
+        }
+        if (ready < 0 && errno != EINTR) {
             return false;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -43,6 +44,8 @@ private:
     bool Serve(Client& client);
     bool Answer(Client& client);
     bool SendAll(int fd, std::string_view bytes);
+    // Waits for the given time; false as soon as the server is stopping.
+    bool Pause(std::chrono::milliseconds time);
 
     ServedInstrument& instrument_;
     int listenFd_ = -1;

@@ -458,14 +458,16 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
         // Another server (the raw socket) may queue a response meanwhile,
         // so look again now and then until io_timeout runs out.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ioTimeoutMs);
-        ServedInstrument::Output out = instrument_.TakeResponse();
+        // A delayed reply is waited for here too, so that Stop() cuts it short.
+        auto pause = [this](std::chrono::milliseconds time) { return !WaitForStop(time); };
+        ServedInstrument::Output out = instrument_.TakeResponse(pause);
         while (out.bytes.empty()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || WaitForStop(std::min(left, std::chrono::milliseconds(20)))) {
                 return VXI11_ERR_IO_TIMEOUT;
             }
-            out = instrument_.TakeResponse();
+            out = instrument_.TakeResponse(pause);
         }
         if (out.dropMidway) {
             l->output = out.bytes.substr(0, out.bytes.size() / 2);

@@ -1,19 +1,15 @@
 #include "visa/ResourceManager.h"
 
-#include <cstring>
-
 #include "visa/SearchExpression.h"
+#include "visa/VisaString.h"
 
 namespace kvt::visa {
 namespace {
 
 void CopyDescriptor(const std::string& name, ViChar* descriptor) {
-    if (descriptor == nullptr) {
-        return;
+    if (descriptor != nullptr) {
+        CopyVisaString(name, descriptor);
     }
-    size_t n = std::min(name.size(), size_t{VI_FIND_BUFLEN - 1});
-    std::memcpy(descriptor, name.data(), n);
-    descriptor[n] = '\0';
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "visa/Session.h"
 
-#include <cstring>
+#include "visa/VisaString.h"
 
 namespace kvt::visa {
 
@@ -32,13 +32,9 @@ ViStatus Session::GetAttribute(ViAttr attribute, void* value) const {
         case VI_ATTR_INTF_NUM:
             *static_cast<ViUInt16*>(value) = static_cast<ViUInt16>(board_);
             return VI_SUCCESS;
-        case VI_ATTR_RSRC_NAME: {
-            // VISA names are at most 256 bytes including the terminator.
-            size_t n = std::min(resourceName_.size(), size_t{VI_FIND_BUFLEN - 1});
-            std::memcpy(value, resourceName_.data(), n);
-            static_cast<char*>(value)[n] = '\0';
+        case VI_ATTR_RSRC_NAME:
+            CopyVisaString(resourceName_, value);
             return VI_SUCCESS;
-        }
         default:
             return VI_ERROR_NSUP_ATTR;
     }

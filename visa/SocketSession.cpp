@@ -11,7 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+
+#include "visa/VisaString.h"
 
 namespace kvt::visa {
 namespace {
@@ -250,13 +251,9 @@ ViStatus SocketSession::GetAttribute(ViAttr attribute, void* value) const {
             *static_cast<ViUInt16*>(value) = port_;
             return VI_SUCCESS;
         case VI_ATTR_TCPIP_ADDR:
-        case VI_ATTR_TCPIP_HOSTNAME: {
-            const std::string& text = attribute == VI_ATTR_TCPIP_ADDR ? address_ : host_;
-            size_t n = std::min(text.size(), size_t{VI_FIND_BUFLEN - 1});
-            std::memcpy(value, text.data(), n);
-            static_cast<char*>(value)[n] = '\0';
+        case VI_ATTR_TCPIP_HOSTNAME:
+            CopyVisaString(attribute == VI_ATTR_TCPIP_ADDR ? address_ : host_, value);
             return VI_SUCCESS;
-        }
         default:
             return Session::GetAttribute(attribute, value);
     }

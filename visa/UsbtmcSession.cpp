@@ -1,7 +1,8 @@
 #include "visa/UsbtmcSession.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include "visa/VisaString.h"
 
 namespace kvt::visa {
 namespace {
@@ -80,12 +81,9 @@ ViStatus UsbtmcSession::GetAttribute(ViAttr attribute, void* value) const {
         case VI_ATTR_USB_INTFC_NUM:
             *static_cast<ViInt16*>(value) = device_.interfaceNumber;
             return VI_SUCCESS;
-        case VI_ATTR_USB_SERIAL_NUM: {
-            size_t n = std::min(device_.serial.size(), size_t{VI_FIND_BUFLEN - 1});
-            std::memcpy(value, device_.serial.data(), n);
-            static_cast<char*>(value)[n] = '\0';
+        case VI_ATTR_USB_SERIAL_NUM:
+            CopyVisaString(device_.serial, value);
             return VI_SUCCESS;
-        }
         default:
             return Session::GetAttribute(attribute, value);
     }

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 
+#include "visa/VisaString.h"
 #include "visa/vxi11.h"
 
 namespace kvt::visa {
@@ -42,12 +42,6 @@ xdrproc_t Xdr(F function) {
     // Through void(*)(), the generic function pointer, as XDR routines
     // take differing argument lists behind the one xdrproc_t type.
     return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(function));
-}
-
-void CopyText(const std::string& text, void* value) {
-    size_t n = std::min(text.size(), size_t{VI_FIND_BUFLEN - 1});
-    std::memcpy(value, text.data(), n);
-    static_cast<char*>(value)[n] = '\0';
 }
 
 }  // namespace
@@ -93,8 +87,10 @@ ViStatus Vxi11Session::Open(const visa::ResourceName& name, const sockaddr_in& c
     parms.lock_timeout = timeoutMs;
     parms.device = device.data();
     Create_LinkResp reply{};
-    uint32_t callTimeout =
-        static_cast<uint32_t>(std::min<uint64_t>(uint64_t{timeoutMs} + kCallMarginMs, INT_MAX / 2));
+    // Creating the link belongs to opening: it ends by the open deadline.
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                      RpcConnection::Clock::now());
+    uint32_t callTimeout = static_cast<uint32_t>(std::clamp<int64_t>(left.count(), 1, INT_MAX / 2));
     clnt_stat rpc = connection->Call(create_link, Xdr(xdr_Create_LinkParms), &parms,
                                      Xdr(xdr_Create_LinkResp), &reply, callTimeout);
     if (rpc != RPC_SUCCESS) {
@@ -241,13 +237,13 @@ ViStatus Vxi11Session::GetAttribute(ViAttr attribute, void* value) const {
     }
     switch (attribute) {
         case VI_ATTR_TCPIP_ADDR:
-            CopyText(address_, value);
+            CopyVisaString(address_, value);
             return VI_SUCCESS;
         case VI_ATTR_TCPIP_HOSTNAME:
-            CopyText(host_, value);
+            CopyVisaString(host_, value);
             return VI_SUCCESS;
         case VI_ATTR_TCPIP_DEVICE_NAME:
-            CopyText(device_, value);
+            CopyVisaString(device_, value);
             return VI_SUCCESS;
         default:
             return Session::GetAttribute(attribute, value);

@@ -21,8 +21,8 @@ namespace kvt::visa {
 class Vxi11Session : public Session {
 public:
     // Connects to the core channel at `core` and creates the link to the
-    // resource's LAN device. Connecting is bounded by deadline; the link is
-    // created with lock_timeout = timeoutMs.
+    // resource's LAN device. Connecting and creating the link are bounded
+    // by deadline; the link is created with lock_timeout = timeoutMs.
     static ViStatus Open(const visa::ResourceName& name, const sockaddr_in& core,
                          RpcConnection::Clock::time_point deadline, ViUInt32 timeoutMs,
                          std::unique_ptr<Session>& session);

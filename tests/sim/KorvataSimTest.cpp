@@ -1,11 +1,15 @@
 // The korvata-sim program as a user runs it: its command line, start-up
 // lines, log file and stop signals.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <fstream>
 #include <sstream>
@@ -32,9 +36,13 @@ public:
     ~LineClient() { ::close(fd_); }
     bool Connected() const { return connected_; }
 
+    bool Send(const std::string& line) {
+        return ::send(fd_, line.data(), line.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(line.size());
+    }
+
     std::string Query(const std::string& line) {
-        if (::send(fd_, line.data(), line.size(), MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(line.size())) {
+        if (!Send(line)) {
             return "<send failed>";
         }
         std::string reply;
@@ -109,6 +117,63 @@ TEST(KorvataSim, StopsCleanlyOnSigintWithAClientConnected) {
     ASSERT_TRUE(client.Connected());
     EXPECT_EQ(client.Query("ECHO? hi\n"), "hi\n");
     EXPECT_EQ(sim.Stop(SIGINT), 0);
+}
+
+// The read end of a named pipe that korvata-sim logs into, so that a test
+// can wait for the moment a command has arrived.
+class LogPipe {
+public:
+    LogPipe() {
+        ::mkfifo(path_.c_str(), 0600);
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    ~LogPipe() {
+        ::close(fd_);
+        std::remove(path_.c_str());
+    }
+    const std::string& Path() const { return path_; }
+    bool Open() const { return fd_ >= 0; }
+
+    // Waits (bounded) until `line` has been logged.
+    bool WaitForLine(const std::string& line, std::chrono::milliseconds timeout) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (text_.find(line + "\n") == std::string::npos) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+                return false;
+            }
+            char chunk[256];
+            ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            if (n <= 0) {
+                return false;
+            }
+            text_.append(chunk, static_cast<size_t>(n));
+        }
+        return true;
+    }
+
+private:
+    std::string path_ =
+        ::testing::TempDir() + "korvata-sim-pipe-" + std::to_string(::getpid()) + ".log";
+    int fd_ = -1;
+    std::string text_;
+};
+
+TEST(KorvataSim, StopsAtOnceWhileAReplyIsHeldBackByADelay) {
+    LogPipe log;
+    ASSERT_TRUE(log.Open());
+    SimProcess sim({"--vxi11", "--portmapper", "0", "--log", log.Path(), "--fault", "delay=60000"});
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    LineClient client(sim.Port("socket"));
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(client.Send("*IDN?\n"));
+    // The command is logged as it arrives; the reply then waits a minute.
+    ASSERT_TRUE(log.WaitForLine("> *IDN?", std::chrono::seconds(5)));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sim.Stop(SIGTERM, std::chrono::seconds(5)), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(KorvataSim, APortInUseIsAnError) {

@@ -9,8 +9,11 @@
 #include <rpc/rpcb_prot.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "sim/ServedInstrument.h"
 #include "sim/Vxi11Server.h"
@@ -252,6 +255,69 @@ TEST_F(Vxi11ServerTest, PortmapperAnswersOverTcpAndUdp) {
         EXPECT_EQ(std::string(address), "");
         rpcb.FreeResult(Xdr(xdr_wrapstring), &address);
     }
+}
+
+// An echo device that tells when the server has taken a response from it.
+class WatchedEchoDevice : public kvt::test::EchoDevice {
+public:
+    std::string TakeResponse() override {
+        std::string response = EchoDevice::TakeResponse();
+        if (!response.empty()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            taken_ = true;
+            changed_.notify_all();
+        }
+        return response;
+    }
+    bool WaitUntilTaken(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, timeout, [this] { return taken_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool taken_ = false;
+};
+
+TEST_F(Vxi11ServerTest, StopDoesNotWaitOutADelayedReply) {
+    server_.reset();
+    auto device = std::make_shared<WatchedEchoDevice>();
+    kvt::sim::FaultSettings faults;
+    faults.delayMs = 5000;
+    instrument_ = std::make_unique<kvt::sim::ServedInstrument>(device, faults, nullptr);
+    server_ = std::make_unique<kvt::sim::Vxi11Server>(*instrument_);
+    std::string error;
+    ASSERT_TRUE(server_->Start(uint16_t{0}, error)) << error;
+    RpcConnection core;
+    long link = Link(core);
+    ASSERT_EQ(Write(core, link, "late"), 0);
+
+    // What the pending read got: the call failed, or the device reported an error.
+    bool readFailed = false;
+    std::thread reader([&] {
+        Device_ReadParms parms{};
+        parms.lid = link;
+        parms.requestSize = 100;
+        parms.io_timeout = 10000;
+        Device_ReadResp reply{};
+        if (core.Call(device_read, Xdr(xdr_Device_ReadParms), &parms, Xdr(xdr_Device_ReadResp),
+                      &reply, 10000) != RPC_SUCCESS) {
+            readFailed = true;
+            return;
+        }
+        readFailed = reply.error != 0 && reply.data.data_len == 0;
+        core.FreeResult(Xdr(xdr_Device_ReadResp), &reply);
+    });
+    // The server now holds the reply back for the delay.
+    bool taken = device->WaitUntilTaken(std::chrono::seconds(5));
+    auto start = std::chrono::steady_clock::now();
+    server_->Stop();
+    auto stopping = std::chrono::steady_clock::now() - start;
+    reader.join();
+    ASSERT_TRUE(taken);
+    EXPECT_LT(stopping, std::chrono::seconds(1));
+    EXPECT_TRUE(readFailed);
 }
 
 TEST_F(Vxi11ServerTest, OnlyOneServerRunsInAProcessAndItRestarts) {

@@ -19,6 +19,7 @@
 #include "sim/Vxi11Server.h"
 #include "tests/sim/EchoDevice.h"
 #include "visa/visa.h"
+#include "visa/vxi11.h"
 
 namespace {
 
@@ -232,7 +233,7 @@ TEST_F(Vxi11Visa, NoListenerAndNoServerFailAtOnce) {
               VI_ERROR_RSRC_NFOUND);
 }
 
-TEST_F(Vxi11Visa, APortmapperThatNeverAnswersEndsInATimeout) {
+TEST_F(Vxi11Visa, APortmapperOrCoreChannelThatNeverAnswersEndsInATimeout) {
     // Connections are accepted by the kernel into the backlog, then nothing.
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -249,6 +250,21 @@ TEST_F(Vxi11Visa, APortmapperThatNeverAnswersEndsInATimeout) {
     double elapsed = SecondsSince(start);
     EXPECT_GE(elapsed, 1.9);  // the default 2000 ms
     EXPECT_LT(elapsed, 2.5);
+
+    // A portmapper that answers, naming a core channel that never does:
+    // create_link is bounded by the same open timeout.
+    kvt::sim::Portmapper portmapper;
+    std::string error;
+    ASSERT_TRUE(portmapper.Start(uint16_t{0}, error)) << error;
+    ASSERT_TRUE(portmapper.Register(DEVICE_CORE, DEVICE_CORE_VERSION, ntohs(a.sin_port), error))
+        << error;
+    UsePortmapper(portmapper.Port());
+    start = Clock::now();
+    EXPECT_EQ(viOpen(rm_, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_TMO);
+    elapsed = SecondsSince(start);
+    EXPECT_GE(elapsed, 1.9);
+    EXPECT_LT(elapsed, 2.5);
+    EXPECT_EQ(vi, VI_NULL);
     close(fd);
 }
 
