@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "functions/ScaleSettingsQuery.h"
 #include "link/AnalysisCommands.h"
 #include "link/Numbers.h"
 #include "link/Pacer.h"
@@ -186,13 +187,7 @@ void CKVTFunctionDCV::SyncFromInstrument() {
 
 bool CKVTFunctionDCV::SyncScale() {
     auto guard = LockForCommand();
-    KVTScaleSettings scale;
-    scale.state = link::GetScaleState();
-    scale.function = link::GetScaleFunction();
-    scale.dbmReference = link::GetDbmReference();
-    scale.dbReference = link::GetDbReference();
-    scale.valid = true;
-    scale.referenceAuto = link::GetScaleAutoReference();
+    KVTScaleSettings scale = QueryScaleSettings();
     std::lock_guard<std::mutex> text(m_textLock);
     m_scale = std::move(scale);
     return true;

@@ -1,0 +1,77 @@
+#include "functions/CKVTFunctionOpenReading.h"
+
+#include <chrono>
+#include <utility>
+
+#include "link/CoreCommands.h"
+#include "link/Numbers.h"
+#include "link/Pacer.h"
+#include "link/ReadingReply.h"
+#include "link/SettingsCommands.h"
+
+namespace kvt::functions {
+namespace {
+
+constexpr std::chrono::milliseconds kSettlePause{100};
+constexpr size_t kShownLength = 8;
+
+}  // namespace
+
+CKVTFunctionOpenReading::CKVTFunctionOpenReading(IFrontPanelServices* panel, std::string name)
+    : CKVTFunction(panel, std::move(name)) {}
+
+bool CKVTFunctionOpenReading::ReadOnce() {
+    std::string text = link::ReadContinuityValue();
+    if (text.empty()) {
+        return false;
+    }
+    SetReadingText(text);
+    PushHistory(text == link::kOpenText ? link::kOverloadLevel : link::ParseNumber(text));
+    return true;
+}
+
+std::string CKVTFunctionOpenReading::DisplayText(const std::string& reading) {
+    if (reading == kPlaceholder || reading == link::kOpenText) {
+        return reading;
+    }
+    return reading.substr(0, kShownLength);
+}
+
+std::string CKVTFunctionOpenReading::GetDisplayText() {
+    return DisplayText(GetReadingText());
+}
+
+std::string CKVTFunctionOpenReading::GetRangeMode() {
+    return {};
+}
+
+void CKVTFunctionOpenReading::SetRange(const std::string&) {}
+
+std::string CKVTFunctionOpenReading::GetRange() {
+    return {};
+}
+
+std::thread::id CKVTFunctionOpenReading::CreateWorker() {
+    return LaunchWorker([this] { RunWorker(); });
+}
+
+void CKVTFunctionOpenReading::RunWorker() {
+    std::unique_lock<std::recursive_mutex> lock(m_lock);
+    while (m_worker.WaitForTurn(lock)) {
+        if (!RunCycleLocked(false)) {
+            break;
+        }
+        lock.unlock();
+        PostNewReading();
+        lock.lock();
+    }
+}
+
+void CKVTFunctionOpenReading::SendBeeper(int beeperItem) {
+    m_beeper = GetItem(beeperItem)->GetValue();
+    auto guard = LockForCommand();
+    link::SetBeeper(m_beeper);
+    link::Pause(kSettlePause);
+}
+
+}  // namespace kvt::functions

@@ -1,0 +1,237 @@
+// Frequency/period: its pages, the mode toggle, the commands and pauses of
+// each key, the prefixed reading texts and the settings read back.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "functions/CKVTFunctionFreqPer.h"
+#include "functions/ProgramRecords.h"
+#include "link/CoreCommands.h"
+#include "tests/functions/FunctionUnderTest.h"
+
+namespace kvt::test {
+namespace {
+
+using functions::CKVTFunctionFreqPer;
+using functions::CMenuItem;
+using Strings = std::vector<std::string>;
+using Pauses = std::vector<long long>;
+using FreqPerMenu = FunctionUnderTest<CKVTFunctionFreqPer>;
+
+const std::array<std::string, 6> kMainPage{"Freq", "Range", "", "", "Rel", ""};
+const std::array<std::string, 6> kRangePage{"Auto", "200mV", "2V", "20v", "200V", "750V"};
+
+TEST_F(FreqPerMenu, DefaultsAndMainPage) {
+    EXPECT_EQ(f_->GetName(), "Frequency");
+    EXPECT_EQ(f_->GetDisplayText(), "●.●●●●●");
+    EXPECT_EQ(f_->GetRangeMode(), "Manual");
+    EXPECT_EQ(f_->GetRange(), "200mV");
+    EXPECT_EQ(f_->GetUnitLabel(), "Hz");
+    EXPECT_EQ(f_->GetBaseUnit(), "Hz");
+    f_->ShowMainMenu();
+    EXPECT_EQ(Page(), kMainPage);
+    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "Period");
+    EXPECT_EQ(f_->GetSoftKeyItem(0)->m_kind, CMenuItem::kTitleToggle);
+    EXPECT_EQ(f_->GetItem(76)->GetTitleChoice(), "Freq");
+    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "200mV");
+    EXPECT_TRUE(f_->GetItem(80)->m_checked);
+    EXPECT_EQ(f_->GetItem(78)->GetValue(), "Off");
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Hz)"});
+    EXPECT_TRUE(Sent().empty());
+
+    f_->OnSoftKey(1);
+    EXPECT_EQ(Page(), kRangePage);
+}
+
+TEST_F(FreqPerMenu, ModeKeySwitchesTitleUnitsAndInstrumentFunction) {
+    f_->ShowMainMenu();
+    PanelCalls();
+    f_->OnSoftKey(0);
+    EXPECT_EQ(f_->GetName(), "Period");
+    EXPECT_EQ(f_->GetBaseUnit(), "S");
+    EXPECT_EQ(f_->GetUnitLabel(), "S");
+    EXPECT_EQ(f_->GetItem(76)->GetTitleChoice(), "Period");
+    EXPECT_EQ(Sent(), Strings{"FUNC \"PER\""});
+    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(S)"});
+    EXPECT_EQ(Page(), kMainPage);
+
+    f_->OnSoftKey(0);
+    EXPECT_EQ(f_->GetName(), "Frequency");
+    EXPECT_EQ(f_->GetBaseUnit(), "Hz");
+    EXPECT_EQ(Sent(), Strings{"FUNC \"FREQ\""});
+    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Hz)"});
+
+    // In period mode the menu is redrawn with the period title highlighted,
+    // and the views are still given hertz.
+    f_->OnSoftKey(0);
+    PanelCalls();
+    f_->ShowMainMenu();
+    EXPECT_EQ(f_->GetItem(76)->GetTitleChoice(), "Period");
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Hz)"});
+}
+
+TEST_F(FreqPerMenu, RangeChoicesSendTheirCommandAndSettle300Milliseconds) {
+    struct Case {
+        int position;
+        const char* wire;
+        const char* mode;
+        const char* range;
+    };
+    const Case cases[] = {
+        {1, "FREQ:VOLT:RANGE 0.200000", "Manual", "200mV"},
+        {2, "FREQ:VOLT:RANGE 2", "Manual", "2V"},
+        {3, "FREQ:VOLT:RANGE 20", "Manual", "20v"},
+        {4, "FREQ:VOLT:RANGE 200", "Manual", "200V"},
+        {5, "FREQ:VOLT:RANGE 750", "Manual", "750V"},
+        {0, "FREQ:RANGE:AUTO ON", "Auto", "750V"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wire);
+        f_->OnMenuItem(77);
+        f_->OnSoftKey(c.position);
+        EXPECT_EQ(Sent(), Strings{c.wire});
+        EXPECT_EQ(PausesMs(), Pauses{300});
+        EXPECT_EQ(f_->GetRangeMode(), c.mode);
+        EXPECT_EQ(f_->GetRange(), c.range);
+        EXPECT_EQ(Page(), kMainPage);
+        EXPECT_EQ(f_->GetSoftKeySubtitle(1), kRangePage[static_cast<size_t>(c.position)]);
+        for (int id = 79; id <= 84; ++id) {
+            EXPECT_EQ(f_->GetItem(id)->m_checked, id == 79 + c.position) << id;
+        }
+    }
+}
+
+TEST_F(FreqPerMenu, MainMenuMatchesInstrumentRangeTextsNotTheLowerCaseKey) {
+    f_->SetRange("20V");
+    f_->ShowMainMenu();
+    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "20V");
+    EXPECT_TRUE(f_->GetItem(82)->m_checked);
+
+    f_->GetItem(82)->m_checked = false;
+    f_->SetRange("20v");
+    f_->ShowMainMenu();
+    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "20v");
+    for (int id = 79; id <= 84; ++id) {
+        EXPECT_FALSE(f_->GetItem(id)->m_checked) << id;
+    }
+}
+
+TEST_F(FreqPerMenu, RelativeGoesOutWithoutTheLockAndWithoutPause) {
+    f_->ShowMainMenu();
+    EXPECT_TRUE(RunsWhileLockIsHeld([this] { f_->OnSoftKey(4); }));
+    EXPECT_EQ(f_->GetRel(), "On");
+    EXPECT_EQ(Sent(), Strings{"FREQ:NULL ON"});
+    f_->OnSoftKey(4);
+    EXPECT_EQ(f_->GetRel(), "Off");
+    EXPECT_EQ(Sent(), Strings{"FREQ:NULL OFF"});
+    EXPECT_EQ(PausesMs(), Pauses{});
+}
+
+TEST_F(FreqPerMenu, SyncReadsModeRangeAndRelative) {
+    device_->Answer("FUNCTION?", "\"PER\"\n");
+    device_->Answer("FREQ:VOLT:RANGE:AUTO?", "1\n");
+    device_->Answer("FREQ:VOLT:RANGE?", "+2.00000000E+01\n");
+    device_->Answer("FREQ:NULL?", "1\n");
+    device_->Answer("CALCulate:LIMit:STATe?", "1\n");
+    device_->Answer("CALCulate:LIMit:LOWer?", "-1.00000000E+00\n");
+    device_->Answer("CALCulate:LIMit:UPPer?", "+4.00000000E+00\n");
+    f_->SyncFromInstrument();
+    EXPECT_EQ(Sent(), (Strings{"FUNCTION?", "FREQ:VOLT:RANGE:AUTO?", "FREQ:VOLT:RANGE?",
+                               "FREQ:NULL?", "CALCulate:LIMit:STATe?", "CALCulate:LIMit:LOWer?",
+                               "CALCulate:LIMit:UPPer?"}));
+    EXPECT_EQ(f_->GetName(), "Period");
+    EXPECT_EQ(f_->GetBaseUnit(), "S");
+    EXPECT_EQ(f_->GetRangeMode(), "Auto");
+    EXPECT_EQ(f_->GetRange(), "20V");
+    EXPECT_EQ(f_->GetRel(), "On");
+    EXPECT_EQ(functions::g_limitState.load(), 1);
+    EXPECT_DOUBLE_EQ(functions::g_limitUpper.load(), 4.0);
+    f_->ShowMainMenu();
+    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "Auto");
+    EXPECT_TRUE(f_->GetItem(79)->m_checked);
+    EXPECT_EQ(f_->GetItem(78)->GetValue(), "On");
+
+    // Only the exact name "FREQ" means frequency.
+    device_->Answer("FUNCTION?", "\"FREQ\"\n");
+    f_->SyncFromInstrument();
+    EXPECT_EQ(f_->GetName(), "Frequency");
+    device_->Answer("FUNCTION?", "\"FREQUENCY\"\n");
+    f_->SyncFromInstrument();
+    EXPECT_EQ(f_->GetName(), "Period");
+}
+
+TEST_F(FreqPerMenu, AutoRangeFollowsTheInstrument) {
+    device_->Answer("FREQ:VOLT:RANGE?", "+2.00000000E+02\n");
+    EXPECT_TRUE(f_->UpdateAutoRange());
+    EXPECT_EQ(f_->GetRange(), "200V");
+    // The unit label belongs to the reading, not the range.
+    EXPECT_EQ(f_->GetUnitLabel(), "Hz");
+    device_->Answer("FREQ:VOLT:RANGE?", "");
+    EXPECT_FALSE(f_->UpdateAutoRange());
+    EXPECT_EQ(f_->GetRange(), "200V");
+}
+
+TEST_F(FreqPerMenu, ReadingsArePrefixedAndOverloadsKeptInTheHistory) {
+    device_->Answer("DATA:LAST?", "+1.23450000E+03 HZ\n");
+    ASSERT_TRUE(f_->ReadOnce());
+    EXPECT_EQ(f_->GetDisplayText(), "+1.23450");
+    EXPECT_EQ(f_->GetUnitLabel(), "KHz");
+    device_->Answer("DATA:LAST?", "+9.90000000E+37 HZ\n");
+    ASSERT_TRUE(f_->ReadOnce());
+    EXPECT_EQ(f_->GetDisplayText(), "Overload");
+    EXPECT_EQ(f_->GetUnitLabel(), "Hz");
+    EXPECT_EQ(f_->HistorySnapshot(), (std::vector<double>{1234.5, 9.9e37}));
+    device_->Answer("DATA:LAST?", "");
+    EXPECT_FALSE(f_->ReadOnce());
+    EXPECT_EQ(f_->GetDisplayText(), "Overload");
+}
+
+struct PrefixCase {
+    const char* reading;
+    bool frequency;
+    const char* text;
+    const char* unit;
+};
+
+class FreqPerPrefix : public ::testing::TestWithParam<PrefixCase> {};
+
+TEST_P(FreqPerPrefix, ScalesIntoTheUnitList) {
+    const PrefixCase& c = GetParam();
+    CKVTFunctionFreqPer::Prefixed shown = CKVTFunctionFreqPer::WithPrefix(c.reading, c.frequency);
+    EXPECT_EQ(shown.text, c.text);
+    EXPECT_EQ(shown.unit, c.unit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, FreqPerPrefix,
+    ::testing::Values(PrefixCase{"+1234.500000000000", true, "+1.23450", "KHz"},
+                      PrefixCase{"+0.000002000000", false, "+2.00000", "uS"},
+                      PrefixCase{"+50.000000000000", true, "+50.0000", "Hz"},
+                      PrefixCase{"+1000.000000000000", true, "+1000.00", "Hz"},
+                      PrefixCase{"+0.500000000000", true, "+500.000", "mHz"},
+                      // The ends of the lists: never below "uHz"/"nS", never above "MHz"/"KS".
+                      PrefixCase{"+0.000000000000", true, "+0.00000", "uHz"},
+                      PrefixCase{"+0.000000000500", true, "+0.00050", "uHz"},
+                      PrefixCase{"+5000000000.000000000000", true, "+5000.00", "MHz"},
+                      PrefixCase{"+0.000000000001", false, "+0.00100", "nS"},
+                      PrefixCase{"+5000.000000000000", false, "+5.00000", "KS"},
+                      PrefixCase{"+5000000.000000000000", false, "+5000.00", "KS"},
+                      // Negative relative readings take the prefix of their magnitude.
+                      PrefixCase{"-1234.500000000000", true, "-1.23450", "KHz"},
+                      PrefixCase{"-0.002500000000", false, "-2.50000", "mS"},
+                      // Overloads, and values no unit of the list can show in eight
+                      // characters, read "Overload" beside the plain unit.
+                      PrefixCase{"Overload", true, "Overload", "Hz"},
+                      PrefixCase{"Overload", false, "Overload", "S"},
+                      PrefixCase{"+99000000000000000000000000000000000000.000000000000", true,
+                                 "Overload", "Hz"},
+                      PrefixCase{"+1.0e16", true, "Overload", "Hz"},
+                      PrefixCase{"+1.0e13", false, "Overload", "S"},
+                      PrefixCase{"+1.0e12", true, "+1000000", "MHz"}));
+
+}  // namespace
+}  // namespace kvt::test

@@ -1,0 +1,200 @@
+// The soft-key pages of DC current, AC voltage, AC current, both
+// resistances and capacitance: what each page shows where, the page keys,
+// and how range and speed choices and toggles change the pages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/functions/RangedFixture.h"
+
+namespace kvt::test {
+namespace {
+
+using functions::CMenuItem;
+using RangedMenu = RangedFixture;
+
+bool HasSpeed(const RangedCase& c) {
+    return !c.speedPage[0].empty();
+}
+
+bool HasTwoRangePages(const RangedCase& c) {
+    return !c.rangePage2[0].empty();
+}
+
+// The checked items among ids.
+std::vector<int> Checked(functions::CKVTFunction& f, const std::vector<int>& ids) {
+    std::vector<int> checked;
+    for (int id : ids) {
+        if (f.GetItem(id)->m_checked) {
+            checked.push_back(id);
+        }
+    }
+    return checked;
+}
+
+TEST_P(RangedMenu, InitGivesTheDefaultsAndTheMainMenuShowsThem) {
+    const RangedCase& c = GetParam();
+    EXPECT_EQ(function_->GetName(), c.title);
+    EXPECT_EQ(function_->GetReadingText(), "●.●●●●●");
+    EXPECT_EQ(function_->GetRangeMode(), "Manual");
+    EXPECT_EQ(function_->GetRange(), c.defaultRange);
+    EXPECT_EQ(function_->GetUnitLabel(), c.defaultUnitLabel);
+    EXPECT_EQ(function_->GetBaseUnit(), c.baseUnit);
+    EXPECT_EQ(function_->GetSpeed(), HasSpeed(c) ? "Slow" : "");
+    EXPECT_EQ(function_->GetItem(c.mainIds[0])->m_subtitle, "Auto");
+    if (HasSpeed(c)) {
+        EXPECT_EQ(function_->GetItem(c.mainIds[1])->m_subtitle, c.initialSpeedSubtitle);
+    }
+    // Nothing is shown before the main menu.
+    EXPECT_EQ(ShownIds(*function_), (std::array<int, 6>{}));
+
+    function_->ShowMainMenu();
+    EXPECT_EQ(ShownPage(*function_), c.mainPage);
+    EXPECT_EQ(ShownIds(*function_), c.mainIds);
+    EXPECT_EQ(function_->GetSoftKeySubtitle(0), c.defaultRange);
+    EXPECT_EQ(function_->GetSoftKeyOptionA(4), "On");
+    EXPECT_EQ(function_->GetSoftKeyOptionB(4), "Off");
+    EXPECT_EQ(function_->GetSoftKeyItem(4)->m_kind, CMenuItem::kOptionToggle);
+    EXPECT_EQ(function_->GetSoftKeyItem(0)->m_kind, CMenuItem::kPlain);
+    // Settings not read yet highlight option B.
+    EXPECT_EQ(function_->GetSoftKeyItem(4)->GetValue(), "Off");
+    if (HasSpeed(c)) {
+        EXPECT_EQ(function_->GetSoftKeySubtitle(1), "Slow");
+        EXPECT_EQ(Checked(*function_, {c.speedIds[0], c.speedIds[1], c.speedIds[2]}),
+                  std::vector<int>{c.speedIds[0]});
+    }
+    if (c.hasFilter) {
+        EXPECT_EQ(function_->GetSoftKeyItem(2)->GetValue(), "Off");
+    }
+    std::vector<int> checked = Checked(*function_, c.rangeChoiceIds);
+    ASSERT_EQ(checked.size(), 1u);
+    EXPECT_EQ(function_->GetItem(checked[0])->m_keyText, c.defaultRange);
+    EXPECT_EQ(panel_.Calls(),
+              std::vector<std::string>{"SetViewsUnit(" + std::string(c.baseUnit) + ")"});
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(PausesMs().empty());
+}
+
+TEST_P(RangedMenu, PageKeysWalkTheRangeListAndSpeedKeyOpensTheSpeeds) {
+    const RangedCase& c = GetParam();
+    function_->ShowMainMenu();
+    function_->OnSoftKey(0);
+    EXPECT_EQ(ShownPage(*function_), c.rangePage1);
+    EXPECT_EQ(ShownIds(*function_), c.rangePage1Ids);
+    if (HasTwoRangePages(c)) {
+        function_->OnSoftKey(5);  // "other->"
+        EXPECT_EQ(ShownPage(*function_), c.rangePage2);
+        EXPECT_EQ(ShownIds(*function_), c.rangePage2Ids);
+        int back = static_cast<int>(std::find(c.rangePage2.begin(), c.rangePage2.end(), "<-other") -
+                                    c.rangePage2.begin());
+        function_->OnSoftKey(back);
+        EXPECT_EQ(ShownPage(*function_), c.rangePage1);
+    } else if (c.rangePage1[5].empty()) {
+        // A one-page list has no page key; its empty positions do nothing.
+        function_->OnSoftKey(5);
+        EXPECT_EQ(ShownPage(*function_), c.rangePage1);
+    }
+    function_->ShowMainMenu();
+    function_->OnSoftKey(1);
+    EXPECT_EQ(ShownPage(*function_), HasSpeed(c) ? c.speedPage : c.mainPage);
+    EXPECT_EQ(ShownIds(*function_), HasSpeed(c) ? c.speedIds : c.mainIds);
+    // Page keys send nothing.
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(PausesMs().empty());
+}
+
+TEST_P(RangedMenu, EachRangeChoiceSendsItsRangeSettlesAndReturnsToTheMainPage) {
+    const RangedCase& c = GetParam();
+    ASSERT_EQ(c.rangeChoiceIds.size(), c.rangeCommands.size());
+    std::string lastManual = c.defaultRange;
+    for (size_t i = 0; i < c.rangeChoiceIds.size(); ++i) {
+        int id = c.rangeChoiceIds[i];
+        SCOPED_TRACE(c.rangeCommands[i]);
+        function_->ShowMainMenu();
+        function_->OnSoftKey(0);
+        auto onPage1 = std::find(c.rangePage1Ids.begin(), c.rangePage1Ids.end(), id);
+        if (onPage1 != c.rangePage1Ids.end()) {
+            function_->OnSoftKey(static_cast<int>(onPage1 - c.rangePage1Ids.begin()));
+        } else {
+            function_->OnSoftKey(5);
+            auto onPage2 = std::find(c.rangePage2Ids.begin(), c.rangePage2Ids.end(), id);
+            ASSERT_NE(onPage2, c.rangePage2Ids.end());
+            function_->OnSoftKey(static_cast<int>(onPage2 - c.rangePage2Ids.begin()));
+        }
+        std::string keyText = function_->GetItem(id)->m_keyText;
+        EXPECT_EQ(ShownPage(*function_), c.mainPage);
+        EXPECT_EQ(function_->GetSoftKeySubtitle(0), keyText);
+        EXPECT_EQ(Checked(*function_, c.rangeChoiceIds), std::vector<int>{id});
+        EXPECT_EQ(Sent(), std::vector<std::string>{c.rangeCommands[i]});
+        EXPECT_EQ(PausesMs(), std::vector<long long>{300});
+        if (i == 0) {
+            // "Auto" keeps the last range until the instrument reports one.
+            EXPECT_EQ(function_->GetRangeMode(), "Auto");
+            EXPECT_EQ(function_->GetRange(), lastManual);
+        } else {
+            EXPECT_EQ(function_->GetRangeMode(), "Manual");
+            EXPECT_EQ(function_->GetRange(), keyText);
+            lastManual = keyText;
+        }
+    }
+    function_->ShowMainMenu();
+    EXPECT_EQ(function_->GetSoftKeySubtitle(0), lastManual);
+}
+
+TEST_P(RangedMenu, SpeedChoicesSendTheirCyclesAndSettle) {
+    const RangedCase& c = GetParam();
+    if (!HasSpeed(c)) {
+        // No speed key: position 1 of the main page is empty and inert.
+        function_->ShowMainMenu();
+        function_->OnSoftKey(1);
+        EXPECT_EQ(ShownIds(*function_), c.mainIds);
+        EXPECT_TRUE(Sent().empty());
+        return;
+    }
+    const std::pair<int, const char*> choices[] = {{1, "1"}, {2, "0.3"}, {0, "10"}};
+    for (const auto& [position, cycles] : choices) {
+        SCOPED_TRACE(cycles);
+        function_->ShowMainMenu();
+        function_->OnSoftKey(1);
+        function_->OnSoftKey(position);
+        std::string choice = c.speedPage[static_cast<size_t>(position)];
+        EXPECT_EQ(ShownPage(*function_), c.mainPage);
+        EXPECT_EQ(function_->GetSoftKeySubtitle(1), choice);
+        EXPECT_EQ(function_->GetSpeed(), choice);
+        EXPECT_EQ(Checked(*function_, {c.speedIds[0], c.speedIds[1], c.speedIds[2]}),
+                  std::vector<int>{c.speedIds[static_cast<size_t>(position)]});
+        // Unlike DC voltage, a speed change settles for 100 ms.
+        EXPECT_EQ(Sent(), std::vector<std::string>{std::string(c.root) + ":NPLC " + cycles});
+        EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+    }
+}
+
+TEST_P(RangedMenu, TogglesSendTheNewlyHighlightedOptionAndSettle) {
+    const RangedCase& c = GetParam();
+    function_->ShowMainMenu();
+    std::vector<std::pair<int, std::string>> toggles;
+    if (c.hasFilter) {
+        toggles.emplace_back(2, "FILTER");
+    }
+    toggles.emplace_back(4, "NULL");
+    for (const auto& [position, setting] : toggles) {
+        for (const char* state : {"ON", "OFF"}) {
+            function_->OnSoftKey(position);
+            EXPECT_EQ(Sent(),
+                      std::vector<std::string>{std::string(c.root) + ":" + setting + " " + state});
+            EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+            EXPECT_EQ(ShownPage(*function_), c.mainPage);
+        }
+    }
+    function_->OnSoftKey(4);
+    EXPECT_EQ(function_->GetRel(), "On");
+    EXPECT_EQ(function_->GetSoftKeyItem(4)->m_optionAColor, CMenuItem::kHighlightColor);
+    EXPECT_EQ(function_->GetFilter(), c.hasFilter ? "Off" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Functions, RangedMenu, ::testing::ValuesIn(RangedCases()), CaseName);
+
+}  // namespace
+}  // namespace kvt::test

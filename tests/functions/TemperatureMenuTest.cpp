@@ -1,0 +1,230 @@
+// Temperature: pages, display modes and units with what each sends and
+// tells the views, the sensor choice, the labels and display texts.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "functions/CKVTFunctionTemperature.h"
+#include "functions/ProgramRecords.h"
+#include "tests/functions/FunctionUnderTest.h"
+
+namespace kvt::test {
+namespace {
+
+using functions::CKVTFunctionTemperature;
+using Strings = std::vector<std::string>;
+using Pauses = std::vector<long long>;
+using TemperatureMenu = FunctionUnderTest<CKVTFunctionTemperature>;
+
+const std::array<std::string, 6> kMainPage{"Load", "Display", "", "Units", "Rel", ""};
+
+TEST_F(TemperatureMenu, DefaultsAndMainPage) {
+    EXPECT_EQ(f_->GetName(), "Temperature");
+    EXPECT_EQ(f_->GetDisplayText(), "●.●●●●●");
+    EXPECT_EQ(f_->GetMeasuredText(), "●.●●●●●");
+    EXPECT_EQ(f_->GetUnitLabel(), "℃");
+    EXPECT_EQ(f_->GetBaseUnit(), "℃");
+    EXPECT_EQ(f_->GetSensor(), "BITS90");
+    EXPECT_EQ(f_->GetDisplayMode(), "All");
+    EXPECT_EQ(f_->GetRange(), "100");
+    EXPECT_EQ(f_->GetRangeMode(), "");
+    EXPECT_TRUE(f_->UpdateAutoRange());
+    // The keys as built, before the first menu.
+    EXPECT_EQ(f_->GetItem(88)->m_subtitle, "KITS90");
+    EXPECT_EQ(f_->GetItem(89)->m_subtitle, "Temp Val");
+    EXPECT_EQ(f_->GetItem(90)->m_subtitle, "℃");
+
+    f_->ShowMainMenu();
+    EXPECT_EQ(Page(), kMainPage);
+    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "BITS90");
+    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "All");
+    EXPECT_EQ(f_->GetSoftKeySubtitle(3), "℃");
+    EXPECT_TRUE(f_->GetItem(129)->m_checked);
+    EXPECT_TRUE(f_->GetItem(130)->m_checked);
+    EXPECT_EQ(f_->GetItem(91)->GetValue(), "Off");
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
+
+    f_->OnSoftKey(1);
+    EXPECT_EQ(Page(), (std::array<std::string, 6>{"Temp Val", "Meas Val", "All", "", "", ""}));
+    f_->ShowMainMenu();
+    f_->OnSoftKey(3);
+    EXPECT_EQ(Page(), (std::array<std::string, 6>{"℃", "℉", "K", "", "", ""}));
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(TemperatureMenu, LoadKeyAsksForTheSensorDialog) {
+    f_->ShowMainMenu();
+    PanelCalls();
+    f_->OnSoftKey(0);
+    EXPECT_EQ(PanelCalls(), Strings{"ShowSensorDialog()"});
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Page(), kMainPage);
+}
+
+TEST_F(TemperatureMenu, DisplayModesSendNothingAndUnitsSendTheirCommand) {
+    f_->ShowMainMenu();
+    PanelCalls();
+    f_->OnMenuItem(89);
+    f_->OnSoftKey(1);  // Meas Val
+    EXPECT_EQ(f_->GetDisplayMode(), "Meas Val");
+    EXPECT_TRUE(f_->GetItem(128)->m_checked);
+    EXPECT_FALSE(f_->GetItem(129)->m_checked);
+    EXPECT_EQ(Page(), kMainPage);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(PausesMs(), Pauses{300});
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
+
+    // Still showing the measured value: the views keep "V".
+    f_->OnMenuItem(90);
+    f_->OnSoftKey(2);  // K
+    EXPECT_EQ(Sent(), Strings{"UNIT:TEMP K"});
+    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
+    EXPECT_EQ(f_->GetUnit(), "K");
+    EXPECT_EQ(f_->GetUnitLabel(), "K");
+    EXPECT_TRUE(f_->GetItem(132)->m_checked);
+    EXPECT_FALSE(f_->GetItem(130)->m_checked);
+
+    f_->OnMenuItem(127);
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(K)"});
+    f_->OnMenuItem(131);
+    EXPECT_EQ(Sent(), Strings{"UNIT:TEMP F"});
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℉)"});
+    f_->OnMenuItem(130);
+    EXPECT_EQ(Sent(), Strings{"UNIT:TEMP C"});
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
+    EXPECT_EQ(PausesMs(), (Pauses{300, 100, 100}));
+
+    // The display-mode pause is taken under the lock.
+    EXPECT_FALSE(
+        RunsWhileLockIsHeld([this] { f_->OnMenuItem(129); }, std::chrono::milliseconds(200)));
+    EXPECT_EQ(PausesMs(), Pauses{300});
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
+
+    for (int id : {87, 92, 126, 133}) {
+        f_->OnMenuItem(id);
+    }
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(PanelCalls().empty());
+}
+
+TEST_F(TemperatureMenu, RelativeSendsUnderTheLockAndSettles) {
+    f_->ShowMainMenu();
+    f_->OnSoftKey(4);
+    EXPECT_EQ(f_->GetNull(), "On");
+    EXPECT_EQ(Sent(), Strings{"TEMP:NULL ON"});
+    f_->OnSoftKey(4);
+    EXPECT_EQ(Sent(), Strings{"TEMP:NULL OFF"});
+    EXPECT_EQ(PausesMs(), (Pauses{100, 100}));
+}
+
+TEST_F(TemperatureMenu, SyncThenMenuChecksTheUnitButLabelsTheViewsInCelsius) {
+    device_->Answer("TEMP:TRAN?", "THER,JITS90\n");
+    device_->Answer("UNIT:TEMP?", "K\n");
+    device_->Answer("TEMP:NULL?", "1\n");
+    f_->OnMenuItem(128);
+    f_->SyncFromInstrument();
+    EXPECT_EQ(Sent(), (Strings{"TEMP:TRAN?", "UNIT:TEMP?", "TEMP:NULL?", "CALCulate:LIMit:STATe?",
+                               "CALCulate:LIMit:LOWer?", "CALCulate:LIMit:UPPer?"}));
+    EXPECT_EQ(f_->GetSensor(), "JITS90");
+    EXPECT_EQ(f_->GetDisplayMode(), "Temp Val");
+    EXPECT_EQ(f_->GetUnitLabel(), "K");
+    PanelCalls();
+    f_->ShowMainMenu();
+    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "JITS90");
+    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "Temp Val");
+    EXPECT_TRUE(f_->GetItem(127)->m_checked);
+    EXPECT_FALSE(f_->GetItem(128)->m_checked);
+    EXPECT_EQ(f_->GetSoftKeySubtitle(3), "K");
+    EXPECT_TRUE(f_->GetItem(132)->m_checked);
+    EXPECT_EQ(f_->GetItem(91)->GetValue(), "On");
+    EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
+}
+
+TEST_F(TemperatureMenu, ChosenSensorIsSentUnderTheLockAndBecomesCurrent) {
+    struct Case {
+        int source;
+        int kind;
+        const char* name;
+        const char* wire;
+    };
+    const Case cases[] = {
+        {0, 0, "JITS90", "TEMP:MDEF:THER:TRAN JITS90"},
+        {1, 0, "CUSTOM_TC1", "TEMP:UDEF:THER:TRAN CUSTOM_TC1"},
+        {0, 1, "PT100", "TEMP:MDEF:RTD:TRAN PT100"},
+        {1, 1, "MY_RTD", "TEMP:UDEF:RTD:TRAN MY_RTD"},
+    };
+    for (const Case& c : cases) {
+        f_->ChooseSensor(c.source, c.kind, c.name);
+        EXPECT_EQ(Sent(), Strings{c.wire});
+        EXPECT_EQ(PausesMs(), Pauses{100});
+        EXPECT_EQ(f_->GetSensor(), c.name);
+        EXPECT_EQ(f_->GetItem(88)->m_subtitle, c.name);
+    }
+    // A later menu shows the chosen sensor, not the one read before.
+    f_->ShowMainMenu();
+    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "MY_RTD");
+
+    f_->ChooseSensor(2, 0, "X");
+    f_->ChooseSensor(0, -1, "X");
+    f_->ChooseSensor(0, 0, "");
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(f_->GetSensor(), "MY_RTD");
+
+    EXPECT_FALSE(RunsWhileLockIsHeld([this] { f_->ChooseSensor(0, 0, "KITS90"); },
+                                     std::chrono::milliseconds(200)));
+    EXPECT_EQ(Sent(), Strings{"TEMP:MDEF:THER:TRAN KITS90"});
+}
+
+struct LabelCase {
+    const char* reading;
+    const char* unit;
+    const char* label;
+    const char* display;
+};
+
+class TemperatureDisplay : public ::testing::TestWithParam<LabelCase> {};
+
+TEST_P(TemperatureDisplay, LabelAndThreeIntegerDigits) {
+    const LabelCase& c = GetParam();
+    std::string label = CKVTFunctionTemperature::LabelFor(c.reading, c.unit);
+    EXPECT_EQ(label, c.label);
+    EXPECT_EQ(CKVTFunctionTemperature::DisplayText(c.reading, label), c.display);
+}
+
+INSTANTIATE_TEST_SUITE_P(Readings, TemperatureDisplay,
+                         ::testing::Values(LabelCase{"+5.123456789012", "℃", "℃", "+005.123"},
+                                           LabelCase{"+1234.500000000000", "℃", "k℃", "+001.234"},
+                                           LabelCase{"+12345.600000000000", "℃", "k℃", "+012.345"},
+                                           LabelCase{"-0.000500000000", "℃", "m℃", "-000.500"},
+                                           LabelCase{"+0.000000000000", "K", "mK", "+000.000"},
+                                           LabelCase{"+999.999000000000", "℉", "℉", "+999.999"},
+                                           LabelCase{"-23.500000000000", "K", "K", "-023.500"},
+                                           LabelCase{"+0.001000000000", "℃", "℃", "+000.001"},
+                                           LabelCase{"+1000.000000000000", "K", "kK", "+001.000"},
+                                           LabelCase{"Overload", "℃", "℃", "Overload"},
+                                           LabelCase{"●.●●●●●", "℉", "℉", "●.●●●●●"}));
+
+TEST_F(TemperatureMenu, ReadingTextSetsTheLabelFromTheCurrentUnit) {
+    f_->OnMenuItem(131);
+    f_->SetReadingText("+12345.600000000000");
+    EXPECT_EQ(f_->GetUnitLabel(), "k℉");
+    EXPECT_EQ(f_->GetBaseUnit(), "k℉");
+    EXPECT_EQ(f_->GetDisplayText(), "+012.345");
+    f_->SetReadingText("-0.000500000000");
+    EXPECT_EQ(f_->GetUnitLabel(), "m℉");
+    EXPECT_EQ(f_->GetDisplayText(), "-000.500");
+}
+
+TEST(TemperatureMeasuredText, SignedAndCutToEight) {
+    EXPECT_EQ(CKVTFunctionTemperature::MeasuredText("1.5"), "+1.5");
+    EXPECT_EQ(CKVTFunctionTemperature::MeasuredText("+0.004123456"), "+0.00412");
+    EXPECT_EQ(CKVTFunctionTemperature::MeasuredText("-0.123456789"), "-0.12345");
+    EXPECT_EQ(CKVTFunctionTemperature::MeasuredText("Overload"), "Overload");
+    EXPECT_EQ(CKVTFunctionTemperature::MeasuredText("●.●●●●●"), "●.●●●●●");
+}
+
+}  // namespace
+}  // namespace kvt::test
