@@ -6,5 +6,5 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/tools/install-deps.sh"
 cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKVT_BUILD_TESTS=OFF -DKVT_BUILD_BENCH=OFF
-cmake --build "$root/build/release" --target korvata
+cmake --build "$root/build/release" --target korvata korvata-sim
 KORVATA_VISA_SIMULATE=1 exec "$root/build/release/app/korvata" "$@"
