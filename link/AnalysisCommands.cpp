@@ -23,6 +23,17 @@ std::array<char, kHistogramBufferSize>& HistogramStorage() {
     return buffer;
 }
 
+// Reads a large reply into one of the process-wide buffers. Beyond the
+// capacity asked for the buffer is cleared too, so that an earlier, longer
+// reply leaves no tail behind a shorter one.
+template <size_t Size>
+void QueryIntoStorage(const char* command, std::array<char, Size>& storage, uint32_t capacity,
+                      uint32_t* received) {
+    uint32_t bounded = std::min<uint32_t>(capacity, Size);
+    std::fill(storage.begin() + bounded, storage.end(), '\0');
+    QueryInto(command, storage.data(), bounded, received);
+}
+
 double QueryNumber(const char* command) {
     return ParseNumber(QueryText(command));
 }
@@ -39,16 +50,14 @@ void SetTrendChartMode(std::string_view mode) {
     WriteCommand("CALCulate:TRENd:CHARt:MODe ", mode);
 }
 void ReadTrendChartData(uint32_t capacity, uint32_t* received) {
-    QueryInto("CALCulate:TRENd:CHARt:DATA?", TrendStorage().data(),
-              std::min(capacity, kTrendBufferSize), received);
+    QueryIntoStorage("CALCulate:TRENd:CHARt:DATA?", TrendStorage(), capacity, received);
 }
 std::span<const char> TrendChartBuffer() {
     return TrendStorage();
 }
 
 void ReadHistogramAll(uint32_t capacity, uint32_t* received) {
-    QueryInto("CALCulate:TRANsform:HISTogram:ALL?", HistogramStorage().data(),
-              std::min(capacity, kHistogramBufferSize), received);
+    QueryIntoStorage("CALCulate:TRANsform:HISTogram:ALL?", HistogramStorage(), capacity, received);
 }
 std::span<const char> HistogramBuffer() {
     return HistogramStorage();

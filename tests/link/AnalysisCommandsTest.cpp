@@ -163,6 +163,32 @@ TEST_F(AnalysisCommands, FullSizeTrendReplyIsBoundedByTheBuffer) {
     EXPECT_EQ(link::GetScaleState(), 1);
 }
 
+TEST_F(AnalysisCommands, ShorterReadLeavesNoOlderReplyBehindIt) {
+    // A long reply, then a short one read with a smaller capacity: the
+    // buffer must not go on holding the long reply's tail past the new one.
+    device_->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(50000, '5') + "\n");
+    device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", std::string(50000, '6') + "\n");
+    uint32_t received = 0;
+    link::ReadTrendChartData(link::kTrendBufferSize, &received);
+    ASSERT_EQ(received, 50001u);
+    link::ReadHistogramAll(link::kHistogramBufferSize, &received);
+    ASSERT_EQ(received, 50001u);
+
+    device_->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(2000, '7'));
+    device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", std::string(2000, '8'));
+    link::ReadTrendChartData(1000, &received);
+    EXPECT_EQ(received, 1000u);
+    std::span<const char> trend = link::TrendChartBuffer();
+    EXPECT_EQ(std::string(trend.data(), 1000), std::string(1000, '7'));
+    EXPECT_TRUE(std::all_of(trend.begin() + 1000, trend.end(), [](char c) { return c == '\0'; }));
+    link::ReadHistogramAll(1000, &received);
+    EXPECT_EQ(received, 1000u);
+    std::span<const char> histogram = link::HistogramBuffer();
+    EXPECT_EQ(std::string(histogram.data(), 1000), std::string(1000, '8'));
+    EXPECT_TRUE(
+        std::all_of(histogram.begin() + 1000, histogram.end(), [](char c) { return c == '\0'; }));
+}
+
 TEST_F(AnalysisCommands, HistogramAndAverages) {
     device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", "0,1,2,5,9\n");
     uint32_t received = 0;

@@ -61,6 +61,10 @@ TEST_F(ConnectionOpen, TcpipTextIsOpenedWithoutSearch) {
     // Not a resource name, and containing TCPIP: no search rescues it.
     EXPECT_FALSE(connection.Open("xTCPIPx"));
     EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
+    // The test is case-sensitive: in lower case the text is searched for,
+    // and the search lists no network instrument.
+    EXPECT_FALSE(connection.Open("tcpip0::10.1.2.3::inst0::INSTR"));
+    EXPECT_EQ(connection.ResourceManagerHandle(), VI_NULL);
 }
 
 TEST_F(ConnectionOpen, ResourceTextMustFitTheDescriptor) {
@@ -208,7 +212,8 @@ TEST_F(ConnectionExchange, QueryPauseIsSpentHoldingTheLock) {
     uint32_t count = 0;
     std::future<bool> query = std::async(
         std::launch::async, [&] { return Connection()->Query("A?", buffer.data(), 32, &count); });
-    ASSERT_TRUE(gate.WaitUntilPaused());
+    // Not ASSERT: returning here would leave the query held in the gate.
+    EXPECT_TRUE(gate.WaitUntilPaused());
     std::future<bool> write =
         std::async(std::launch::async, [] { return Connection()->Write("INIT"); });
     // The other thread's write waits for the whole exchange.

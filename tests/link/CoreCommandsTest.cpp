@@ -126,10 +126,14 @@ TEST_F(CoreCommands, ContinuityShowsOpenForOverload) {
 }
 
 TEST_F(CoreCommands, PanelKeyIsFollowedByItsPause) {
-    link::SendPanelKey(link::kKeyRun);
+    for (std::string_view key : {link::kKeyRun, link::kKeySingle, link::kKeyOk, link::kKeyIncrease,
+                                 link::kKeyRange, link::kKeyDecrease}) {
+        link::SendPanelKey(key);
+    }
     link::SendPanelKey("$$SY_FP 6");
-    EXPECT_EQ(Sent(), (Strings{"$$SY_FP 21", "$$SY_FP 6"}));
-    EXPECT_EQ(PausesMs(), (std::vector<long long>{100, 100}));
+    EXPECT_EQ(Sent(), (Strings{"$$SY_FP 21", "$$SY_FP 6", "$$SY_FP 24", "$$SY_FP 14", "$$SY_FP 15",
+                               "$$SY_FP 16", "$$SY_FP 6"}));
+    EXPECT_EQ(PausesMs(), std::vector<long long>(7, 100));
     // The pause follows the key even when the write fails.
     Connection()->Close();
     link::SendPanelKey(link::kKeyDisconnect);

@@ -76,6 +76,8 @@ TEST_F(SettingsTable, CurrentRangeCommands) {
         {link::SetCurrDcRange, "10A", "CURR:DC:RANGE 10"},
         {link::SetCurrAcRange, "Auto", "CURR:AC:RANGE:AUTO ON"},
         {link::SetCurrAcRange, "20mA", "CURR:AC:RANGE 0.020"},
+        // AC current has no microamp range: such a label loses its last letter.
+        {link::SetCurrAcRange, "200uA", "CURR:AC:RANGE 200u"},
         {link::SetCurrAcRange, "10A", "CURR:AC:RANGE 10"},
     });
 }

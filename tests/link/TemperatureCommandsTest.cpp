@@ -71,6 +71,19 @@ TEST_F(TemperatureCommands, SecondaryReadingUsesItsLargerBuffer) {
     std::string value = "+" + std::string(90, '1');
     device_->Answer("TEMP:CAD?", "X|" + value + ",C\n");
     EXPECT_EQ(link::ReadTemperatureCad(), value);
+    // A longer reply is cut at 128 bytes, the last of which is dropped.
+    device_->Answer("TEMP:CAD?", "X|" + std::string(200, '2') + ",C\n");
+    EXPECT_EQ(link::ReadTemperatureCad(), "+" + std::string(125, '2'));
+}
+
+TEST_F(TemperatureCommands, ReplyBufferSizes) {
+    // Lists are read into 256 bytes, the transducer name into 32.
+    std::vector<std::string> names;
+    device_->Answer(link::kBuiltInRtdList, std::string(299, 'r') + "\n");
+    EXPECT_TRUE(link::ReadTransducerList(link::kBuiltInRtdList, names));
+    EXPECT_EQ(names, Strings{std::string(255, 'r')});
+    device_->Answer("TEMP:TRAN?", std::string(40, 't') + "\n");
+    EXPECT_EQ(link::GetTemperatureTransducer(), std::string(31, 't'));
 }
 
 TEST_F(TemperatureCommands, TransducerLists) {
