@@ -162,6 +162,10 @@ void CKVTFunctionTemperature::ShowMainMenu() {
     }
 }
 
+bool CKVTFunctionTemperature::ReadOnce() {
+    return true;
+}
+
 std::string CKVTFunctionTemperature::LabelFor(const std::string& reading, const std::string& unit) {
     if (Unread(reading)) {
         return unit;

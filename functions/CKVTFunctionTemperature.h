@@ -32,6 +32,9 @@ public:
     void Init() override;
     void SyncFromInstrument() override;
     void ShowMainMenu() override;
+    // The worker reads on its own (two values a cycle, no history): this
+    // sends nothing and returns true.
+    bool ReadOnce() override;
     void SetReadingText(const std::string& text) override;
     std::string GetDisplayText() override;
     std::string GetRangeMode() override;

@@ -69,6 +69,15 @@ TEST_F(TemperatureWorker, TwoQueriesACycleAndNoHistory) {
     EXPECT_EQ(Failures(), 0);
 }
 
+// The worker reads on its own; the one-reading operation of the other
+// functions asks nothing and records nothing here.
+TEST_F(TemperatureWorker, ReadOnceSendsNothingAndKeepsNoHistory) {
+    EXPECT_TRUE(f_->ReadOnce());
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(f_->HistorySnapshot().empty());
+    EXPECT_EQ(f_->GetReadingText(), "●.●●●●●");
+}
+
 TEST_F(TemperatureWorker, StatisticsFollowBothQueries) {
     functions::g_statisticsViewActive = true;
     f_->Start();
