@@ -8,9 +8,12 @@
 
 #include "sim/MeterModel.h"
 #include "sim/SimulatedMeter.h"
+#include "tests/support/VisaRead.h"
 #include "visa/visa.h"
 
 namespace {
+
+using kvt::test::Read;
 
 class SimulatedVisa : public ::testing::Test {
 protected:
@@ -32,14 +35,6 @@ protected:
                              static_cast<ViUInt32>(text.size()), &n);
         EXPECT_EQ(n, s < VI_SUCCESS ? 0u : text.size());
         return s;
-    }
-
-    std::string Read(ViSession vi, ViUInt32 size, ViStatus& status) {
-        std::string buffer(size, '\0');
-        ViUInt32 n = 0;
-        status = viRead(vi, reinterpret_cast<ViBuf>(buffer.data()), size, &n);
-        buffer.resize(n);
-        return buffer;
     }
 
     ViSession rm_ = VI_NULL;

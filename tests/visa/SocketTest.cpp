@@ -13,9 +13,12 @@
 #include "sim/ServedInstrument.h"
 #include "sim/SocketServer.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/VisaRead.h"
 #include "visa/visa.h"
 
 namespace {
+
+using kvt::test::Read;
 
 using Clock = std::chrono::steady_clock;
 using kvt::sim::MeterModel;
@@ -47,14 +50,6 @@ protected:
                              static_cast<ViUInt32>(text.size()), &n);
         EXPECT_EQ(n, s < VI_SUCCESS ? n : text.size());
         return s;
-    }
-
-    static std::string Read(ViSession vi, ViUInt32 size, ViStatus& status) {
-        std::string buffer(size, '\0');
-        ViUInt32 n = 0;
-        status = viRead(vi, reinterpret_cast<ViBuf>(buffer.data()), size, &n);
-        buffer.resize(n);
-        return buffer;
     }
 
     // Reads one whole reply in chunks of `chunk` bytes.

@@ -18,10 +18,13 @@
 #include "sim/ServedInstrument.h"
 #include "sim/Vxi11Server.h"
 #include "tests/sim/EchoDevice.h"
+#include "tests/support/VisaRead.h"
 #include "visa/visa.h"
 #include "visa/vxi11.h"
 
 namespace {
+
+using kvt::test::Read;
 
 using Clock = std::chrono::steady_clock;
 constexpr const char* kResource = "TCPIP0::127.0.0.1::inst0::INSTR";
@@ -82,14 +85,6 @@ protected:
             *written = n;
         }
         return s;
-    }
-
-    static std::string Read(ViSession vi, ViUInt32 size, ViStatus& status) {
-        std::string buffer(size, '\0');
-        ViUInt32 n = 0;
-        status = viRead(vi, reinterpret_cast<ViBuf>(buffer.data()), size, &n);
-        buffer.resize(n);
-        return buffer;
     }
 
     ViSession rm_ = VI_NULL;
