@@ -30,9 +30,8 @@ bool Query(ViSession session, const char* command, std::string& reply) {
     // The meter is given the same time to answer as the program gives it.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ViUInt32 count = 0;
-    ViStatus status = VI_SUCCESS;
     char buffer[256] = {};
-    status = viRead(session, reinterpret_cast<ViBuf>(buffer), sizeof buffer - 1, &count);
+    ViStatus status = viRead(session, reinterpret_cast<ViBuf>(buffer), sizeof buffer - 1, &count);
     if (status < VI_SUCCESS) {
         std::fprintf(stderr, "read after \"%s\" failed: status 0x%08X\n", command,
                      static_cast<unsigned>(status));
