@@ -66,6 +66,7 @@ public:
     void RefreshMainDisplay() override {}
     void SetTrendMode(const std::string&) override {}
     bool SaveReadings(const std::string&, std::string*) override { return true; }
+    kvt::functions::CKVTFunction* GetCurrentFunction() override { return nullptr; }
     void PostNewReading() override {
         {
             std::lock_guard<std::mutex> lock(mutex_);

@@ -4,6 +4,8 @@
 
 namespace kvt::functions {
 
+class CKVTFunction;
+
 // Private messages of the front-panel window.
 inline constexpr int WM_NEW_READING = 2024;              // worker, posted
 inline constexpr int WM_INSTRUMENT_CONNECTED = 2025;     // main window, posted
@@ -30,6 +32,9 @@ public:
     virtual bool SaveReadings(const std::string& path, std::string* error) = 0;
     // Posts WM_NEW_READING to the window. Thread-safe and never blocks.
     virtual void PostNewReading() = 0;
+    // The function the panel shows now (never null once the panel exists);
+    // the views send their commands under its lock.
+    virtual CKVTFunction* GetCurrentFunction() = 0;
 
 protected:
     ~IFrontPanelServices() = default;

@@ -21,6 +21,10 @@ public:
     void SetTrendMode(const std::string& mode) override;
     bool SaveReadings(const std::string& path, std::string* error) override;
     void PostNewReading() override;
+    functions::CKVTFunction* GetCurrentFunction() override { return m_current; }
+
+    // The function GetCurrentFunction answers (null until set).
+    void SetCurrentFunction(functions::CKVTFunction* function) { m_current = function; }
 
     // Every call but PostNewReading, as "Name(argument)".
     std::vector<std::string> Calls() const;
@@ -36,6 +40,7 @@ private:
     std::condition_variable m_changed;
     std::vector<std::string> m_calls;
     int m_newReadings = 0;
+    functions::CKVTFunction* m_current = nullptr;
 };
 
 }  // namespace kvt::test
