@@ -1,0 +1,164 @@
+#include "link/OpenFailure.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "link/CConectWithNI.h"
+#include "visa/visa.h"
+
+namespace kvt::link {
+namespace {
+
+constexpr const char* kUdevAdvice =
+    "Install the udev rule for USB instruments (README.md, \"USB instruments: the udev rule\"), "
+    "then unplug the meter and plug it in again.";
+
+bool Failed(ViStatus status) {
+    return status < VI_SUCCESS;
+}
+
+std::string StatusText(ViStatus status) {
+    std::array<char, 16> hex{};
+    std::snprintf(hex.data(), hex.size(), "0x%08X", static_cast<unsigned>(status));
+    return hex.data();
+}
+
+bool IsNetworkResource(std::string_view resource) {
+    return resource.find("TCPIP") != std::string_view::npos;
+}
+
+// The host field of "TCPIP0::<host>::inst0::INSTR".
+std::string HostOf(std::string_view resource) {
+    size_t start = resource.find("::");
+    if (start == std::string_view::npos) {
+        return std::string(resource);
+    }
+    start += 2;
+    size_t end = resource.find("::", start);
+    return std::string(resource.substr(start, end == std::string_view::npos ? end : end - start));
+}
+
+std::string ReadLine(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// True when the host has a USB test-and-measurement interface (class 0xFE,
+// subclass 0x03) whose device node this user may not open. The VISA
+// search leaves such devices out, so "nothing found" alone would mislead.
+bool UsbInstrumentWithoutPermission() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path devices("/sys/bus/usb/devices");
+    for (fs::directory_iterator it(devices, error), end; !error && it != end; it.increment(error)) {
+        const fs::path interface = it->path();
+        if (ReadLine(interface / "bInterfaceClass") != "fe" ||
+            ReadLine(interface / "bInterfaceSubClass") != "03") {
+            continue;
+        }
+        const fs::path device = fs::canonical(interface, error).parent_path();
+        int bus = std::atoi(ReadLine(device / "busnum").c_str());
+        int number = std::atoi(ReadLine(device / "devnum").c_str());
+        std::array<char, 32> node{};
+        std::snprintf(node.data(), node.size(), "/dev/bus/usb/%03d/%03d", bus, number);
+        if (bus > 0 && number > 0 && access(node.data(), R_OK | W_OK) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string DescribeOpenStatus(std::string_view resource, ViStatus status) {
+    const bool network = IsNetworkResource(resource);
+    const std::string host = network ? HostOf(resource) : std::string();
+    switch (status) {
+        case VI_ERROR_RSRC_NFOUND:
+            if (network) {
+                return "Nothing answers as a VXI-11 instrument at " + host +
+                       ": the connection was refused, the address cannot be reached, or no "
+                       "VXI-11 server runs there.";
+            }
+            return "The USB instrument disappeared while it was being opened. Check its cable.";
+        case VI_ERROR_TMO:
+            return "No answer from " + host +
+                   " within the timeout. Check the address, the network and that the meter "
+                   "is switched on.";
+        case VI_ERROR_INV_RSRC_NAME:
+            if (network) {
+                return "\"" + host + "\" is not a complete IPv4 address.";
+            }
+            return "\"" + std::string(resource) + "\" is not a valid VISA resource name.";
+        case VI_ERROR_RSRC_BUSY:
+        case VI_ERROR_RSRC_LOCKED:
+            return "The instrument is in use by another program or driver.";
+        case VI_ERROR_INV_SETUP:
+            return std::string("This user may not open the USB instrument. ") + kUdevAdvice;
+        case VI_ERROR_CONN_LOST:
+            return "The instrument closed the connection while it was being opened.";
+        default:
+            return "The VISA layer reported status " + StatusText(status) + ".";
+    }
+}
+
+}  // namespace
+
+std::string DescribeOpenFailure(std::string_view resource) {
+    if (resource.size() > CConectWithNI::kMaxResourceLength) {
+        return "The address is too long.";
+    }
+    const std::string name(resource);
+    ViSession manager = VI_NULL;
+    ViStatus status = viOpenDefaultRM(&manager);
+    if (Failed(status)) {
+        if (status == VI_ERROR_LIBRARY_NFOUND) {
+            return "The VISA library named by KORVATA_VISA_LIBRARY cannot be loaded or lacks "
+                   "one of the VISA calls.";
+        }
+        return "The VISA resource manager cannot be opened (status " + StatusText(status) + ").";
+    }
+    std::array<ViChar, VI_FIND_BUFLEN> descriptor{};
+    std::memcpy(descriptor.data(), name.data(), name.size());
+    std::string reason;
+    if (!IsNetworkResource(resource)) {
+        ViFindList list = VI_NULL;
+        ViUInt32 matches = 0;
+        status = viFindRsrc(manager, name.c_str(), &list, &matches, descriptor.data());
+        if (Failed(status) || matches == 0) {
+            reason = UsbInstrumentWithoutPermission()
+                         ? std::string(
+                               "A USB instrument is attached, but this user may not "
+                               "open it. ") +
+                               kUdevAdvice
+                         : std::string(
+                               "No USB instrument was found. Check that the meter is "
+                               "switched on and connected by its USB cable.");
+        } else {
+            viClose(list);
+        }
+    }
+    if (reason.empty()) {
+        ViSession session = VI_NULL;
+        status = viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session);
+        if (Failed(status)) {
+            reason = DescribeOpenStatus(resource, status);
+        } else {
+            viClose(session);
+            reason =
+                "The instrument could not be opened at the first attempt but answers now; "
+                "try again.";
+        }
+    }
+    viClose(manager);
+    return reason;
+}
+
+}  // namespace kvt::link

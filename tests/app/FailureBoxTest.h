@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QObject>
+
+class FailureBoxTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void burstFromWorkerThreadsShowsOneBox();
+    void removedHandlerShowsNothing();
+};

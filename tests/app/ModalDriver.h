@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace kvt::test {
+
+// Acts on the next modal widget that is not `ignore` as soon as it is
+// shown: polls from the event loop (which a modal dialog's exec keeps
+// running) and never sleeps. Gives up after the timeout, counting that
+// as a missed dialog.
+class ModalDriver {
+public:
+    using Action = std::function<void(QWidget*)>;
+
+    void OnNextModal(Action action, QWidget* ignore = nullptr, int timeoutMs = 10000) {
+        auto state = std::make_shared<Pending>();
+        state->action = std::move(action);
+        state->ignore = ignore;
+        state->timeoutMs = timeoutMs;
+        state->clock.start();
+        m_last = state;
+        Poll(state);
+    }
+
+    // True once the last scheduled action ran.
+    bool Acted() const { return m_last && m_last->done; }
+    // The class name of the widget the last action received.
+    QString ActedOn() const { return m_last ? m_last->className : QString(); }
+
+private:
+    struct Pending {
+        Action action;
+        QPointer<QWidget> ignore;
+        int timeoutMs = 0;
+        QElapsedTimer clock;
+        bool done = false;
+        QString className;
+    };
+
+    static void Poll(const std::shared_ptr<Pending>& state) {
+        QTimer::singleShot(1, [state] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal != state->ignore.data() && modal->isVisible()) {
+                state->done = true;
+                state->className = QString::fromLatin1(modal->metaObject()->className());
+                state->action(modal);
+                return;
+            }
+            if (state->clock.elapsed() < state->timeoutMs) {
+                Poll(state);
+            }
+        });
+    }
+
+    std::shared_ptr<Pending> m_last;
+};
+
+}  // namespace kvt::test
