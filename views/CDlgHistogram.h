@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QWidget>
+
+#include "functions/KVTHistogramData.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace kvt::functions {
+class IFrontPanelServices;
+}
+
+namespace kvt::views {
+
+class CStaticHistogramChart;
+
+// The "Histongrom" analysis view: the instrument's histogram of the
+// readings as bars, optionally with the cumulative curve and the two outer
+// bins. Its controls send the instrument's binning settings.
+class CDlgHistogram : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CDlgHistogram(functions::IFrontPanelServices* panel, QWidget* parent = nullptr);
+
+    // Draws a copy of the histogram record (see CopyHistogramData).
+    void UpdateHistogram(const functions::KVTHistogramData& record);
+    void SetUnitText(const QString& unit);
+
+    bool IsViewVisible() const { return m_bVisible; }
+    CStaticHistogramChart* Chart() const { return m_chart; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void EnableManualControls(bool enable);
+    void OnAuto();
+    void OnManual();
+    void OnBinsSet();
+    void OnUpperSet();
+    void OnLowerSet();
+    void OnClearReadings();
+    void SetVisibleFlag(bool visible);
+
+    functions::IFrontPanelServices* m_pPanel;
+    bool m_bVisible = false;
+    CStaticHistogramChart* m_chart = nullptr;
+
+    QRadioButton* m_autoRadio = nullptr;
+    QRadioButton* m_manualRadio = nullptr;
+    QComboBox* m_binsList = nullptr;
+    QPushButton* m_binsSet = nullptr;
+    QLineEdit* m_highEdit = nullptr;
+    QComboBox* m_highPrefix = nullptr;
+    QLabel* m_highUnit = nullptr;
+    QPushButton* m_highSet = nullptr;
+    QLineEdit* m_lowEdit = nullptr;
+    QComboBox* m_lowPrefix = nullptr;
+    QLabel* m_lowUnit = nullptr;
+    QPushButton* m_lowSet = nullptr;
+    QCheckBox* m_cumulativeCheck = nullptr;
+    QCheckBox* m_outerCheck = nullptr;
+    QPushButton* m_clearButton = nullptr;
+    // Receive the bin count, the number of readings and the peak; never shown.
+    QLabel* m_binsLabel = nullptr;
+    QLabel* m_pointsLabel = nullptr;
+    QLabel* m_peakLabel = nullptr;
+};
+
+}  // namespace kvt::views

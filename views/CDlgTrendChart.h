@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+#include "functions/KVTTrendData.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace kvt::functions {
+class IFrontPanelServices;
+}
+
+namespace kvt::views {
+
+class CStaticTrendChart;
+
+// The "TrendChart" analysis view: the instrument's trend record as a curve,
+// in the instrument's "REC" (recent) or "ALL" mode, with a default,
+// automatic or manual vertical scale.
+class CDlgTrendChart : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CDlgTrendChart(functions::IFrontPanelServices* panel, QWidget* parent = nullptr);
+
+    // Draws a copy of the trend record (see CopyTrendData).
+    void UpdateTrend(const functions::KVTTrendData& record);
+    void SetUnitText(const QString& unit);
+
+    bool IsViewVisible() const { return m_bVisible; }
+    const std::string& Mode() const { return m_mode; }
+    CStaticTrendChart* Chart() const { return m_chart; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void ApplyMode(const std::string& mode);
+    void EnableManualScale(bool enable);
+    void RequestMode(const std::string& mode);
+    static double ReadScaleEnd(const QLineEdit* edit, const QComboBox* prefixes);
+    void SetVisibleFlag(bool visible);
+
+    functions::IFrontPanelServices* m_pPanel;
+    bool m_bVisible = false;
+    std::string m_mode;
+    CStaticTrendChart* m_chart = nullptr;
+
+    QRadioButton* m_recentRadio = nullptr;
+    QRadioButton* m_allRadio = nullptr;
+    QRadioButton* m_defaultRadio = nullptr;
+    QRadioButton* m_autoRadio = nullptr;
+    QRadioButton* m_manualRadio = nullptr;
+    QLineEdit* m_highEdit = nullptr;
+    QComboBox* m_highPrefix = nullptr;
+    QLabel* m_highUnit = nullptr;
+    QPushButton* m_highSet = nullptr;
+    QLineEdit* m_lowEdit = nullptr;
+    QComboBox* m_lowPrefix = nullptr;
+    QLabel* m_lowUnit = nullptr;
+    QPushButton* m_lowSet = nullptr;
+    QPushButton* m_clearButton = nullptr;
+    QLineEdit* m_countEdit = nullptr;
+};
+
+}  // namespace kvt::views

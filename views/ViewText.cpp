@@ -1,0 +1,38 @@
+#include "views/ViewText.h"
+
+#include <QComboBox>
+
+#include "functions/PrefixTable.h"
+#include "link/Numbers.h"
+
+namespace kvt::views {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString ScaleText(double value) {
+    int index = functions::NormalizePrefix(value);
+    return FromUtf8(link::FormatFixed(value, 3)) + FromUtf8(functions::PrefixLetter(index));
+}
+
+QString ValueText(double value) {
+    int index = functions::NormalizePrefix(value);
+    QString text = FromUtf8(link::FormatFixed(value, 3));
+    if (index != functions::kNoPrefix) {
+        text += FromUtf8(functions::PrefixLetter(index));
+    }
+    return text;
+}
+
+double EditNumber(const QString& text) {
+    return link::ParseNumber(text.toStdString());
+}
+
+void FillPrefixList(QComboBox* list, int first, int last) {
+    for (int index = first; index <= last; ++index) {
+        list->addItem(FromUtf8(functions::PrefixLetter(index)));
+    }
+}
+
+}  // namespace kvt::views

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+class QComboBox;
+
+namespace kvt::views {
+
+// Texts shared by the analysis views. Numbers are written with a point
+// whatever the locale.
+
+// The value with its prefix letter, "%.3f%s": -100.000 followed by a blank
+// when no prefix applies, 2.500m, 5.000k. Scale labels of the bar meter
+// and the trend chart.
+QString ScaleText(double value);
+
+// The same without the blank when no prefix applies: 3.000, -1.000m.
+// Value texts of the histogram.
+QString ValueText(double value);
+
+// Number at the start of an edit's text, read like the C conversion; text
+// that is no number reads as 0.
+double EditNumber(const QString& text);
+
+// Appends the letters of the prefix table from first to last (indexes,
+// both included) to list, one entry each.
+void FillPrefixList(QComboBox* list, int first, int last);
+
+QString FromUtf8(std::string_view text);
+
+}  // namespace kvt::views
