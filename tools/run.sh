@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs Korvata on the built-in
-# simulated meter.
+# simulated meter. Uses its own build folder (build/run), so it never
+# changes the options of the folders that tools/test.sh builds.
+# With no display, the program runs under Xvfb (tools/run-headless.sh).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/tools/install-deps.sh"
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKVT_BUILD_TESTS=OFF -DKVT_BUILD_BENCH=OFF
-cmake --build "$root/build/release" --target korvata korvata-sim
-KORVATA_VISA_SIMULATE=1 exec "$root/build/release/app/korvata" "$@"
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$root/build/run" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKVT_SANITIZE= -DKVT_BUILD_TESTS=OFF -DKVT_BUILD_BENCH=OFF -DKVT_BUILD_FUZZERS=OFF \
+    "${launcher[@]}"
+cmake --build "$root/build/run" --target korvata korvata-sim
+export KORVATA_VISA_SIMULATE=1
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+        bash "$root/tools/run-headless.sh" "$root/build/run/app/korvata" "$@"
+fi
+exec "$root/build/run/app/korvata" "$@"
