@@ -1,0 +1,429 @@
+#include "panel/CFrontPanel.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPainterPath>
+#include <QRegion>
+#include <QResizeEvent>
+#include <QScreen>
+
+#include "functions/CDlgTempSensor.h"
+#include "functions/CKVTFunctionACI.h"
+#include "functions/CKVTFunctionACV.h"
+#include "functions/CKVTFunctionCap.h"
+#include "functions/CKVTFunctionCont.h"
+#include "functions/CKVTFunctionDCI.h"
+#include "functions/CKVTFunctionDCV.h"
+#include "functions/CKVTFunctionDiode.h"
+#include "functions/CKVTFunctionFRES.h"
+#include "functions/CKVTFunctionFreqPer.h"
+#include "functions/CKVTFunctionRES.h"
+#include "functions/CKVTFunctionTemperature.h"
+#include "functions/CSensorChosenEvent.h"
+#include "functions/ProgramRecords.h"
+#include "link/ConnectionSequences.h"
+#include "link/CoreCommands.h"
+#include "link/IConnection.h"
+#include "panel/CWaitCursor.h"
+#include "views/CDlgBarMeter.h"
+#include "views/CDlgHistogram.h"
+#include "views/CDlgKVTMath.h"
+#include "views/CDlgTrendChart.h"
+
+namespace kvt::panel {
+namespace {
+
+// The function keys: the function without and with the second function.
+// A null name keeps the current function.
+struct FunctionKey {
+    const char* control;
+    const char* normal;
+    const char* shifted;
+};
+constexpr FunctionKey kFunctionKeys[] = {
+    {"btnDCV", "VOLT", "CURR"}, {"btnACV", "VOLT:AC", "CURR:AC"}, {"btn2W", "RES", "FRES"},
+    {"btn-11-", "CAP", "FREQ"}, {"btnCont", "CONT", "DIOD"},      {"btnTemp", "TEMP", nullptr},
+};
+
+struct KeyCodeButton {
+    const char* control;
+    std::string_view code;
+};
+constexpr KeyCodeButton kKeyCodeButtons[] = {
+    {"btnRun", link::kKeyRun},     {"btnSingle", link::kKeySingle},
+    {"btnOK", link::kKeyOk},       {"btnIncrease", link::kKeyIncrease},
+    {"btnRange", link::kKeyRange}, {"btnDecrease", link::kKeyDecrease},
+};
+
+// The cursor keys of the small edit field and the code each passes on.
+struct CursorButton {
+    const char* control;
+    int code;
+};
+constexpr CursorButton kCursorButtons[] = {
+    {"btnLeft", functions::CKVTFunctionCont::kCursorLeft},
+    {"btnRight", functions::CKVTFunctionCont::kCursorRight},
+    {"btnFront", functions::CKVTFunctionCont::kCursorUp},
+    {"btnBack", functions::CKVTFunctionCont::kCursorDown},
+};
+
+}  // namespace
+
+CFrontPanel::CFrontPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName("FrontPanel");
+    setWindowTitle("KVT418");
+}
+
+CFrontPanel::~CFrontPanel() {
+    Shutdown();
+}
+
+bool CFrontPanel::CreatePanel(QString* error) {
+    return CreatePanel(QDir(QCoreApplication::applicationDirPath()).filePath(kSkinFile), error);
+}
+
+bool CFrontPanel::CreatePanel(const QString& skinPath, QString* error) {
+    if (m_current != nullptr) {
+        if (error != nullptr) {
+            *error = "The front panel has already been created.";
+        }
+        return false;
+    }
+    if (!m_skin.Load(skinPath, this, error)) {
+        return false;
+    }
+    QWidget* root = m_skin.Root();
+    const QSize size = root->size();
+    root->setGeometry(0, 0, size.width(), size.height());
+    setFixedSize(size);
+    root->show();
+    for (QAbstractButton* button : m_skin.Buttons()) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, name = button->objectName()] { OnClick(name); });
+    }
+
+    m_softKeyPanels = SoftKeyPanels();
+    m_trendCopy = std::make_unique<functions::KVTTrendData>();
+    m_histogramCopy = std::make_unique<functions::KVTHistogramData>();
+    CreateFunctions();
+    m_current = m_functions.at("VOLT");
+    m_current->ShowMainMenu();
+    RefreshMainDisplay();
+    RefreshSoftKeys();
+    return true;
+}
+
+void CFrontPanel::CreateFunctions() {
+    auto enter = [this](std::unique_ptr<functions::CKVTFunction> function,
+                        std::initializer_list<const char*> keys) {
+        function->Init();
+        for (const char* key : keys) {
+            m_functions[key] = function.get();
+        }
+        m_owned.push_back(std::move(function));
+    };
+    enter(std::make_unique<functions::CKVTFunctionDCV>(this), {"VOLT"});
+    enter(std::make_unique<functions::CKVTFunctionDCI>(this), {"CURR"});
+    enter(std::make_unique<functions::CKVTFunctionACV>(this), {"VOLT:AC"});
+    enter(std::make_unique<functions::CKVTFunctionACI>(this), {"CURR:AC"});
+    enter(std::make_unique<functions::CKVTFunctionRES>(this), {"RES"});
+    enter(std::make_unique<functions::CKVTFunctionFRES>(this), {"FRES"});
+    enter(std::make_unique<functions::CKVTFunctionCap>(this), {"CAP"});
+    enter(std::make_unique<functions::CKVTFunctionFreqPer>(this), {"FREQ", "PER"});
+    enter(std::make_unique<functions::CKVTFunctionCont>(this), {"CONT"});
+    enter(std::make_unique<functions::CKVTFunctionDiode>(this), {"DIOD"});
+    enter(std::make_unique<functions::CKVTFunctionTemperature>(this), {"TEMP"});
+}
+
+functions::CKVTFunction* CFrontPanel::Function(const std::string& name) const {
+    auto found = m_functions.find(name);
+    return found == m_functions.end() ? nullptr : found->second;
+}
+
+QWidget* CFrontPanel::Control(const QString& name) const {
+    return m_skin.Widget(name);
+}
+
+void CFrontPanel::Shutdown() {
+    m_shutDown = true;
+    for (const auto& function : m_owned) {
+        function->Shutdown();
+    }
+}
+
+void CFrontPanel::resizeEvent(QResizeEvent* event) {
+    // The window's outline: a rounded rectangle over the whole client area.
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(rect()), kCornerEllipse / 2.0, kCornerEllipse / 2.0);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
+    update();
+    QWidget::resizeEvent(event);
+}
+
+// ---- Clicks -------------------------------------------------------------
+
+void CFrontPanel::OnClick(const QString& controlName) {
+    if (m_current == nullptr) {
+        return;
+    }
+    for (const FunctionKey& key : kFunctionKeys) {
+        if (controlName == QLatin1String(key.control)) {
+            OnFunctionKey(m_shift ? key.shifted : key.normal);
+            return;
+        }
+    }
+    if (controlName == QLatin1String("btn2nd")) {
+        ToggleSecondFunction("Label2nd");
+        return;
+    }
+    if (controlName == QLatin1String("btnShift")) {
+        ToggleSecondFunction("LabelShift");
+        return;
+    }
+    for (const KeyCodeButton& button : kKeyCodeButtons) {
+        if (controlName == QLatin1String(button.control)) {
+            SendKey(button.code);
+            return;
+        }
+    }
+    for (const CursorButton& button : kCursorButtons) {
+        if (controlName == QLatin1String(button.control)) {
+            OnCursorKey(button.code);
+            return;
+        }
+    }
+    for (int position = 0; position < kSoftKeyCount; ++position) {
+        if (controlName == QString("btnF%1").arg(position + 1)) {
+            OnSoftKeyButton(position);
+            return;
+        }
+    }
+    // "btnAcquire", "btnMath" and any other control: nothing.
+}
+
+void CFrontPanel::ToggleSecondFunction(const QString& labelName) {
+    QLabel* label = m_skin.Label(labelName);
+    // Hidden-ness, not visibility: the window may not be on screen.
+    const bool shown = label->isHidden();
+    label->setVisible(shown);
+    m_shift = shown;
+}
+
+void CFrontPanel::OnFunctionKey(const char* name) {
+    if (name != nullptr) {
+        SelectFunction(name);
+    }
+    m_current->ShowMainMenu();
+    if (m_statisticsView != nullptr) {
+        m_statisticsView->ShowScaleSettings(*m_current->GetScaleSettings());
+    }
+    m_shift = false;
+    RefreshSoftKeys();
+    RefreshMainDisplay();
+}
+
+void CFrontPanel::SelectFunction(const std::string& name) {
+    auto found = m_functions.find(name);
+    if (found != m_functions.end() && found->second != m_current) {
+        m_current->Pause();
+        m_current = found->second;
+    }
+    if (m_shutDown || !link::GetConnection()->IsOpen()) {
+        return;
+    }
+    CWaitCursor wait;
+    if (link::SelectFunction(name)) {
+        m_current->SyncFromInstrument();
+        m_current->Start();
+    }
+}
+
+void CFrontPanel::OnSoftKeyButton(int position) {
+    {
+        CWaitCursor wait;
+        m_current->OnSoftKey(position);
+    }
+    RefreshSoftKeys();
+    RefreshMainDisplay();
+}
+
+void CFrontPanel::OnCursorKey(int code) {
+    {
+        CWaitCursor wait;
+        m_current->OnSoftKey(code);
+    }
+    RefreshTinyMenu();
+}
+
+void CFrontPanel::SendKey(std::string_view keyCode) {
+    CWaitCursor wait;
+    link::SendPanelKey(keyCode);
+}
+
+// ---- Private messages -----------------------------------------------------
+
+void CFrontPanel::PostNewReading() {
+    // At most one waits in the queue: the handler reads the newest data,
+    // so a worker that outruns the display loses nothing by this.
+    if (!m_readingPending.exchange(true)) {
+        QCoreApplication::postEvent(this, new QEvent(kNewReadingEvent));
+    }
+}
+
+bool CFrontPanel::event(QEvent* event) {
+    const int type = static_cast<int>(event->type());
+    if (type < functions::WM_NEW_READING || type > functions::WM_SENSOR_CHOSEN) {
+        return QWidget::event(event);
+    }
+    if (type == functions::WM_NEW_READING) {
+        m_readingPending.store(false);
+    }
+    if (m_current == nullptr) {
+        return true;
+    }
+    switch (type) {
+        case functions::WM_NEW_READING:
+            OnNewReading();
+            break;
+        case functions::WM_INSTRUMENT_CONNECTED:
+            OnConnected();
+            break;
+        case functions::WM_INSTRUMENT_DISCONNECTED:
+            OnDisconnecting();
+            break;
+        case functions::WM_SENSOR_CHOSEN:
+            if (auto* choice = dynamic_cast<functions::CSensorChosenEvent*>(event)) {
+                OnSensorChosen(*choice);
+            }
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void CFrontPanel::OnConnected() {
+    if (m_shutDown) {
+        return;
+    }
+    {
+        CWaitCursor wait;
+        const std::string name = link::StartMeasuring();
+        SelectFunction(name);
+    }
+    m_current->ShowMainMenu();
+    RefreshMainDisplay();
+    RefreshSoftKeys();
+    ShowLimitsAndScale();
+}
+
+void CFrontPanel::ShowLimitsAndScale() {
+    if (m_statisticsView == nullptr) {
+        return;
+    }
+    m_statisticsView->ShowLimits(functions::g_limitState.load(), functions::g_limitUpper.load(),
+                                 functions::g_limitLower.load());
+    m_statisticsView->ShowScaleSettings(*m_current->GetScaleSettings());
+}
+
+void CFrontPanel::OnDisconnecting() {
+    if (m_shutDown) {
+        return;
+    }
+    CWaitCursor wait;
+    m_current->Pause();
+    link::ReleaseInstrument();
+}
+
+void CFrontPanel::OnSensorChosen(const functions::CSensorChosenEvent& choice) {
+    // The choice belongs to the temperature function, whichever is current.
+    if (m_shutDown) {
+        return;
+    }
+    auto* temperature = dynamic_cast<functions::CKVTFunctionTemperature*>(Function("TEMP"));
+    if (temperature == nullptr) {
+        return;
+    }
+    {
+        CWaitCursor wait;
+        temperature->ChooseSensor(choice.Definition(), choice.SensorType(),
+                                  choice.Name().toStdString());
+    }
+    RefreshSoftKeys();
+}
+
+// ---- Services ---------------------------------------------------------------
+
+void CFrontPanel::SetViewsUnit(const std::string& unit) {
+    const QString text = QString::fromStdString(unit);
+    if (m_barMeterView != nullptr) {
+        m_barMeterView->SetUnitText(text);
+    }
+    if (m_trendView != nullptr) {
+        m_trendView->SetUnitText(text);
+    }
+    if (m_histogramView != nullptr) {
+        m_histogramView->SetUnitText(text);
+    }
+}
+
+void CFrontPanel::ShowSensorDialog() {
+    if (m_sensorDialog == nullptr) {
+        // Creation fetches the sensor lists from a connected instrument.
+        CWaitCursor wait;
+        m_sensorDialog = new functions::CDlgTempSensor(this, this);
+    }
+    m_sensorDialog->show();
+    const QWidget* host = window();
+    QRect area = host->frameGeometry();
+    if (host == m_sensorDialog || !host->isVisible()) {
+        area = screen() != nullptr ? screen()->availableGeometry() : area;
+    }
+    QRect frame = m_sensorDialog->frameGeometry();
+    frame.moveCenter(area.center());
+    m_sensorDialog->move(frame.topLeft());
+    m_sensorDialog->raise();
+    m_sensorDialog->activateWindow();
+}
+
+void CFrontPanel::ApplyScaleFunction(const std::string& function) {
+    if (m_current == nullptr) {
+        return;
+    }
+    {
+        CWaitCursor wait;
+        m_current->SetScaleFunction(function);
+    }
+    RefreshMainDisplay();
+}
+
+void CFrontPanel::SetTrendMode(const std::string& mode) {
+    if (m_current == nullptr) {
+        return;
+    }
+    CWaitCursor wait;
+    m_current->SetTrendModeLocked(mode);
+}
+
+bool CFrontPanel::SaveReadings(const std::string& path, std::string* error) {
+    if (m_current == nullptr) {
+        if (error != nullptr) {
+            *error = "No measurement function is shown.";
+        }
+        return false;
+    }
+    return m_current->SaveHistory(path, error);
+}
+
+void CFrontPanel::PlaceInSkin(QWidget* control, int left, int top, int right, int bottom) {
+    QPoint topLeft(left, top);
+    QWidget* parent = control->parentWidget();
+    if (parent != nullptr && parent != m_skin.Root()) {
+        topLeft = parent->mapFrom(m_skin.Root(), topLeft);
+    }
+    control->setGeometry(QRect(topLeft, QSize(right - left, bottom - top)));
+}
+
+}  // namespace kvt::panel
