@@ -71,7 +71,7 @@ void SetSampleCount(std::string_view count) {
 }
 
 std::string ReadLastValue() {
-    return ReadingFromReply(QueryText("DATA:LAST?"));
+    return ReadingFromReply(QueryReadingText("DATA:LAST?"));
 }
 
 std::string ReadContinuityValue() {

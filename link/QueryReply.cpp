@@ -4,7 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "link/CommunicationFailure.h"
 #include "link/IConnection.h"
+#include "link/ReplyCheck.h"
 
 namespace kvt::link {
 
@@ -40,6 +42,26 @@ std::string QueryText(const char* command, uint32_t bufferSize) {
     std::vector<char> buffer(bufferSize);
     QueryInto(command, buffer.data(), bufferSize, &received);
     return std::string(ReplyText(buffer.data(), received));
+}
+
+namespace {
+
+std::string CheckedReply(std::string reply, bool (*wellFormed)(std::string_view)) {
+    if (reply.empty() || wellFormed(reply)) {
+        return reply;
+    }
+    ReportCommunicationFailure();
+    return {};
+}
+
+}  // namespace
+
+std::string QueryNumberText(const char* command, uint32_t bufferSize) {
+    return CheckedReply(QueryText(command, bufferSize), IsNumberReply);
+}
+
+std::string QueryReadingText(const char* command, uint32_t bufferSize) {
+    return CheckedReply(QueryText(command, bufferSize), IsReadingReply);
 }
 
 }  // namespace kvt::link

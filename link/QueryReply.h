@@ -23,4 +23,13 @@ std::string_view ReplyText(const char* buffer, uint32_t received);
 // reply text (empty when the query failed or nothing came).
 std::string QueryText(const char* command, uint32_t bufferSize = kReplyBufferSize);
 
+// QueryText for a query that the instrument answers with one number
+// (IsNumberReply). A reply of any other form is a failed exchange: the
+// communication-failure message is raised, as for no reply, and the text
+// is empty.
+std::string QueryNumberText(const char* command, uint32_t bufferSize = kReplyBufferSize);
+
+// The same for a reading reply (IsReadingReply).
+std::string QueryReadingText(const char* command, uint32_t bufferSize = kReplyBufferSize);
+
 }  // namespace kvt::link

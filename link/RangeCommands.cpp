@@ -72,10 +72,10 @@ void SetVoltDcRange(std::string_view label) {
     }
 }
 std::string GetVoltDcAutoRange() {
-    return AutoRangeLabel(QueryText("VOLT:DC:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("VOLT:DC:RANGE:AUTO?"));
 }
 std::string GetVoltDcRange() {
-    return VoltRangeLabel(QueryText("VOLT:DC:RANGE?"), true);
+    return VoltRangeLabel(QueryNumberText("VOLT:DC:RANGE?"), true);
 }
 
 void SetCurrDcRange(std::string_view label) {
@@ -86,10 +86,10 @@ void SetCurrDcRange(std::string_view label) {
     }
 }
 std::string GetCurrDcAutoRange() {
-    return AutoRangeLabel(QueryText("CURR:DC:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("CURR:DC:RANGE:AUTO?"));
 }
 std::string GetCurrDcRange() {
-    return CurrentRangeLabel(QueryText("CURR:DC:RANGE?"));
+    return CurrentRangeLabel(QueryNumberText("CURR:DC:RANGE?"));
 }
 
 void SetVoltAcRange(std::string_view label) {
@@ -100,10 +100,10 @@ void SetVoltAcRange(std::string_view label) {
     }
 }
 std::string GetVoltAcAutoRange() {
-    return AutoRangeLabel(QueryText("VOLT:AC:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("VOLT:AC:RANGE:AUTO?"));
 }
 std::string GetVoltAcRange() {
-    return VoltRangeLabel(QueryText("VOLT:AC:RANGE?"), true);
+    return VoltRangeLabel(QueryNumberText("VOLT:AC:RANGE?"), true);
 }
 
 void SetCurrAcRange(std::string_view label) {
@@ -114,30 +114,30 @@ void SetCurrAcRange(std::string_view label) {
     }
 }
 std::string GetCurrAcAutoRange() {
-    return AutoRangeLabel(QueryText("CURR:AC:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("CURR:AC:RANGE:AUTO?"));
 }
 std::string GetCurrAcRange() {
-    return CurrentRangeLabel(QueryText("CURR:AC:RANGE?"));
+    return CurrentRangeLabel(QueryNumberText("CURR:AC:RANGE?"));
 }
 
 void SetResRange(std::string_view label) {
     SetResistanceRange("RES", label);
 }
 std::string GetResAutoRange() {
-    return AutoRangeLabel(QueryText("RES:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("RES:RANGE:AUTO?"));
 }
 std::string GetResRange() {
-    return ResistanceRangeLabel(QueryText("RES:RANGE?"));
+    return ResistanceRangeLabel(QueryNumberText("RES:RANGE?"));
 }
 
 void SetFresRange(std::string_view label) {
     SetResistanceRange("FRES", label);
 }
 std::string GetFresAutoRange() {
-    return AutoRangeLabel(QueryText("FRES:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("FRES:RANGE:AUTO?"));
 }
 std::string GetFresRange() {
-    return ResistanceRangeLabel(QueryText("FRES:RANGE?"));
+    return ResistanceRangeLabel(QueryNumberText("FRES:RANGE?"));
 }
 
 void SetCapRange(std::string_view label) {
@@ -151,10 +151,10 @@ void SetCapRange(std::string_view label) {
     }
 }
 std::string GetCapAutoRange() {
-    return AutoRangeLabel(QueryText("CAP:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("CAP:RANGE:AUTO?"));
 }
 std::string GetCapRange() {
-    return CapacitanceRangeLabel(QueryText("CAP:RANGE?"));
+    return CapacitanceRangeLabel(QueryNumberText("CAP:RANGE?"));
 }
 
 void SetFreqRange(std::string_view label) {
@@ -166,10 +166,10 @@ void SetFreqRange(std::string_view label) {
     }
 }
 std::string GetFreqAutoRange() {
-    return AutoRangeLabel(QueryText("FREQ:VOLT:RANGE:AUTO?"));
+    return AutoRangeLabel(QueryNumberText("FREQ:VOLT:RANGE:AUTO?"));
 }
 std::string GetFreqRange() {
-    return VoltRangeLabel(QueryText("FREQ:VOLT:RANGE?"), false);
+    return VoltRangeLabel(QueryNumberText("FREQ:VOLT:RANGE?"), false);
 }
 
 }  // namespace kvt::link

@@ -87,8 +87,6 @@ TEST_F(CoreCommands, ReadLastValueFormatsTheReading) {
         {"9.8E37\n", "+98000000000000007994145229985347010560.000000000000"},
         {"1E19\n", "+10000000000000000000.000000000000"},
         {"-1.2345E25\n", "-12344999999999999704301568.000000000000"},
-        // Not a number: reads as 0.
-        {"garbage\n", "+0.000000000000"},
     };
     for (const auto& [reply, reading] : table) {
         device_->Answer("DATA:LAST?", reply);
@@ -97,6 +95,27 @@ TEST_F(CoreCommands, ReadLastValueFormatsTheReading) {
     for (const std::string& sent : Sent()) {
         EXPECT_EQ(sent, "DATA:LAST?");
     }
+}
+
+TEST_F(CoreCommands, GarbledReadingIsAFailedExchangeNotAZero) {
+    // Replies that arrived but are not a reading: each is a failed
+    // exchange with the one failure message, never a value of 0.
+    const char* garbled[] = {"garbage\n",   "\x93\x11q\x7F\x02+\xC8\n",
+                             "1.5E-3x\n",   "+1.5E\n",
+                             "+\n",         ".\n",
+                             "1.5 V\x01\n", "--1\n",
+                             "1,5\n",       " 1.5\n"};
+    for (const char* reply : garbled) {
+        device_->Answer("DATA:LAST?", reply);
+        EXPECT_EQ(link::ReadLastValue(), "") << reply;
+    }
+    EXPECT_EQ(Failures().size(), std::size(garbled));
+    // Well-formed neighbours of those still read.
+    device_->Answer("DATA:LAST?", ".5 VDC \r\n");
+    EXPECT_EQ(link::ReadLastValue(), "+0.500000000000");
+    device_->Answer("DATA:LAST?", "-7e+2   \n");
+    EXPECT_EQ(link::ReadLastValue(), "-700.000000000000");
+    EXPECT_EQ(Failures().size(), std::size(garbled));
 }
 
 TEST_F(CoreCommands, ReadingReplyBoundedByWhatArrived) {

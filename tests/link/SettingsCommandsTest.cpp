@@ -142,6 +142,28 @@ TEST_F(SettingsTable, RangeQueries) {
     });
 }
 
+TEST_F(SettingsTable, GarbledRangeRepliesAreFailedExchanges) {
+    // A range reply that is not one number gives no label and raises the
+    // failure message, so an automatic-range worker stops with a reason
+    // instead of showing a range the meter never reported.
+    const std::pair<std::string (*)(), const char*> queries[] = {
+        {link::GetVoltDcRange, "VOLT:DC:RANGE?"}, {link::GetVoltDcAutoRange, "VOLT:DC:RANGE:AUTO?"},
+        {link::GetCurrDcRange, "CURR:DC:RANGE?"}, {link::GetVoltAcRange, "VOLT:AC:RANGE?"},
+        {link::GetCurrAcRange, "CURR:AC:RANGE?"}, {link::GetResRange, "RES:RANGE?"},
+        {link::GetFresRange, "FRES:RANGE?"},      {link::GetCapRange, "CAP:RANGE?"},
+        {link::GetFreqRange, "FREQ:VOLT:RANGE?"}, {link::GetCapAutoRange, "CAP:RANGE:AUTO?"},
+    };
+    for (const auto& [query, command] : queries) {
+        device_->Answer(command, "\x8F+2.0\xE3\x11\n");
+        EXPECT_EQ(query(), "") << command;
+    }
+    EXPECT_EQ(Failures().size(), std::size(queries));
+    // Blanks that pad a well-formed reply are not garbage.
+    device_->Answer("VOLT:DC:RANGE?", "+2.00000000E+00          \n");
+    EXPECT_EQ(link::GetVoltDcRange(), "2V");
+    EXPECT_EQ(Failures().size(), std::size(queries));
+}
+
 TEST_F(SettingsTable, SpeedFilterImpedanceNullCommands) {
     ExpectSets({
         {link::SetVoltDcSpeed, "Slow", "VOLT:DC:NPLC 10"},
