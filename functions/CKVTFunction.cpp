@@ -8,17 +8,29 @@
 #include "functions/ReadingsFile.h"
 #include "functions/StatisticsReply.h"
 #include "link/AnalysisCommands.h"
+#include "link/CommunicationFailure.h"
 #include "link/CoreCommands.h"
 #include "link/Numbers.h"
 #include "link/Pacer.h"
 #include "link/QueryReply.h"
 #include "link/ReadingReply.h"
+#include "link/ReplyCheck.h"
 
 namespace kvt::functions {
 namespace {
 
 constexpr std::chrono::milliseconds kSettlePause{100};
 constexpr uint32_t kAverageReplySize = 256;
+
+// A number reply, or no reply at all (already reported by the connection);
+// anything else raises the communication-failure message.
+bool IsNumberOrNothing(const std::string& reply) {
+    if (reply.empty() || link::IsNumberReply(reply)) {
+        return true;
+    }
+    link::ReportCommunicationFailure();
+    return false;
+}
 
 int64_t NowTicks() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -77,9 +89,23 @@ bool CKVTFunction::UpdateStatistics() {
     char reply[kAverageReplySize];
     uint32_t received = 0;
     link::ReadAverageAll(reply, sizeof reply, &received);
-    ApplyAverageFields(link::ReplyText(reply, received), statistics);
-    statistics.span = StatisticText(link::ReadAveragePeakToPeak());
-    statistics.count = CountFromValue(link::ReadAverageCount());
+    std::string_view fields = link::ReplyText(reply, received);
+    if (!CheckListReply(fields, received, sizeof reply)) {
+        return false;
+    }
+    ApplyAverageFields(fields, statistics);
+    // Each reply is judged before the next query: nothing is sent after a
+    // garbled one.
+    std::string span = link::ReadAveragePeakToPeak();
+    if (!IsNumberOrNothing(span)) {
+        return false;
+    }
+    std::string count = link::ReadAverageCountText();
+    if (!IsNumberOrNothing(count)) {
+        return false;
+    }
+    statistics.span = StatisticText(span);
+    statistics.count = CountFromValue(link::ParseNumber(count));
     std::lock_guard<std::mutex> guard(m_textLock);
     m_statistics = std::move(statistics);
     return true;
@@ -246,14 +272,14 @@ bool CKVTFunction::RunCycleLocked(bool withAutoRange) {
         return false;
     }
     // A stop request skips the rest of the cycle: nothing more is sent.
-    if (!m_worker.StopRequested() && g_trendViewActive.load()) {
-        FetchTrendData(this);
+    if (!m_worker.StopRequested() && g_trendViewActive.load() && !FetchTrendData(this)) {
+        return false;
     }
-    if (!m_worker.StopRequested() && g_histogramViewActive.load()) {
-        FetchHistogramData();
+    if (!m_worker.StopRequested() && g_histogramViewActive.load() && !FetchHistogramData()) {
+        return false;
     }
-    if (!m_worker.StopRequested() && g_statisticsViewActive.load()) {
-        UpdateStatistics();
+    if (!m_worker.StopRequested() && g_statisticsViewActive.load() && !UpdateStatistics()) {
+        return false;
     }
     if (withAutoRange && !m_worker.StopRequested() && GetRangeMode() == "Auto") {
         return UpdateAutoRange();

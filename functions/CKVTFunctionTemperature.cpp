@@ -305,14 +305,14 @@ void CKVTFunctionTemperature::RunWorker() {
             std::lock_guard<std::mutex> text(m_textLock);
             m_measuredText = std::move(measured);
         }
-        if (!m_worker.StopRequested() && g_trendViewActive.load()) {
-            FetchTrendData(this);
+        if (!m_worker.StopRequested() && g_trendViewActive.load() && !FetchTrendData(this)) {
+            break;
         }
-        if (!m_worker.StopRequested() && g_histogramViewActive.load()) {
-            FetchHistogramData();
+        if (!m_worker.StopRequested() && g_histogramViewActive.load() && !FetchHistogramData()) {
+            break;
         }
-        if (!m_worker.StopRequested() && g_statisticsViewActive.load()) {
-            UpdateStatistics();
+        if (!m_worker.StopRequested() && g_statisticsViewActive.load() && !UpdateStatistics()) {
+            break;
         }
         lock.unlock();
         PostNewReading();

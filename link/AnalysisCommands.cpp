@@ -4,8 +4,10 @@
 #include <array>
 
 #include "link/CommandText.h"
+#include "link/CommunicationFailure.h"
 #include "link/Numbers.h"
 #include "link/QueryReply.h"
+#include "link/ReplyCheck.h"
 #include "link/SettingReply.h"
 
 namespace kvt::link {
@@ -34,17 +36,23 @@ void QueryIntoStorage(const char* command, std::array<char, Size>& storage, uint
     QueryInto(command, storage.data(), bounded, received);
 }
 
+// A garbled reply raises the failure message and reads as no reply (0).
 double QueryNumber(const char* command) {
-    return ParseNumber(QueryText(command));
+    return ParseNumber(QueryNumberText(command));
 }
 int QueryInteger(const char* command) {
-    return ParseInteger(QueryText(command));
+    return ParseInteger(QueryNumberText(command));
 }
 
 }  // namespace
 
 std::string GetTrendChartMode() {
-    return TrendModeLabel(QueryText("CALCulate:TRENd:CHARt:MODe?"));
+    std::string reply = QueryText("CALCulate:TRENd:CHARt:MODe?");
+    if (!reply.empty() && !IsWordReply(reply)) {
+        ReportCommunicationFailure();
+        return {};
+    }
+    return TrendModeLabel(reply);
 }
 void SetTrendChartMode(std::string_view mode) {
     WriteCommand("CALCulate:TRENd:CHARt:MODe ", mode);
@@ -63,7 +71,10 @@ std::span<const char> HistogramBuffer() {
     return HistogramStorage();
 }
 int GetHistogramAutoRange() {
-    return QueryInteger("CALCulate:TRANsform:HISTogram:RANGe:AUTO?");
+    return ParseInteger(GetHistogramAutoRangeText());
+}
+std::string GetHistogramAutoRangeText() {
+    return QueryText("CALCulate:TRANsform:HISTogram:RANGe:AUTO?");
 }
 void SetHistogramAutoRange(bool automatic) {
     WriteCommand("CALCulate:TRANsform:HISTogram:RANGe:AUTO ", automatic ? "1" : "0");
@@ -88,7 +99,10 @@ std::string ReadAveragePeakToPeak() {
     return QueryText("CALCulate:AVERage:PTPeak?");
 }
 double ReadAverageCount() {
-    return QueryNumber("CALCulate:AVERage:COUNt?");
+    return ParseNumber(ReadAverageCountText());
+}
+std::string ReadAverageCountText() {
+    return QueryText("CALCulate:AVERage:COUNt?");
 }
 void ClearAverage() {
     WriteCommand("CALCulate:AVERage:CLEar");

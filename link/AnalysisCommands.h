@@ -15,7 +15,8 @@ namespace kvt::link {
 inline constexpr uint32_t kTrendBufferSize = 1048576;
 inline constexpr uint32_t kHistogramBufferSize = 102400;
 
-// Trend record: "ALL" or "REC" (also when the instrument did not answer).
+// Trend record: "ALL" or "REC" (also when the instrument did not answer);
+// empty, after the communication-failure message, for a garbled reply.
 std::string GetTrendChartMode();
 void SetTrendChartMode(std::string_view mode);
 // Reads the trend data into TrendChartBuffer(), at most capacity bytes
@@ -27,7 +28,8 @@ std::span<const char> TrendChartBuffer();
 // Histogram, read into HistogramBuffer() like the trend data.
 void ReadHistogramAll(uint32_t capacity, uint32_t* received);
 std::span<const char> HistogramBuffer();
-int GetHistogramAutoRange();  // 1: automatic binning
+int GetHistogramAutoRange();              // 1: automatic binning
+std::string GetHistogramAutoRangeText();  // the reply as it stands
 void SetHistogramAutoRange(bool automatic);
 bool SetHistogramPoints(int count);
 bool SetHistogramLower(double value);
@@ -38,6 +40,7 @@ void ClearHistogram();
 void ReadAverageAll(char* buffer, uint32_t capacity, uint32_t* received);
 std::string ReadAveragePeakToPeak();  // the reply as it stands
 double ReadAverageCount();
+std::string ReadAverageCountText();  // the reply as it stands
 void ClearAverage();
 
 // Limit testing.

@@ -57,6 +57,49 @@ bool IsNumberText(std::string_view text) {
 
 }  // namespace
 
+bool IsNumberListReply(std::string_view reply, bool lastMayBeCut) {
+    std::string_view text = Trimmed(reply);
+    if (lastMayBeCut) {
+        size_t comma = text.rfind(',');
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(0, comma);
+    }
+    if (text.empty()) {
+        return true;
+    }
+    while (true) {
+        size_t comma = text.find(',');
+        if (!IsNumberText(Trimmed(text.substr(0, comma)))) {
+            return false;
+        }
+        if (comma == std::string_view::npos) {
+            return true;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
+bool IsWordReply(std::string_view reply) {
+    std::string_view text = Trimmed(reply);
+    if (text.empty()) {
+        return false;
+    }
+    for (char c : text) {
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsSensorReadingReply(std::string_view reply) {
+    std::string_view text = Trimmed(reply);
+    size_t bar = text.find('|');
+    size_t begin = bar == std::string_view::npos ? 0 : bar + 1;
+    size_t comma = text.rfind(',');
+    size_t end = comma == std::string_view::npos || comma < begin ? text.size() : comma;
+    return IsNumberText(Trimmed(text.substr(begin, end - begin)));
+}
+
 bool IsNumberReply(std::string_view reply) {
     return IsNumberText(Trimmed(reply));
 }

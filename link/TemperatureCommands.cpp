@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "link/CommandText.h"
+#include "link/CommunicationFailure.h"
 #include "link/QueryReply.h"
+#include "link/ReplyCheck.h"
 #include "link/SettingReply.h"
 
 namespace kvt::link {
@@ -56,7 +58,12 @@ std::string GetTemperatureTransducer() {
 }
 
 std::string ReadTemperatureCad() {
-    return SecondaryReadingFromReply(QueryText("TEMP:CAD?", kCadReplySize));
+    std::string reply = QueryText("TEMP:CAD?", kCadReplySize);
+    if (!reply.empty() && !IsSensorReadingReply(reply)) {
+        ReportCommunicationFailure();
+        return {};
+    }
+    return SecondaryReadingFromReply(reply);
 }
 
 bool ReadTransducerList(const char* listQuery, std::vector<std::string>& names) {

@@ -11,9 +11,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "functions/CKVTFunctionDCV.h"
+#include "functions/ProgramRecords.h"
 #include "link/CommunicationFailure.h"
 #include "link/CoreCommands.h"
 #include "link/IConnection.h"
@@ -58,11 +60,30 @@ bool Garbled(const std::string& reply) {
     return reply.find('\\') != std::string::npos;
 }
 
-TEST(GarbledReplies, NeverBecomeReadingsAndStopTheWorkerWithTheFailureMessage) {
-    std::string logPath = ::testing::TempDir() + "garbled-meter.log";
+// Which view is shown while the worker runs: each adds its own queries
+// (and replies to garble) to the reading cycle.
+enum class ShownView { kNone, kTrend, kHistogram, kStatistics };
+
+class GarbledReplies : public ::testing::TestWithParam<std::tuple<ShownView, int>> {
+protected:
+    void TearDown() override {
+        functions::g_trendViewActive = false;
+        functions::g_histogramViewActive = false;
+        functions::g_statisticsViewActive = false;
+    }
+};
+
+TEST_P(GarbledReplies, NeverBecomeReadingsAndStopTheWorkerWithTheFailureMessage) {
+    auto [view, every] = GetParam();
+    functions::g_trendViewActive = view == ShownView::kTrend;
+    functions::g_histogramViewActive = view == ShownView::kHistogram;
+    functions::g_statisticsViewActive = view == ShownView::kStatistics;
+    std::string logPath = ::testing::TempDir() + "garbled-meter-" +
+                          std::to_string(static_cast<int>(view)) + "-" + std::to_string(every) +
+                          ".log";
     std::remove(logPath.c_str());
-    SimProcess sim(
-        {"--vxi11", "--portmapper", "0", "--fault", "garbage-every=3", "--log", logPath});
+    SimProcess sim({"--vxi11", "--portmapper", "0", "--fault",
+                    "garbage-every=" + std::to_string(every), "--log", logPath});
     ASSERT_TRUE(sim.Ready()) << sim.Error();
     setenv("KORVATA_VISA_PORTMAPPER_PORT", std::to_string(sim.Port("portmapper")).c_str(), 1);
     link::RecordingPacer pacer;
@@ -109,6 +130,14 @@ TEST(GarbledReplies, NeverBecomeReadingsAndStopTheWorkerWithTheFailureMessage) {
     std::lock_guard<std::mutex> lock(mutex);
     EXPECT_EQ(failures, 1);
 }
+
+// Every third, fourth or fifth reply garbled: the garbage lands on a
+// different query of the cycle in each case.
+INSTANTIATE_TEST_SUITE_P(EachView, GarbledReplies,
+                         ::testing::Combine(::testing::Values(ShownView::kNone, ShownView::kTrend,
+                                                              ShownView::kHistogram,
+                                                              ShownView::kStatistics),
+                                            ::testing::Values(3, 4, 5)));
 
 }  // namespace
 }  // namespace kvt::test

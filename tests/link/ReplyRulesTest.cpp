@@ -1,6 +1,6 @@
-// The reply rules on their own: field splitting, and a corpus of
-// malformed replies fed to every parser, each result checked against what
-// that parser may return at all.
+// The reply rules on their own: field splitting, a corpus of malformed
+// replies fed to every parser, each result checked against what that parser
+// may return at all, and the checks that tell a garbled reply from a reply.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -8,6 +8,7 @@
 
 #include "link/RangeReply.h"
 #include "link/ReadingReply.h"
+#include "link/ReplyCheck.h"
 #include "link/ReplyFields.h"
 #include "link/SettingReply.h"
 
@@ -168,6 +169,36 @@ TEST(ReplyRules, MalformedRepliesGiveWellFormedResults) {
         }
         EXPECT_EQ(joined, reply.size() + 1);
     }
+}
+
+TEST(ReplyCheck, NumberListsAcceptNumbersAndBlanksOnly) {
+    EXPECT_TRUE(link::IsNumberListReply("+1.0E+00,-2.5,3\n"));
+    EXPECT_TRUE(link::IsNumberListReply(" 1 , 2 ,3 \n"));
+    EXPECT_TRUE(link::IsNumberListReply("   \n"));  // a record with no values
+    EXPECT_TRUE(link::IsNumberListReply(""));
+    EXPECT_FALSE(link::IsNumberListReply("1,,2\n"));
+    EXPECT_FALSE(link::IsNumberListReply("1,2,\n"));
+    EXPECT_FALSE(link::IsNumberListReply("1,2x,3\n"));
+    EXPECT_FALSE(link::IsNumberListReply("\x91\x02,\x7F"));
+    // A reply that filled its buffer may end in a cut number; the fields
+    // before the last comma are still judged.
+    EXPECT_FALSE(link::IsNumberListReply("1,2,3.5E", false));
+    EXPECT_TRUE(link::IsNumberListReply("1,2,3.5E", true));
+    EXPECT_TRUE(link::IsNumberListReply("3.5E", true));
+    EXPECT_FALSE(link::IsNumberListReply("1,q,3.5E", true));
+}
+
+TEST(ReplyCheck, WordsAndSensorReadings) {
+    EXPECT_TRUE(link::IsWordReply("REC\n"));
+    EXPECT_TRUE(link::IsWordReply("ALL"));
+    EXPECT_FALSE(link::IsWordReply("\n"));
+    EXPECT_FALSE(link::IsWordReply("AL\x8CL\n"));
+    EXPECT_FALSE(link::IsWordReply("1\n"));
+    EXPECT_TRUE(link::IsSensorReadingReply("KITS90|+1.23400000E-03,V\n"));
+    EXPECT_TRUE(link::IsSensorReadingReply("PT100|+1.08E+02,OHM\n"));
+    EXPECT_TRUE(link::IsSensorReadingReply("+1.08E+02\n"));
+    EXPECT_FALSE(link::IsSensorReadingReply("PT100|\x93\x11,OHM\n"));
+    EXPECT_FALSE(link::IsSensorReadingReply("PT100|,OHM\n"));
 }
 
 }  // namespace
