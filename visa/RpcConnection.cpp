@@ -53,6 +53,11 @@ private:
     bool blocked_ = false;
 };
 
+bool ProcessIgnoresSigpipe() {
+    struct sigaction action {};
+    return ::sigaction(SIGPIPE, nullptr, &action) == 0 && action.sa_handler == SIG_IGN;
+}
+
 timeval ToTimeval(uint32_t ms) {
     timeval tv{};
     tv.tv_sec = static_cast<time_t>(ms / 1000);
@@ -76,6 +81,7 @@ RpcConnection::~RpcConnection() {
 }
 
 void RpcConnection::Close() {
+    timeoutSet_ = false;
     if (client_ != nullptr) {
         clnt_destroy(client_);
         client_ = nullptr;
@@ -137,6 +143,7 @@ ViStatus RpcConnection::Connect(const sockaddr_in& address, rpcprog_t program, r
         Close();
         return VI_ERROR_ALLOC;
     }
+    guardSigpipe_ = !ProcessIgnoresSigpipe();
     return VI_SUCCESS;
 }
 
@@ -146,12 +153,22 @@ clnt_stat RpcConnection::Call(rpcproc_t procedure, xdrproc_t encodeArgs, void* a
         return RPC_CANTSEND;
     }
     timeval tv = ToTimeval(timeoutMs);
-    // A set timeout overrides the one passed to each call.
-    clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
-    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+    if (!timeoutSet_ || timeoutMs != timeoutMs_) {
+        // A set timeout overrides the one passed to each call.
+        clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+        timeoutMs_ = timeoutMs;
+        timeoutSet_ = true;
+    }
+    auto call = [&] {
+        return clnt_call(client_, procedure, encodeArgs, static_cast<caddr_t>(args), decodeResult,
+                         static_cast<caddr_t>(result), tv);
+    };
+    if (!guardSigpipe_) {
+        return call();
+    }
     SigpipeGuard guard;
-    return clnt_call(client_, procedure, encodeArgs, static_cast<caddr_t>(args), decodeResult,
-                     static_cast<caddr_t>(result), tv);
+    return call();
 }
 
 int RpcConnection::LastErrno() const {

@@ -48,6 +48,13 @@ private:
     int fd_ = -1;
     CLIENT* client_ = nullptr;
     sockaddr_in peer_{};
+    // The timeout last given to the client and the socket; set again only
+    // when a call asks for another one.
+    uint32_t timeoutMs_ = 0;
+    bool timeoutSet_ = false;
+    // Whether SIGPIPE must be held off around each call: not when the
+    // process ignores it (korvata and korvata-sim do), looked at on connect.
+    bool guardSigpipe_ = true;
 };
 
 }  // namespace kvt::visa
