@@ -3,7 +3,9 @@
 // ephemeral port (KORVATA_VISA_PORTMAPPER_PORT).
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
 #include <netinet/in.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -297,6 +299,25 @@ TEST_F(Vxi11Visa, ASessionOutlivesItsServer) {
     EXPECT_EQ(status, VI_ERROR_CONN_LOST);
     EXPECT_EQ(viClose(vi), VI_SUCCESS);
     EXPECT_LT(SecondsSince(start), 0.5);
+}
+
+TEST_F(Vxi11Visa, ASessionOutlivesItsServerInAProcessThatIgnoresSigpipe) {
+    // The programs ignore SIGPIPE, so the session does not hold it off
+    // around each call; a closed connection still fails cleanly.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGPIPE, &ignore, &previous), 0);
+    Serve(std::make_shared<kvt::test::EchoDevice>());
+    ViSession vi = Open();
+    ASSERT_EQ(Write(vi, "hello"), VI_SUCCESS);
+    server_->Stop();
+    EXPECT_EQ(Write(vi, "after the server"), VI_ERROR_CONN_LOST);
+    ViStatus status = VI_SUCCESS;
+    Read(vi, 64, status);
+    EXPECT_EQ(status, VI_ERROR_CONN_LOST);
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+    sigaction(SIGPIPE, &previous, nullptr);
 }
 
 TEST_F(Vxi11Visa, TwoSessionsAtOnceShareTheDevice) {
