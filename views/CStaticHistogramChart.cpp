@@ -42,6 +42,7 @@ CStaticHistogramChart::CStaticHistogramChart(QWidget* parent)
       m_cumulative(kStorage + 1) {
     setObjectName("histogramChart");
     setMinimumSize(300, 120);
+    setFont(ChartFont(61));
     Layout();
 }
 
@@ -166,6 +167,12 @@ void CStaticHistogramChart::RebuildTexts() {
     m_topText = FromUtf8(link::FormatFixed(share, 1)) + "%\n" + ValueText(m_top);
     m_totalText = "Total\n" + ValueText(total);
     m_binText = QString("#Bin\n%1").arg(m_count);
+    const QString* texts[] = {&m_topText, &m_totalText, &m_binText};
+    for (int i = 0; i < 3; ++i) {
+        qsizetype lineBreak = texts[i]->indexOf(QLatin1Char('\n'));
+        m_textLines[i][0] = texts[i]->left(lineBreak);
+        m_textLines[i][1] = texts[i]->mid(lineBreak + 1);
+    }
     m_lowerText = SignedValueText(m_lower);
     m_middleText = SignedValueText(m_middle);
     m_upperText = SignedValueText(m_upper);
@@ -212,9 +219,14 @@ void CStaticHistogramChart::PaintTexts(QPainter& painter) {
     painter.setPen(kGrid);
     const int right = m_plot.left() + 1;
     const int flags = Qt::AlignRight | Qt::AlignTop;
-    painter.drawText(QRect(0, m_innerTop, right, 2 * lineHeight), flags, m_topText);
-    painter.drawText(QRect(0, m_centerY, right, 2 * lineHeight), flags, m_totalText);
-    painter.drawText(QRect(0, m_baseLine, right, 2 * lineHeight), flags, m_binText);
+    // Two lines each, set close (a line of digits needs its ascent only) so
+    // that the bin text standing on the base line ends inside the control.
+    const int lineStep = metrics.ascent() + 1;
+    const int tops[] = {m_innerTop, m_centerY, m_baseLine};
+    for (int i = 0; i < 3; ++i) {
+        painter.drawText(QRect(0, tops[i], right, lineHeight), flags, m_textLines[i][0]);
+        painter.drawText(QRect(0, tops[i] + lineStep, right, lineHeight), flags, m_textLines[i][1]);
+    }
 
     // Under the plot: the range, its tops two pixels below the plot.
     const int top = m_plot.bottom() + 3;

@@ -119,6 +119,8 @@ private:
     QString m_topText;
     QString m_totalText;
     QString m_binText;
+    // The three texts above, each split at its line break, for drawing.
+    QString m_textLines[3][2];
     QString m_lowerText;
     QString m_middleText;
     QString m_upperText;

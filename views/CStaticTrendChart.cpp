@@ -34,6 +34,7 @@ CStaticTrendChart::CStaticTrendChart(QWidget* parent)
       m_screenPoints(kStorage) {
     setObjectName("trendChart");
     setMinimumSize(300, 120);
+    setFont(ChartFont(60 - kLabelGap));
     m_labels.reserve(8);
     Layout();
 }
@@ -190,7 +191,11 @@ void CStaticTrendChart::PaintLabels(QPainter& painter) {
     for (const Label& label : m_labels) {
         double centre = m_innerLeft + label.position / m_positions * m_innerWidth;
         int textWidth = metrics.horizontalAdvance(label.text);
-        QRectF box(centre - textWidth / 2.0, top, textWidth, lineHeight);
+        // Centred on its position, but kept whole inside the control (the
+        // labels at the plot's ends would otherwise be cut in half).
+        double left = std::clamp(centre - textWidth / 2.0, 0.0,
+                                 std::max(0.0, static_cast<double>(width() - textWidth)));
+        QRectF box(left, top, textWidth, lineHeight);
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, label.text);
     }
 }

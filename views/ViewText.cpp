@@ -1,6 +1,7 @@
 #include "views/ViewText.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 
 #include "functions/PrefixTable.h"
 #include "link/Numbers.h"
@@ -33,6 +34,18 @@ void FillPrefixList(QComboBox* list, int first, int last) {
     for (int index = first; index <= last; ++index) {
         list->addItem(FromUtf8(functions::PrefixLetter(index)));
     }
+}
+
+QFont ChartFont(int labelWidth) {
+    QFont font("DejaVu Sans");
+    font.setStretch(QFont::SemiCondensed);
+    for (int pixels = 11; pixels >= 8; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).horizontalAdvance("-888.888m") <= labelWidth) {
+            break;
+        }
+    }
+    return font;
 }
 
 }  // namespace kvt::views

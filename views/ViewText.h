@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
 #include <string_view>
@@ -29,5 +30,9 @@ double EditNumber(const QString& text);
 void FillPrefixList(QComboBox* list, int first, int last);
 
 QString FromUtf8(std::string_view text);
+
+// The font of the drawn charts: a condensed sans serif, as large (11 pixels
+// down to 8) as lets the widest value label ("-888.888m") fit in labelWidth.
+QFont ChartFont(int labelWidth);
 
 }  // namespace kvt::views
