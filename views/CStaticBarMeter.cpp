@@ -21,6 +21,7 @@ const QColor kOutline(0x80, 0x80, 0x80);
 CStaticBarMeter::CStaticBarMeter(QWidget* parent) : QWidget(parent) {
     setObjectName("barMeterChart");
     setMinimumSize(260, 80);
+    Recompute();
 }
 
 void CStaticBarMeter::SetValue(double value) {
@@ -43,6 +44,9 @@ void CStaticBarMeter::Recompute() {
     m_center = span / 2 + m_low;
     m_plotLow = m_low - span / 10;
     m_plotHigh = m_high + span / 10;
+    m_labels[0] = ScaleText(m_low);
+    m_labels[1] = ScaleText(m_center);
+    m_labels[2] = ScaleText(m_high);
     update();
 }
 
@@ -90,12 +94,10 @@ void CStaticBarMeter::paintEvent(QPaintEvent*) {
     // Scale labels centred on the major ticks, their bottoms at H/4.
     painter.setPen(kInk);
     const QFontMetricsF metrics(font());
-    const double labels[] = {m_low, m_center, m_high};
     const float ticks[] = {3 * u, 13 * u, 23 * u};
     for (int i = 0; i < 3; ++i) {
-        QString text = ScaleText(labels[i]);
-        qreal textWidth = metrics.horizontalAdvance(text);
-        painter.drawText(QPointF(ticks[i] - textWidth / 2, h / 4 - metrics.descent()), text);
+        qreal textWidth = metrics.horizontalAdvance(m_labels[i]);
+        painter.drawText(QPointF(ticks[i] - textWidth / 2, h / 4 - metrics.descent()), m_labels[i]);
     }
 
     // Start cap, then the bar from x = 5 to its end.

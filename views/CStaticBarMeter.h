@@ -28,6 +28,8 @@ public:
     double PlotHigh() const { return m_plotHigh; }
     // Right end of the bar in pixels; negative when no bar is drawn.
     double BarEnd() const;
+    // Label of the low end, the centre or the high end (0, 1, 2).
+    const QString& LabelText(int index) const { return m_labels[index]; }
 
     QSize sizeHint() const override { return {620, 110}; }
 
@@ -44,6 +46,8 @@ private:
     double m_center = 0;
     double m_plotLow = -120;
     double m_plotHigh = 120;
+    // The scale labels of m_low, m_center and m_high.
+    QString m_labels[3];
     // Layout: client width and height and the unit u = width / 26.
     float m_width = 0;
     float m_height = 0;

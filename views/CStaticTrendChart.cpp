@@ -37,6 +37,7 @@ CStaticTrendChart::CStaticTrendChart(QWidget* parent)
     setFont(ChartFont(60 - kLabelGap));
     m_labels.reserve(8);
     Layout();
+    Recompute();
 }
 
 bool CStaticTrendChart::Acceptable(double value) {
@@ -68,6 +69,9 @@ void CStaticTrendChart::Recompute() {
     m_center = span / 2 + m_low;
     m_plotLow = m_low - span / 10;
     m_plotHigh = m_high + span / 10;
+    m_valueLabels[0] = ScaleText(m_high);
+    m_valueLabels[1] = ScaleText(m_center);
+    m_valueLabels[2] = ScaleText(m_low);
     Project();
 }
 
@@ -179,12 +183,11 @@ void CStaticTrendChart::PaintLabels(QPainter& painter) {
     const QFontMetrics metrics(font());
     const int lineHeight = metrics.height();
     painter.setPen(kValueInk);
-    const double values[] = {m_high, m_center, m_low};
     const int lines[] = {m_highLine, m_centerLine, m_lowLine};
     const int right = m_plot.left() - kLabelGap;
     for (int i = 0; i < 3; ++i) {
         QRect box(0, lines[i] - lineHeight / 2, right, lineHeight);
-        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, ScaleText(values[i]));
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, m_valueLabels[i]);
     }
     painter.setPen(kGrid);
     const int top = m_plot.bottom() + 2;  // one below the plot's last row

@@ -47,6 +47,8 @@ public:
     int PointCount() const { return m_pointCount; }
     const QPointF* ScreenPoints() const { return m_screenPoints.data(); }
     const std::vector<Label>& Labels() const { return m_labels; }
+    // Value label of the high line, the centre line or the low line (0, 1, 2).
+    const QString& ValueLabel(int index) const { return m_valueLabels[index]; }
 
     // Layout, from the client rectangle.
     QRect PlotRect() const { return m_plot; }
@@ -97,6 +99,8 @@ private:
     int m_rawCount = 0;
     int m_pointCount = 0;
     std::vector<Label> m_labels;
+    // The value labels of m_high, m_center and m_low.
+    QString m_valueLabels[3];
 
     QRect m_plot;
     int m_innerLeft = 0;

@@ -13,7 +13,6 @@
 #include "tests/views/ViewsTests.h"
 #include "views/CDlgBarMeter.h"
 #include "views/CStaticBarMeter.h"
-#include "views/ViewText.h"
 
 using kvt::test::AnyIn;
 using kvt::test::At;
@@ -147,9 +146,9 @@ private slots:
     }
 
     void labelsAreCentredOnTheMajorTicks() {
-        QCOMPARE(kvt::views::ScaleText(Chart()->Low()), QString("-100.000 "));
-        QCOMPARE(kvt::views::ScaleText(Chart()->Center()), QString("0.000 "));
-        QCOMPARE(kvt::views::ScaleText(Chart()->High()), QString("100.000 "));
+        QCOMPARE(Chart()->LabelText(0), QString("-100.000 "));
+        QCOMPARE(Chart()->LabelText(1), QString("0.000 "));
+        QCOMPARE(Chart()->LabelText(2), QString("100.000 "));
         QImage image = Render(Chart());
         // The text stands above H/4, centred on its tick (the trailing
         // blank draws no ink, so the ink leans half a blank to the left).
@@ -169,9 +168,9 @@ private slots:
         SetScaleEnd("low", "0", 4);
         QCOMPARE(Chart()->High(), 0.005);
         QCOMPARE(Chart()->Low(), 0.0);
-        QCOMPARE(kvt::views::ScaleText(Chart()->Low()), QString("0.000 "));
-        QCOMPARE(kvt::views::ScaleText(Chart()->Center()), QString("2.500m"));
-        QCOMPARE(kvt::views::ScaleText(Chart()->High()), QString("5.000m"));
+        QCOMPARE(Chart()->LabelText(0), QString("0.000 "));
+        QCOMPARE(Chart()->LabelText(1), QString("2.500m"));
+        QCOMPARE(Chart()->LabelText(2), QString("5.000m"));
 
         m_dialog->SetValue(0.0025);
         QCOMPARE(DrawnBarEnd(Render(Chart())), 13 * kUnit);

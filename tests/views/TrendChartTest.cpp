@@ -197,6 +197,9 @@ private slots:
         // Default scale from the range text "10": 10 to -10, span +-12.
         QCOMPARE(Chart()->High(), 10.0);
         QCOMPARE(Chart()->Low(), -10.0);
+        QCOMPARE(Chart()->ValueLabel(0), QString("10.000 "));
+        QCOMPARE(Chart()->ValueLabel(1), QString("0.000 "));
+        QCOMPARE(Chart()->ValueLabel(2), QString("-10.000 "));
         QCOMPARE(Chart()->PointCount(), 3);
         const QPointF* points = Chart()->ScreenPoints();
         QCOMPARE(points[0], QPointF(kInnerRight, 58));
@@ -285,6 +288,9 @@ private slots:
         Find<QComboBox>("lowPrefix")->setCurrentIndex(5);  // k
         Find<QPushButton>("lowSet")->click();
         QCOMPARE(Chart()->Low(), -1000.0);
+        QCOMPARE(Chart()->ValueLabel(0), QString("200.000m"));
+        QCOMPARE(Chart()->ValueLabel(1), QString("-499.900 "));
+        QCOMPARE(Chart()->ValueLabel(2), QString("-1.000k"));
         // Manual leaves the scale to the operator.
         m_dialog->UpdateTrend(*m_record);
         QCOMPARE(Chart()->High(), 0.2);
