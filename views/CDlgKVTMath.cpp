@@ -25,6 +25,7 @@
 #include "link/AnalysisCommands.h"
 #include "link/Numbers.h"
 #include "views/CStatisticsEvent.h"
+#include "views/CWaitCursor.h"
 #include "views/FunctionCommand.h"
 #include "views/ViewText.h"
 
@@ -316,6 +317,7 @@ void CDlgKVTMath::OnScaleClicked() {
         return;
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
+        CWaitCursor wait;
         function->SetScaleState(state);
     }
     m_pPanel->RefreshMainDisplay();
@@ -335,6 +337,7 @@ void CDlgKVTMath::OnRefResistanceSet() {
         return;
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
+        CWaitCursor wait;
         function->SetDbmReference(ohms);
     }
 }
@@ -345,6 +348,7 @@ void CDlgKVTMath::OnDbReferenceSet() {
         return;
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
+        CWaitCursor wait;
         function->SetDbReference(reference);
     }
 }
@@ -355,6 +359,7 @@ void CDlgKVTMath::OnMeasureRefClicked() {
         return;
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
+        CWaitCursor wait;
         function->SetReferenceAuto(state);
     }
 }

@@ -3,6 +3,7 @@
 #include "functions/CKVTFunction.h"
 #include "functions/IFrontPanelServices.h"
 #include "link/Pacer.h"
+#include "views/CWaitCursor.h"
 
 namespace kvt::views {
 
@@ -30,6 +31,7 @@ bool SendUnderFunctionLock(functions::IFrontPanelServices* panel,
     if (function == nullptr) {
         return false;
     }
+    CWaitCursor wait;
     auto guard = CommandLockAccess::Take(*function);
     send();
     link::Pause(kCommandPause);

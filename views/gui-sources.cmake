@@ -2,6 +2,7 @@
 target_sources(kvt_gui PRIVATE
     ${PROJECT_SOURCE_DIR}/views/ViewText.h
     ${PROJECT_SOURCE_DIR}/views/ViewText.cpp
+    ${PROJECT_SOURCE_DIR}/views/CWaitCursor.h
     ${PROJECT_SOURCE_DIR}/views/FunctionCommand.h
     ${PROJECT_SOURCE_DIR}/views/FunctionCommand.cpp
     ${PROJECT_SOURCE_DIR}/views/CStatisticsEvent.h
