@@ -11,6 +11,7 @@
 
 #include <array>
 
+#include "app/CWaitCursor.h"
 #include "link/CoreCommands.h"
 #include "link/Numbers.h"
 
@@ -104,7 +105,10 @@ std::string CDlgDelay::DelayText() const {
 }
 
 void CDlgDelay::accept() {
-    link::SetTriggerDelay(DelayText());
+    {
+        CWaitCursor wait;
+        link::SetTriggerDelay(DelayText());
+    }
     QDialog::accept();
 }
 

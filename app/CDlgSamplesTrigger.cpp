@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/CWaitCursor.h"
 #include "link/CoreCommands.h"
 
 namespace kvt::app {
@@ -41,7 +42,10 @@ CDlgSamplesTrigger::CDlgSamplesTrigger(QWidget* parent) : QDialog(parent) {
 }
 
 void CDlgSamplesTrigger::accept() {
-    link::SetSampleCount(m_count->text().toStdString());
+    {
+        CWaitCursor wait;
+        link::SetSampleCount(m_count->text().toStdString());
+    }
     QDialog::accept();
 }
 

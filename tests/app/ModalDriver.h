@@ -11,17 +11,24 @@
 
 namespace kvt::test {
 
-// Acts on the next modal widget that is not `ignore` as soon as it is
-// shown: polls from the event loop (which a modal dialog's exec keeps
-// running) and never sleeps. Gives up after the timeout, counting that
-// as a missed dialog.
+// Acts on the next modal widget that is not `ignore` (and, when a name is
+// given, has that object name) as soon as it is shown: polls from the
+// event loop (which a modal dialog's exec keeps running) and never
+// sleeps. At the timeout it closes whatever modal widget is open, so that
+// a missed dialog fails the test instead of hanging it.
 class ModalDriver {
 public:
     using Action = std::function<void(QWidget*)>;
 
     void OnNextModal(Action action, QWidget* ignore = nullptr, int timeoutMs = 10000) {
+        OnNextModalNamed(QString(), std::move(action), ignore, timeoutMs);
+    }
+
+    void OnNextModalNamed(const QString& name, Action action, QWidget* ignore = nullptr,
+                          int timeoutMs = 10000) {
         auto state = std::make_shared<Pending>();
         state->action = std::move(action);
+        state->name = name;
         state->ignore = ignore;
         state->timeoutMs = timeoutMs;
         state->clock.start();
@@ -37,6 +44,7 @@ public:
 private:
     struct Pending {
         Action action;
+        QString name;
         QPointer<QWidget> ignore;
         int timeoutMs = 0;
         QElapsedTimer clock;
@@ -47,7 +55,8 @@ private:
     static void Poll(const std::shared_ptr<Pending>& state) {
         QTimer::singleShot(1, [state] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && modal != state->ignore.data() && modal->isVisible()) {
+            if (modal != nullptr && modal != state->ignore.data() && modal->isVisible() &&
+                (state->name.isEmpty() || modal->objectName() == state->name)) {
                 state->done = true;
                 state->className = QString::fromLatin1(modal->metaObject()->className());
                 state->action(modal);
@@ -55,6 +64,8 @@ private:
             }
             if (state->clock.elapsed() < state->timeoutMs) {
                 Poll(state);
+            } else if (modal != nullptr) {
+                modal->close();
             }
         });
     }

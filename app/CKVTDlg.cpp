@@ -1,0 +1,330 @@
+#include "app/CKVTDlg.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <string>
+
+#include "app/AppIcon.h"
+#include "app/CAboutDlg.h"
+#include "app/CDlgDelay.h"
+#include "app/CDlgSamplesTrigger.h"
+#include "app/CWaitCursor.h"
+#include "link/CDlgProtocol.h"
+#include "link/CoreCommands.h"
+#include "link/IConnection.h"
+#include "link/OpenFailure.h"
+#include "views/CDlgBarMeter.h"
+#include "views/CDlgHistogram.h"
+#include "views/CDlgKVTMath.h"
+#include "views/CDlgTrendChart.h"
+
+namespace kvt::app {
+namespace {
+
+// The view area's height and the selector's, and the gaps around the
+// etched lines (the template's dialog units at the usual dialog font).
+constexpr int kViewHeight = 272;
+constexpr int kViewListHeight = 210;
+constexpr int kPanelGap = 4;
+constexpr int kViewAreaGap = 8;
+constexpr int kViewLeft = 6;
+constexpr int kBottomMargin = 6;
+
+constexpr const char* kMath = "Math";
+constexpr const char* kBarMeter = "BarMeter";
+constexpr const char* kTrendChart = "TrendChart";
+constexpr const char* kHistogram = "Histongrom";
+
+}  // namespace
+
+CKVTDlg::CKVTDlg(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Korvata"));
+    setWindowIcon(AppIcon());
+    m_client = new QWidget(this);
+    setCentralWidget(m_client);
+    m_viewList = new QListWidget(m_client);
+    m_viewList->setObjectName(QStringLiteral("viewList"));
+    BuildMenu();
+    // The window keeps the size of its content: 800 pixels wide.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    m_client->setFixedSize(kWindowWidth, kViewHeight);
+}
+
+CKVTDlg::~CKVTDlg() {
+    // The views point at the panel and the panel at the views: stop the
+    // workers, detach the panel (a member, not a child to delete) and take
+    // the views down before the members go.
+    m_frontPanel.Shutdown();
+    m_frontPanel.SetStatisticsView(nullptr);
+    m_frontPanel.SetBarMeterView(nullptr);
+    m_frontPanel.SetTrendView(nullptr);
+    m_frontPanel.SetHistogramView(nullptr);
+    m_frontPanel.hide();
+    m_frontPanel.setParent(nullptr);
+    for (auto& [key, view] : m_views) {
+        delete view;
+    }
+    m_views.clear();
+    m_currentView = nullptr;
+}
+
+void CKVTDlg::BuildMenu() {
+    m_controlMenu = menuBar()->addMenu(QStringLiteral("Control"));
+    m_connect = m_controlMenu->addAction(QStringLiteral("Connect"), this, &CKVTDlg::OnConnect);
+    m_disconnect =
+        m_controlMenu->addAction(QStringLiteral("Disconnect"), this, &CKVTDlg::OnDisconnect);
+    m_disconnect->setEnabled(false);
+
+    m_acquireMenu = menuBar()->addMenu(QStringLiteral("Acquire"));
+    m_delay = m_acquireMenu->addAction(QStringLiteral("Delay"), this, &CKVTDlg::OnAcquireDelay);
+    m_samplesTrigger = m_acquireMenu->addAction(QStringLiteral("Samples/Trigger"), this,
+                                                &CKVTDlg::OnSamplesTrigger);
+    QMenu* vmcOut = m_acquireMenu->addMenu(QStringLiteral("VMC Out"));
+    m_vmcPos = vmcOut->addAction(QStringLiteral("Pos"), this, &CKVTDlg::OnVmcOutPos);
+    m_vmcNeg = vmcOut->addAction(QStringLiteral("Neg"), this, &CKVTDlg::OnVmcOutNeg);
+    // The marks are the only record of the polarity; both start clear.
+    m_vmcPos->setCheckable(true);
+    m_vmcNeg->setCheckable(true);
+
+    m_saveData = menuBar()->addAction(QStringLiteral("SaveData"), this, &CKVTDlg::OnSaveData);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    m_about = help->addAction(QStringLiteral("&About Korvata..."), this, &CKVTDlg::OnAbout);
+
+    // The usual quit shortcut closes the window as the close button does.
+    m_quit = new QAction(QStringLiteral("Quit"), this);
+    // (Ctrl+Q where the platform names no quit key of its own.)
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (quitKeys.isEmpty()) {
+        quitKeys.append(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    }
+    m_quit->setShortcuts(quitKeys);
+    connect(m_quit, &QAction::triggered, this, &QWidget::close);
+    addAction(m_quit);
+}
+
+QFrame* CKVTDlg::EtchedLine(int x, int y, int width) {
+    auto* line = new QFrame(m_client);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(x, y, width, 2);
+    return line;
+}
+
+bool CKVTDlg::OnInitDialog(QString* error) {
+    return OnInitDialog(QString(), error);
+}
+
+bool CKVTDlg::OnInitDialog(const QString& skinPath, QString* error) {
+    if (!m_views.empty()) {
+        if (error != nullptr) {
+            *error = QStringLiteral("The main window has already been built.");
+        }
+        return false;
+    }
+    // The panel's skin decides its size, and with it where the views go.
+    m_frontPanel.setParent(m_client);
+    m_frontPanel.setWindowTitle(QStringLiteral("KVT418"));
+    m_frontPanel.setGeometry(0, 0, 1000, 100);
+
+    CreateViews();
+    const bool created = skinPath.isEmpty() ? m_frontPanel.CreatePanel(error)
+                                            : m_frontPanel.CreatePanel(skinPath, error);
+    if (!created) {
+        return false;
+    }
+    m_frontPanel.move(0, 0);
+    m_frontPanel.show();
+
+    const int panelBottom = m_frontPanel.height();
+    EtchedLine(0, panelBottom + kPanelGap, kWindowWidth);
+    const int upper = panelBottom + kViewAreaGap;
+    EtchedLine(kViewLeft, upper, kViewWidth);
+    int viewHeight = kViewHeight;
+    for (const auto& [key, view] : m_views) {
+        viewHeight = std::max(viewHeight, view->minimumSizeHint().height());
+    }
+    for (const auto& [key, view] : m_views) {
+        view->setGeometry(kViewLeft, upper + 3, kViewWidth, viewHeight);
+    }
+    const int lower = upper + 3 + viewHeight + 1;
+    EtchedLine(kViewLeft, lower, kViewWidth);
+    m_viewList->setGeometry(kViewListX, upper + 3, kViewListWidth, kViewListHeight);
+    m_client->setFixedSize(std::max(kWindowWidth, m_frontPanel.width()), lower + 2 + kBottomMargin);
+    return true;
+}
+
+void CKVTDlg::CreateViews() {
+    auto* math = new views::CDlgKVTMath(&m_frontPanel, m_client);
+    auto* barMeter = new views::CDlgBarMeter(m_client);
+    auto* trend = new views::CDlgTrendChart(&m_frontPanel, m_client);
+    auto* histogram = new views::CDlgHistogram(&m_frontPanel, m_client);
+    const std::pair<const char*, QWidget*> views[] = {
+        {kMath, math}, {kBarMeter, barMeter}, {kTrendChart, trend}, {kHistogram, histogram}};
+    for (const auto& [key, view] : views) {
+        view->hide();
+        view->setGeometry(kViewLeft, 0, kViewWidth, kViewHeight);
+        m_views.emplace(QString::fromLatin1(key), view);
+        m_viewList->addItem(QString::fromLatin1(key));
+    }
+    m_frontPanel.SetStatisticsView(math);
+    m_frontPanel.SetBarMeterView(barMeter);
+    m_frontPanel.SetTrendView(trend);
+    m_frontPanel.SetHistogramView(histogram);
+    barMeter->SetUnitText(QStringLiteral("V"));
+
+    m_currentView = math;
+    math->show();
+    m_viewList->setCurrentRow(0);
+    connect(m_viewList, &QListWidget::itemSelectionChanged, this, &CKVTDlg::OnViewSelected);
+}
+
+QWidget* CKVTDlg::View(const QString& key) const {
+    auto it = m_views.find(key);
+    return it == m_views.end() ? nullptr : it->second;
+}
+
+QRect CKVTDlg::ViewArea() const {
+    return m_currentView != nullptr ? m_currentView->geometry() : QRect();
+}
+
+void CKVTDlg::OnViewSelected() {
+    const QListWidgetItem* item = m_viewList->currentItem();
+    if (item == nullptr) {
+        return;
+    }
+    QWidget* view = View(item->text());
+    if (view == nullptr || view == m_currentView) {
+        return;
+    }
+    if (m_currentView != nullptr) {
+        m_currentView->hide();
+    }
+    m_currentView = view;
+    m_currentView->show();
+}
+
+void CKVTDlg::OnConnect() {
+    link::CDlgProtocol dialog(this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const std::string resource = dialog.Resource();
+    bool opened = false;
+    std::string reason;
+    {
+        CWaitCursor wait;
+        opened = link::GetConnection()->Open(resource.c_str());
+        if (!opened) {
+            reason = link::DescribeOpenFailure(resource);
+        }
+    }
+    if (!opened) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
+                        QStringLiteral("Failed to connect"), QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("connectFailureBox"));
+        box.setInformativeText(QString::fromStdString(reason));
+        box.exec();
+        return;
+    }
+    m_connect->setEnabled(false);
+    m_disconnect->setEnabled(true);
+    // The panel starts the instrument on its own turn of the event loop.
+    QCoreApplication::postEvent(&m_frontPanel, new QEvent(panel::CFrontPanel::kConnectedEvent));
+}
+
+void CKVTDlg::OnDisconnect() {
+    {
+        CWaitCursor wait;
+        // Handled before sendEvent returns: the worker is paused and the
+        // instrument is handed back to its own panel.
+        QEvent disconnecting(panel::CFrontPanel::kDisconnectingEvent);
+        QCoreApplication::sendEvent(&m_frontPanel, &disconnecting);
+        link::GetConnection()->Close();
+    }
+    m_connect->setEnabled(true);
+    m_disconnect->setEnabled(false);
+}
+
+void CKVTDlg::OnAcquireDelay() {
+    CDlgDelay dialog(this);
+    dialog.exec();
+}
+
+void CKVTDlg::OnSamplesTrigger() {
+    CDlgSamplesTrigger dialog(this);
+    dialog.exec();
+}
+
+void CKVTDlg::OnVmcOutPos() {
+    m_vmcNeg->setChecked(false);
+    m_vmcPos->setChecked(true);
+    CWaitCursor wait;
+    link::SetTriggerOutputSlope("POS");
+}
+
+void CKVTDlg::OnVmcOutNeg() {
+    m_vmcNeg->setChecked(true);
+    m_vmcPos->setChecked(false);
+    CWaitCursor wait;
+    link::SetTriggerOutputSlope("NEG");
+}
+
+void CKVTDlg::OnSaveData() {
+    // The save variant of the dialog: it asks before replacing a file.
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("saveDataDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QStringLiteral("Comma seperated file(*.csv)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(QStringLiteral("*.csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    SaveDataTo(dialog.selectedFiles().constFirst());
+}
+
+bool CKVTDlg::SaveDataTo(const QString& path) {
+    std::string error;
+    bool saved = false;
+    {
+        CWaitCursor wait;
+        saved = m_frontPanel.SaveReadings(path.toStdString(), &error);
+    }
+    if (!saved) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
+                        QStringLiteral("The readings could not be saved to %1.").arg(path),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("saveFailureBox"));
+        box.setInformativeText(QString::fromStdString(error) +
+                               QStringLiteral("\nAny older file of that name is unchanged."));
+        box.exec();
+    }
+    return saved;
+}
+
+void CKVTDlg::OnAbout() {
+    CAboutDlg dialog(this);
+    dialog.exec();
+}
+
+void CKVTDlg::closeEvent(QCloseEvent* event) {
+    // Nothing is sent and the connection is not closed: the workers are
+    // stopped and joined, and the program ends.
+    m_frontPanel.Shutdown();
+    event->accept();
+}
+
+}  // namespace kvt::app

@@ -1,0 +1,403 @@
+// The whole main window on the simulated meter: the start state, the view
+// selector and the flags the workers read, the menu's states and commands
+// through connect, failed connect and disconnect, the keys that must not
+// end the program, and closing while connected.
+#include "tests/app/MainWindowTest.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "app/CAboutDlg.h"
+#include "app/CDlgDelay.h"
+#include "app/CDlgSamplesTrigger.h"
+#include "app/CKVTDlg.h"
+#include "functions/CKVTFunction.h"
+#include "functions/ProgramRecords.h"
+#include "link/CDlgProtocol.h"
+#include "link/CIpAddressEdit.h"
+#include "link/IConnection.h"
+#include "tests/app/ModalDriver.h"
+#include "tests/app/Screenshots.h"
+
+using kvt::app::CKVTDlg;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+QStringList ActionTexts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (const QAction* action : actions) {
+        texts.append(action->isSeparator() ? QString("-") : action->text());
+    }
+    return texts;
+}
+
+bool Contains(const Strings& messages, const std::string& command) {
+    return std::find(messages.begin(), messages.end(), command) != messages.end();
+}
+
+// Answers the connection dialog: VXI11 at the address, or USBTMC when the
+// address is empty.
+kvt::test::ModalDriver::Action AnswerProtocol(const QString& address) {
+    return [address](QWidget* modal) {
+        auto* dialog = qobject_cast<kvt::link::CDlgProtocol*>(modal);
+        QVERIFY(dialog != nullptr);
+        if (!address.isEmpty()) {
+            dialog->Vxi11Button()->click();
+            dialog->AddressEntry()->SetText(address);
+        }
+        kvt::test::SaveScreenshot(dialog, "connection-dialog");
+        dialog->OkButton()->click();
+    };
+}
+
+}  // namespace
+
+void MainWindowTest::init() {
+    m_meter = std::make_unique<kvt::test::MeterSession>();
+    m_window = std::make_unique<CKVTDlg>();
+    QString error;
+    QVERIFY2(m_window->OnInitDialog(QStringLiteral(KVT_SKIN_PATH), &error), qPrintable(error));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void MainWindowTest::cleanup() {
+    m_window.reset();
+    m_meter.reset();
+}
+
+bool MainWindowTest::WaitForCommand(const std::string& command, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (Contains(m_meter->Peek(), command)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainWindowTest::ConnectToMeter() {
+    kvt::test::ModalDriver driver;
+    driver.OnNextModal(AnswerProtocol(QString()), m_window.get());
+    m_window->ConnectAction()->trigger();
+    QVERIFY(driver.Acted());
+    QVERIFY(kvt::link::GetConnection()->IsOpen());
+    QVERIFY(WaitForCommand("DATA:LAST?"));
+}
+
+void MainWindowTest::startStateSendsNothing() {
+    CKVTDlg& window = *m_window;
+    QCOMPARE(window.windowTitle(), QString("Korvata"));
+    QVERIFY(!window.windowIcon().isNull());
+    QCOMPARE(window.width(), CKVTDlg::kWindowWidth);
+
+    // Menu bar, in order, with the VMC sub-menu third in "Acquire".
+    QCOMPARE(ActionTexts(window.menuBar()->actions()),
+             (QStringList{"Control", "Acquire", "SaveData", "Help"}));
+    QCOMPARE(ActionTexts(window.ControlMenu()->actions()), (QStringList{"Connect", "Disconnect"}));
+    QCOMPARE(ActionTexts(window.AcquireMenu()->actions()),
+             (QStringList{"Delay", "Samples/Trigger", "VMC Out"}));
+    QMenu* vmc = window.AcquireMenu()->actions().at(2)->menu();
+    QVERIFY(vmc != nullptr);
+    QCOMPARE(ActionTexts(vmc->actions()), (QStringList{"Pos", "Neg"}));
+    QCOMPARE(window.AboutAction()->text(), QString("&About Korvata..."));
+    QVERIFY(window.ConnectAction()->isEnabled());
+    QVERIFY(!window.DisconnectAction()->isEnabled());
+    for (QAction* always :
+         {window.DelayAction(), window.SamplesTriggerAction(), window.VmcPosAction(),
+          window.VmcNegAction(), window.SaveDataAction()}) {
+        QVERIFY(always->isEnabled());
+    }
+    QVERIFY(!window.VmcPosAction()->isChecked());
+    QVERIFY(!window.VmcNegAction()->isChecked());
+
+    // The selector at the right, "Math" selected and shown.
+    QListWidget* list = window.ViewList();
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) {
+        entries.append(list->item(i)->text());
+    }
+    QCOMPARE(entries, (QStringList{"Math", "BarMeter", "TrendChart", "Histongrom"}));
+    QCOMPARE(list->currentRow(), 0);
+    QCOMPARE(list->geometry().x(), CKVTDlg::kViewListX);
+    QCOMPARE(list->geometry().width(), CKVTDlg::kViewListWidth);
+    QCOMPARE(window.CurrentView(), window.View("Math"));
+    for (const char* key : {"Math", "BarMeter", "TrendChart", "Histongrom"}) {
+        QWidget* view = window.View(key);
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->isVisible(), QString(key) == "Math");
+        QCOMPARE(view->width(), CKVTDlg::kViewWidth);
+        // Below the front panel, left of the selector.
+        QVERIFY(view->y() >= window.FrontPanel().geometry().bottom());
+        QVERIFY(view->geometry().right() < list->x());
+    }
+    QVERIFY(kvt::functions::g_statisticsViewActive.load());
+    QVERIFY(!kvt::functions::g_trendViewActive.load());
+    QVERIFY(!kvt::functions::g_histogramViewActive.load());
+
+    // The front panel shows DC voltage with its placeholder reading.
+    QVERIFY(window.FrontPanel().IsCreated());
+    QVERIFY(window.FrontPanel().GetCurrentFunction() == window.FrontPanel().Function("VOLT"));
+    QCOMPARE(window.FrontPanel().GetCurrentFunction()->GetReadingText(),
+             std::string(kvt::functions::CKVTFunction::kPlaceholder));
+    QCoreApplication::processEvents();
+    QCOMPARE(m_meter->Peek(), Strings{});
+    kvt::test::SaveScreenshot(&window, "main-start");
+}
+
+void MainWindowTest::selectorSwitchesViewsAndFlags() {
+    CKVTDlg& window = *m_window;
+    struct Case {
+        int row;
+        const char* key;
+        bool statistics, trend, histogram;
+    };
+    const Case cases[] = {{1, "BarMeter", false, false, false},
+                          {2, "TrendChart", false, true, false},
+                          {3, "Histongrom", false, false, true},
+                          {0, "Math", true, false, false}};
+    for (const Case& c : cases) {
+        window.ViewList()->setCurrentRow(c.row);
+        QCOMPARE(window.CurrentView(), window.View(c.key));
+        int visible = 0;
+        for (const char* key : {"Math", "BarMeter", "TrendChart", "Histongrom"}) {
+            visible += window.View(key)->isVisible() ? 1 : 0;
+        }
+        QCOMPARE(visible, 1);
+        QVERIFY(window.View(c.key)->isVisible());
+        QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
+        QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
+        QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+    }
+}
+
+void MainWindowTest::enterAndEscapeDoNotEndTheProgram() {
+    CKVTDlg& window = *m_window;
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QList<QWidget*> targets{&window};
+    for (const char* key : {"Math", "TrendChart"}) {
+        window.ViewList()->setCurrentRow(window.ViewList()->row(
+            window.ViewList()->findItems(key, Qt::MatchExactly).constFirst()));
+        const auto edits = window.View(key)->findChildren<QLineEdit*>();
+        QVERIFY(!edits.isEmpty());
+        targets.append(edits.constFirst());
+    }
+    for (QWidget* target : targets) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            QTest::keyClick(target, key);
+            QCoreApplication::processEvents();
+            QVERIFY2(window.isVisible(), qPrintable(target->objectName()));
+        }
+    }
+    // The quit shortcut ends it, as closing the window does.
+    QVERIFY(window.QuitAction()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!window.isVisible());
+}
+
+void MainWindowTest::connectThenDisconnect() {
+    CKVTDlg& window = *m_window;
+    ConnectToMeter();
+    QVERIFY(!window.ConnectAction()->isEnabled());
+    QVERIFY(window.DisconnectAction()->isEnabled());
+    const Strings started = m_meter->Peek();
+    QVERIFY(Contains(started, "FUNCTION?"));
+    QVERIFY(Contains(started, "TRIG:COUN INF"));
+    QVERIFY(Contains(started, "INIT"));
+
+    for (int row : {0, 1, 2, 3}) {
+        window.ViewList()->setCurrentRow(row);
+        // Let a few readings reach the view before its picture is taken.
+        m_meter->Sent();
+        QVERIFY(WaitForCommand("DATA:LAST?"));
+        QVERIFY(WaitForCommand("DATA:LAST?"));
+        QCoreApplication::processEvents();
+        kvt::test::SaveScreenshot(&window,
+                                  "main-connected-" + window.ViewList()->item(row)->text());
+    }
+
+    window.DisconnectAction()->trigger();
+    QVERIFY(!kvt::link::GetConnection()->IsOpen());
+    const Strings sent = m_meter->Peek();
+    QVERIFY(!sent.empty());
+    QCOMPARE(sent.back(), std::string("$$SY_FP 13"));
+    QVERIFY(window.ConnectAction()->isEnabled());
+    QVERIFY(!window.DisconnectAction()->isEnabled());
+    // Connect works again after a disconnect.
+    m_meter->Sent();
+    ConnectToMeter();
+    QVERIFY(!window.ConnectAction()->isEnabled());
+}
+
+void MainWindowTest::cancelledConnectChangesNothing() {
+    kvt::test::ModalDriver driver;
+    driver.OnNextModal(
+        [](QWidget* modal) {
+            auto* dialog = qobject_cast<kvt::link::CDlgProtocol*>(modal);
+            QVERIFY(dialog != nullptr);
+            dialog->CancelButton()->click();
+        },
+        m_window.get());
+    m_window->ConnectAction()->trigger();
+    QVERIFY(driver.Acted());
+    QVERIFY(!kvt::link::GetConnection()->IsOpen());
+    QVERIFY(m_window->ConnectAction()->isEnabled());
+    QVERIFY(!m_window->DisconnectAction()->isEnabled());
+    QCoreApplication::processEvents();
+    QCOMPARE(m_meter->Peek(), Strings{});
+}
+
+void MainWindowTest::failedConnectTellsWhy() {
+    kvt::test::NoSimulation realVisa;
+    // Nothing listens on this loopback port: the portmapper refuses at once.
+    setenv("KORVATA_VISA_PORTMAPPER_PORT", "1", 1);
+    struct Case {
+        QString address;
+        QString reasonPart;
+    };
+    const Case cases[] = {{"127.0.0.1", "127.0.0.1"}, {"", "No USB instrument was found"}};
+    for (const Case& c : cases) {
+        kvt::test::ModalDriver dialogDriver;
+        dialogDriver.OnNextModal(
+            [this, &c](QWidget* modal) {
+                AnswerProtocol(c.address)(modal);
+                // Then the failure box, once the dialog has gone.
+                auto boxDriver = std::make_shared<kvt::test::ModalDriver>();
+                boxDriver->OnNextModal(
+                    [boxDriver, &c](QWidget* shown) {
+                        auto* box = qobject_cast<QMessageBox*>(shown);
+                        QVERIFY(box != nullptr);
+                        kvt::test::SaveScreenshot(box, c.address.isEmpty()
+                                                           ? "connect-failed-usb"
+                                                           : "connect-failed-vxi11");
+                        QCOMPARE(box->text(), QString("Failed to connect"));
+                        QCOMPARE(box->windowTitle(), QString("Error"));
+                        QCOMPARE(box->icon(), QMessageBox::Critical);
+                        QVERIFY2(box->informativeText().contains(c.reasonPart),
+                                 qPrintable(box->informativeText()));
+                        box->button(QMessageBox::Ok)->click();
+                    },
+                    modal);
+            },
+            m_window.get());
+        m_window->ConnectAction()->trigger();
+        QVERIFY(dialogDriver.Acted());
+        QVERIFY(!kvt::link::GetConnection()->IsOpen());
+        QVERIFY(m_window->ConnectAction()->isEnabled());
+        QVERIFY(!m_window->DisconnectAction()->isEnabled());
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+    unsetenv("KORVATA_VISA_PORTMAPPER_PORT");
+    QCOMPARE(m_meter->Peek(), Strings{});
+}
+
+void MainWindowTest::vmcOutMarksAndCommands() {
+    CKVTDlg& window = *m_window;
+    // Disconnected: the marks change, the write goes nowhere.
+    window.VmcNegAction()->trigger();
+    QVERIFY(window.VmcNegAction()->isChecked());
+    QVERIFY(!window.VmcPosAction()->isChecked());
+    QCOMPARE(m_meter->Peek(), Strings{});
+
+    QVERIFY(kvt::link::GetConnection()->Open("TCPIP0::192.0.2.7::inst0::INSTR"));
+    window.VmcPosAction()->trigger();
+    QVERIFY(window.VmcPosAction()->isChecked());
+    QVERIFY(!window.VmcNegAction()->isChecked());
+    QCOMPARE(m_meter->Sent(), Strings{"OUTP:TRIG:SLOP POS"});
+    // Choosing the checked one again keeps it checked.
+    window.VmcPosAction()->trigger();
+    QVERIFY(window.VmcPosAction()->isChecked());
+    QCOMPARE(m_meter->Sent(), Strings{"OUTP:TRIG:SLOP POS"});
+    window.VmcNegAction()->trigger();
+    QVERIFY(window.VmcNegAction()->isChecked());
+    QVERIFY(!window.VmcPosAction()->isChecked());
+    QCOMPARE(m_meter->Sent(), Strings{"OUTP:TRIG:SLOP NEG"});
+}
+
+void MainWindowTest::acquireMenuOpensTheDialogs() {
+    QVERIFY(kvt::link::GetConnection()->Open("TCPIP0::192.0.2.7::inst0::INSTR"));
+    kvt::test::ModalDriver driver;
+    driver.OnNextModal(
+        [](QWidget* modal) {
+            auto* dialog = qobject_cast<kvt::app::CDlgDelay*>(modal);
+            QVERIFY(dialog != nullptr);
+            QCOMPARE(dialog->parentWidget() != nullptr, true);
+            dialog->ManualButton()->click();
+            dialog->UnitList()->setCurrentText("mS");
+            dialog->ValueEdit()->setText("250");
+            kvt::test::SaveScreenshot(dialog, "delay-dialog");
+            dialog->OkButton()->click();
+        },
+        m_window.get());
+    m_window->DelayAction()->trigger();
+    QVERIFY(driver.Acted());
+    QCOMPARE(m_meter->Sent(), Strings{"TRIG:DEL 0.250"});
+
+    driver.OnNextModal(
+        [](QWidget* modal) {
+            auto* dialog = qobject_cast<kvt::app::CDlgSamplesTrigger*>(modal);
+            QVERIFY(dialog != nullptr);
+            dialog->CountEdit()->setText("10");
+            kvt::test::SaveScreenshot(dialog, "samples-trigger-dialog");
+            dialog->OkButton()->click();
+        },
+        m_window.get());
+    m_window->SamplesTriggerAction()->trigger();
+    QVERIFY(driver.Acted());
+    QCOMPARE(m_meter->Sent(), Strings{"SAMP:COUN 10"});
+}
+
+void MainWindowTest::aboutBoxFromHelpMenu() {
+    kvt::test::ModalDriver driver;
+    driver.OnNextModal(
+        [](QWidget* modal) {
+            auto* about = qobject_cast<kvt::app::CAboutDlg*>(modal);
+            QVERIFY(about != nullptr);
+            kvt::test::SaveScreenshot(about, "about-box");
+            about->OkButton()->click();
+        },
+        m_window.get());
+    m_window->AboutAction()->trigger();
+    QVERIFY(driver.Acted());
+    QCOMPARE(m_meter->Peek(), Strings{});
+}
+
+void MainWindowTest::closingWhileConnectedSendsNothing() {
+    ConnectToMeter();
+    kvt::functions::CKVTFunction* current = m_window->FrontPanel().GetCurrentFunction();
+    QVERIFY(current->IsWorkerRunning());
+    // The meter stops answering: the worker waits for a reply when the
+    // window closes.
+    m_meter->Device().SetSilent(true);
+    m_window->close();
+    QVERIFY(!m_window->isVisible());
+    // Every worker has been stopped and joined by the time close returns.
+    for (const char* name : {"VOLT", "CURR", "VOLT:AC", "CURR:AC", "RES", "FRES", "CAP", "FREQ",
+                             "CONT", "DIOD", "TEMP"}) {
+        kvt::functions::CKVTFunction* function = m_window->FrontPanel().Function(name);
+        QVERIFY2(function != nullptr, name);
+        QVERIFY2(!function->IsWorkerRunning(), name);
+    }
+    const Strings before = m_meter->Peek();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_meter->Peek(), before);
+    QVERIFY(!Contains(before, "$$SY_FP 13"));
+    // The connection stays as it was: closing the window does not close it.
+    QVERIFY(kvt::link::GetConnection()->IsOpen());
+}
