@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLayout>
 #include <QListWidget>
@@ -290,10 +291,23 @@ void CKVTDlg::OnSaveData() {
     dialog.setNameFilter(QStringLiteral("Comma seperated file(*.csv)"));
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.selectFile(QStringLiteral("*.csv"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return;
+    QString path;
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return;
+        }
+        path = dialog.selectedFiles().constFirst();
+        const QFileInfo chosen(path);
+        if (!chosen.fileName().contains(QLatin1Char('*')) &&
+            !chosen.fileName().contains(QLatin1Char('?'))) {
+            break;
+        }
+        // Save with the initial "*.csv" (or another pattern) names no file:
+        // ask again in the same folder rather than write a file of that name.
+        dialog.setDirectory(chosen.absolutePath());
+        dialog.selectFile(chosen.fileName());
     }
-    SaveDataTo(dialog.selectedFiles().constFirst());
+    SaveDataTo(path);
 }
 
 bool CKVTDlg::SaveDataTo(const QString& path) {
@@ -309,7 +323,8 @@ bool CKVTDlg::SaveDataTo(const QString& path) {
                         QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("saveFailureBox"));
         box.setInformativeText(QString::fromStdString(error) +
-                               QStringLiteral("\nAny older file of that name is unchanged."));
+                               QStringLiteral(".\n\nAny older file of that name is unchanged, and "
+                                              "the readings are kept for another try."));
         box.exec();
     }
     return saved;

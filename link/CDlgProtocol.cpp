@@ -22,7 +22,6 @@ CDlgProtocol::CDlgProtocol(QWidget* parent) : QDialog(parent) {
     choices->addButton(m_vxi11);
     m_usbtmc->setChecked(true);
     m_addressEntry = new CIpAddressEdit(this);
-    m_addressEntry->setMinimumWidth(170);
 
     connect(m_usbtmc, &QRadioButton::clicked, this, [this] { m_addressEntry->setEnabled(false); });
     connect(m_vxi11, &QRadioButton::clicked, this, [this] { m_addressEntry->setEnabled(true); });

@@ -70,7 +70,9 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
         field->setAlignment(Qt::AlignCenter);
         field->setMaxLength(3);
         field->setValidator(new ByteValidator(field));
-        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0000")));
+        // Room for three digits and the cursor, no more: the four fields
+        // and their points make one compact box.
+        field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 4);
         field->installEventFilter(this);
         connect(field, &QLineEdit::textEdited, this,
                 [this, i](const QString& text) { OnFieldEdited(i, text); });
@@ -91,6 +93,7 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(frame);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFocusProxy(m_fields[0]);
 }
 

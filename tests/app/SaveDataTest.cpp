@@ -202,12 +202,26 @@ void SaveDataTest::readOnlyFolderKeepsOldFileAndReadings() {
              (QList<QByteArray>{Line(0.5), Line(0.25), Line(0.125)}));
 }
 
-void SaveDataTest::cancelWritesNothing() {
+void SaveDataTest::patternOrCancelWritesNothing() {
     m_window->FrontPanel().GetCurrentFunction()->PushHistory(3.0);
     kvt::test::ModalDriver driver;
-    driver.OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); },
-                       m_window.get());
+    auto again = std::make_shared<kvt::test::ModalDriver>();
+    driver.OnNextModal(
+        [this, again](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            // The initial name is the pattern itself: Save with it names no
+            // file, and the dialog asks again.
+            dialog->setDirectory(m_folder);
+            again->OnNextModal([](QWidget* shown) {
+                QVERIFY(qobject_cast<QFileDialog*>(shown) != nullptr);
+                qobject_cast<QDialog*>(shown)->reject();
+            });
+            static_cast<QDialog*>(dialog)->accept();
+        },
+        m_window.get());
     m_window->SaveDataAction()->trigger();
     QVERIFY(driver.Acted());
+    QVERIFY(again->Acted());
     QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{});
 }

@@ -19,7 +19,7 @@ private slots:
     void sixtyThousandReadingsKeepTheNewest();
     void savingTwiceAsksAndReplaces();
     void readOnlyFolderKeepsOldFileAndReadings();
-    void cancelWritesNothing();
+    void patternOrCancelWritesNothing();
 
 private:
     // Chooses SaveData and answers the file dialog with the path; when
