@@ -35,24 +35,20 @@ namespace {
 // Runs action and answers the message box it raises with OK; returns the
 // box's text, or an empty text when no box came up.
 QString AnswerMessageBox(const std::function<void()>& action) {
-    auto text = std::make_shared<QString>();
-    auto done = std::make_shared<bool>(false);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [text, done, poll] {
-        if (*done) {
-            return;
-        }
+    QString text;
+    // Polled from the message box's own event loop.
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&text, &poll] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            *text = box->text();
+            text = box->text();
+            poll.stop();
             box->done(QMessageBox::Ok);
-            return;
         }
-        QTimer::singleShot(0, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    });
+    poll.start();
     action();
-    *done = true;
-    return *text;
+    return text;
 }
 
 }  // namespace
