@@ -20,6 +20,7 @@
 #include "app/CDlgDelay.h"
 #include "app/CDlgSamplesTrigger.h"
 #include "app/CWaitCursor.h"
+#include "functions/CKVTFunction.h"
 #include "link/CDlgProtocol.h"
 #include "link/CoreCommands.h"
 #include "link/IConnection.h"
@@ -65,7 +66,7 @@ CKVTDlg::~CKVTDlg() {
     // The views point at the panel and the panel at the views: stop the
     // workers, detach the panel (a member, not a child to delete) and take
     // the views down before the members go.
-    m_frontPanel.Shutdown();
+    StopWorkers();
     m_frontPanel.SetStatisticsView(nullptr);
     m_frontPanel.SetBarMeterView(nullptr);
     m_frontPanel.SetTrendView(nullptr);
@@ -338,8 +339,19 @@ void CKVTDlg::OnAbout() {
 void CKVTDlg::closeEvent(QCloseEvent* event) {
     // Nothing is sent and the connection is not closed: the workers are
     // stopped and joined, and the program ends.
-    m_frontPanel.Shutdown();
+    StopWorkers();
     event->accept();
+}
+
+void CKVTDlg::StopWorkers() {
+    // The running worker retakes its function lock at once after each
+    // cycle; suspending it first (which waits its turn for the lock and
+    // sends nothing) leaves it waiting outside the lock, so that stopping
+    // it takes no longer than the cycle under way.
+    if (functions::CKVTFunction* current = m_frontPanel.GetCurrentFunction()) {
+        current->Pause();
+    }
+    m_frontPanel.Shutdown();
 }
 
 }  // namespace kvt::app

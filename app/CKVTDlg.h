@@ -80,6 +80,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Stops and joins every function's worker; sends nothing.
+    void StopWorkers();
     void BuildMenu();
     void CreateViews();
     QFrame* EtchedLine(int x, int y, int width);
