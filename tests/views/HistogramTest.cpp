@@ -3,6 +3,7 @@
 // records with more bins than the storage, and the binning commands that
 // reach the simulated meter under the current function's lock.
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -356,6 +357,8 @@ private slots:
                                            "CALCulate:TRANsform:HISTogram:RANGe:AUTO 1"}));
         QCOMPARE(m_meter->PausesMs(), Pauses(8, 100));
         QCOMPARE(m_meter->Failures(), 0);
+        // Each command's wait cursor is gone again.
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         // The cumulative and outer check boxes only repaint.
         Find<QCheckBox>("cumulativeCheck")->click();
         Find<QCheckBox>("outerCheck")->click();
