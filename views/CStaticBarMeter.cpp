@@ -107,7 +107,7 @@ void CStaticBarMeter::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(cap);
     double end = BarEnd();
-    if (end >= 0) {
+    if (end > 5) {
         QRectF bar(5, 5 * h / 8, end - 5, h / 8 - 2);
         painter.fillRect(bar, kBar);
         painter.drawRect(bar);

@@ -1,8 +1,10 @@
 // Pictures of the four analysis views with realistic data, for a person to
 // look at (not a test): views_shots <folder> writes one PNG per view.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPixmap>
+#include <QRadioButton>
 
 #include <cmath>
 #include <memory>
@@ -75,7 +77,7 @@ int main(int argc, char** argv) {
     Save(trend, folder, "trend-rec.png");
     record->mode = "ALL";
     record->elapsedSeconds = 754;
-    trend.findChild<QWidget*>("autoRadio")->setProperty("checked", true);
+    trend.findChild<QRadioButton*>("autoRadio")->click();
     trend.UpdateTrend(*record);
     Save(trend, folder, "trend-all-auto.png");
 
@@ -95,12 +97,8 @@ int main(int argc, char** argv) {
     bins->lastCount = 12;
     histogram.UpdateHistogram(*bins);
     Save(histogram, folder, "histogram.png");
-    histogram.findChild<QWidget*>("cumulativeCheck")->setProperty("checked", true);
-    histogram.findChild<QWidget*>("outerCheck")->setProperty("checked", true);
-    QMetaObject::invokeMethod(histogram.findChild<QWidget*>("cumulativeCheck"), "clicked",
-                              Q_ARG(bool, true));
-    QMetaObject::invokeMethod(histogram.findChild<QWidget*>("outerCheck"), "clicked",
-                              Q_ARG(bool, true));
+    histogram.findChild<QCheckBox*>("cumulativeCheck")->click();
+    histogram.findChild<QCheckBox*>("outerCheck")->click();
     histogram.UpdateHistogram(*bins);
     Save(histogram, folder, "histogram-cumulative-outer.png");
     return 0;
