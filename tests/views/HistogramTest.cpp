@@ -3,8 +3,8 @@
 // records with more bins than the storage, and the binning commands that
 // reach the simulated meter under the current function's lock.
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -274,6 +274,18 @@ private slots:
         QVERIFY(!AnyIn(image, image.rect(), kRed));
         QVERIFY(!AnyIn(image, image.rect(), kDarkGreen));
         QVERIFY(!AnyIn(image, image.rect(), kBlue));
+    }
+
+    void peakBeyondTheRangeKeepsTheTopAndBarsInsideThePlot() {
+        Record({1, 3, 3, 2});
+        m_dialog->UpdateHistogram(*m_record);
+        Record({1, 2e18, 3, 2});
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Chart()->Top(), 3.0);
+        QCOMPARE(Chart()->Bars()[1].y, float(kInnerTop));
+        QCOMPARE(Chart()->Bars()[1].height, float(kBaseLine - kInnerTop));
+        QImage image = Render(Chart());
+        QVERIFY(!AnyIn(image, QRect(kInnerLeft, 0, 400, kInnerTop), kRed));
     }
 
     void emptyRecordsAndHiddenViewChangeNothing() {
