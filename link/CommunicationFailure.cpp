@@ -1,5 +1,6 @@
 #include "link/CommunicationFailure.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace kvt::link {
@@ -9,6 +10,8 @@ std::mutex& HandlerMutex() {
     static std::mutex mutex;
     return mutex;
 }
+
+std::atomic<uint64_t> g_failures{0};
 
 CommunicationFailureHandler& Handler() {
     static CommunicationFailureHandler handler;
@@ -23,6 +26,7 @@ void SetCommunicationFailureHandler(CommunicationFailureHandler handler) {
 }
 
 void ReportCommunicationFailure() {
+    g_failures.fetch_add(1);
     CommunicationFailureHandler handler;
     {
         std::lock_guard<std::mutex> lock(HandlerMutex());
@@ -32,6 +36,10 @@ void ReportCommunicationFailure() {
     if (handler) {
         handler(kCommunicationFailureText, kCommunicationFailureTitle);
     }
+}
+
+uint64_t CommunicationFailureCount() {
+    return g_failures.load();
 }
 
 }  // namespace kvt::link

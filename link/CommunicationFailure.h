@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -20,5 +21,20 @@ void SetCommunicationFailureHandler(CommunicationFailureHandler handler);
 // Calls the installed handler with the text and title above, if there is
 // one. Callers must not hold the connection lock.
 void ReportCommunicationFailure();
+
+// How many failures were reported so far in the process (thread-safe).
+uint64_t CommunicationFailureCount();
+
+// Tells whether a failure was reported since it was made: a reading cycle
+// makes one at its start and stops at the first failed exchange instead of
+// waiting out the timeout of every query left in the cycle.
+class FailureWatch {
+public:
+    FailureWatch() : m_start(CommunicationFailureCount()) {}
+    bool Failed() const { return CommunicationFailureCount() != m_start; }
+
+private:
+    uint64_t m_start;
+};
 
 }  // namespace kvt::link

@@ -1,5 +1,6 @@
 #include "link/OpenFailure.h"
 
+#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <array>
@@ -43,6 +44,16 @@ std::string HostOf(std::string_view resource) {
     start += 2;
     size_t end = resource.find("::", start);
     return std::string(resource.substr(start, end == std::string_view::npos ? end : end - start));
+}
+
+// A host made of digits and points only is meant as an IPv4 address; true
+// when it is not a complete one ("192.168..", "...", "1.2.3").
+bool IncompleteIpv4(const std::string& host) {
+    if (host.find_first_not_of("0123456789.") != std::string::npos) {
+        return false;
+    }
+    in_addr address{};
+    return inet_pton(AF_INET, host.c_str(), &address) != 1;
 }
 
 std::string ReadLine(const std::filesystem::path& file) {
@@ -116,6 +127,10 @@ std::string DescribeOpenFailure(std::string_view resource) {
         return "The address is too long.";
     }
     const std::string name(resource);
+    if (IsNetworkResource(resource) && IncompleteIpv4(HostOf(resource))) {
+        return "\"" + HostOf(resource) +
+               "\" is not a complete IPv4 address: fill in all four fields.";
+    }
     ViSession manager = VI_NULL;
     ViStatus status = viOpenDefaultRM(&manager);
     if (Failed(status)) {

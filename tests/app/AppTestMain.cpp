@@ -13,6 +13,7 @@
 #include "tests/app/FailureBoxTest.h"
 #include "tests/app/MainWindowTest.h"
 #include "tests/app/SaveDataTest.h"
+#include "tests/app/StartupTest.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const std::vector<TestClass> classes{
         Entry<DialogsTest>("DialogsTest"), Entry<FailureBoxTest>("FailureBoxTest"),
-        Entry<MainWindowTest>("MainWindowTest"), Entry<SaveDataTest>("SaveDataTest")};
+        Entry<MainWindowTest>("MainWindowTest"), Entry<SaveDataTest>("SaveDataTest"),
+        Entry<StartupTest>("StartupTest")};
     const char* only = nullptr;
     std::vector<char*> arguments(argv, argv + argc);
     for (const TestClass& test : classes) {

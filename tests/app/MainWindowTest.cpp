@@ -50,12 +50,12 @@ bool Contains(const Strings& messages, const std::string& command) {
 }
 
 // Answers the connection dialog: VXI11 at the address, or USBTMC when the
-// address is empty.
+// address is null.
 kvt::test::ModalDriver::Action AnswerProtocol(const QString& address) {
     return [address](QWidget* modal) {
         auto* dialog = qobject_cast<kvt::link::CDlgProtocol*>(modal);
         QVERIFY(dialog != nullptr);
-        if (!address.isEmpty()) {
+        if (!address.isNull()) {
             dialog->Vxi11Button()->click();
             dialog->AddressEntry()->SetText(address);
         }
@@ -271,7 +271,9 @@ void MainWindowTest::failedConnectTellsWhy() {
         QString address;
         QString reasonPart;
     };
-    const Case cases[] = {{"127.0.0.1", "127.0.0.1"}, {"", "No USB instrument was found"}};
+    const Case cases[] = {{"127.0.0.1", "connection was refused"},
+                          {"", "is not a complete IPv4 address"},
+                          {QString(), "No USB instrument was found"}};
     for (const Case& c : cases) {
         kvt::test::ModalDriver dialogDriver;
         dialogDriver.OnNextModal(
@@ -283,9 +285,11 @@ void MainWindowTest::failedConnectTellsWhy() {
                     [boxDriver, &c](QWidget* shown) {
                         auto* box = qobject_cast<QMessageBox*>(shown);
                         QVERIFY(box != nullptr);
-                        kvt::test::SaveScreenshot(box, c.address.isEmpty()
+                        kvt::test::SaveScreenshot(box, c.address.isNull()
                                                            ? "connect-failed-usb"
-                                                           : "connect-failed-vxi11");
+                                                           : "connect-failed-vxi11-" + c.address);
+                        // The wait cursor is gone before the box appears.
+                        QVERIFY(QApplication::overrideCursor() == nullptr);
                         QCOMPARE(box->text(), QString("Failed to connect"));
                         QCOMPARE(box->windowTitle(), QString("Error"));
                         QCOMPARE(box->icon(), QMessageBox::Critical);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -52,6 +53,12 @@ private:
         QString className;
     };
 
+    static void CloseIfOpen(QWidget* widget) {
+        if (widget != nullptr && !widget->isHidden()) {
+            widget->close();
+        }
+    }
+
     static void Poll(const std::shared_ptr<Pending>& state) {
         QTimer::singleShot(1, [state] {
             QWidget* modal = QApplication::activeModalWidget();
@@ -59,13 +66,19 @@ private:
                 (state->name.isEmpty() || modal->objectName() == state->name)) {
                 state->done = true;
                 state->className = QString::fromLatin1(modal->metaObject()->className());
+                QPointer<QWidget> acted(modal);
                 state->action(modal);
+                // A failed check inside the action leaves the dialog open:
+                // close it, so that the test reports instead of hanging.
+                if (QTest::currentTestFailed()) {
+                    CloseIfOpen(acted.data());
+                }
                 return;
             }
             if (state->clock.elapsed() < state->timeoutMs) {
                 Poll(state);
-            } else if (modal != nullptr) {
-                modal->close();
+            } else {
+                CloseIfOpen(modal);
             }
         });
     }
