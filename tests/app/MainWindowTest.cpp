@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -147,6 +148,12 @@ void MainWindowTest::startStateSendsNothing() {
         QVERIFY(view->y() >= window.FrontPanel().geometry().bottom());
         QVERIFY(view->geometry().right() < list->x());
     }
+    // The bar meter's two unit labels show volts.
+    int voltLabels = 0;
+    for (const QLabel* label : window.View("BarMeter")->findChildren<QLabel*>()) {
+        voltLabels += label->text() == "V" ? 1 : 0;
+    }
+    QCOMPARE(voltLabels, 2);
     QVERIFY(kvt::functions::g_statisticsViewActive.load());
     QVERIFY(!kvt::functions::g_trendViewActive.load());
     QVERIFY(!kvt::functions::g_histogramViewActive.load());
