@@ -24,16 +24,26 @@ bool CheckListReply(std::string_view reply, uint32_t received, uint32_t capacity
     return false;
 }
 
+// Each query is made only while the exchanges before it succeeded. A failed
+// or garbled exchange publishes an empty record (never stale or garbled
+// data) and gives false, so that the worker stops.
+
 bool FetchTrendData(CKVTFunction* function) {
+    link::FailureWatch failure;
     std::string mode = link::GetTrendChartMode();
-    if (mode.empty()) {
-        return false;
+    std::string_view reply;
+    if (!mode.empty() && !failure.Failed()) {
+        uint32_t received = 0;
+        link::ReadTrendChartData(link::kTrendBufferSize, &received);
+        reply = link::ReplyText(link::TrendChartBuffer().data(), received);
+        if (!failure.Failed()) {
+            CheckListReply(reply, received, link::kTrendBufferSize);
+        }
     }
-    uint32_t received = 0;
-    link::ReadTrendChartData(link::kTrendBufferSize, &received);
-    std::string_view reply = link::ReplyText(link::TrendChartBuffer().data(), received);
-    if (!CheckListReply(reply, received, link::kTrendBufferSize)) {
-        return false;
+    bool ok = !failure.Failed();
+    if (!ok) {
+        reply = {};
+        mode = "REC";
     }
     std::string range = function->GetRange();
     int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -46,25 +56,29 @@ bool FetchTrendData(CKVTFunction* function) {
         trend.mode = mode;
         trend.elapsedSeconds = elapsed;
     });
-    return true;
+    return ok;
 }
 
 bool FetchHistogramData() {
+    link::FailureWatch failure;
     uint32_t received = 0;
     link::ReadHistogramAll(link::kHistogramBufferSize, &received);
     std::string_view reply = link::ReplyText(link::HistogramBuffer().data(), received);
-    if (!CheckListReply(reply, received, link::kHistogramBufferSize)) {
-        return false;
+    int autoRange = 0;
+    if (!failure.Failed() && CheckListReply(reply, received, link::kHistogramBufferSize)) {
+        std::string autoRangeText = link::GetHistogramAutoRangeText();
+        if (!failure.Failed() && !autoRangeText.empty() && !link::IsNumberReply(autoRangeText)) {
+            link::ReportCommunicationFailure();
+        }
+        autoRange = link::ParseInteger(autoRangeText);
     }
-    std::string autoRangeText = link::GetHistogramAutoRangeText();
-    if (!autoRangeText.empty() && !link::IsNumberReply(autoRangeText)) {
-        link::ReportCommunicationFailure();
-        return false;
+    bool ok = !failure.Failed();
+    if (!ok) {
+        reply = {};
     }
-    int autoRange = link::ParseInteger(autoRangeText);
     HistogramRecord().Update(
         [&](KVTHistogramData& histogram) { ParseHistogramReply(reply, autoRange, histogram); });
-    return true;
+    return ok;
 }
 
 }  // namespace kvt::functions

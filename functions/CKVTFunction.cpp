@@ -88,7 +88,11 @@ bool CKVTFunction::UpdateStatistics() {
     KVTStatistics statistics;
     char reply[kAverageReplySize];
     uint32_t received = 0;
+    link::FailureWatch failure;
     link::ReadAverageAll(reply, sizeof reply, &received);
+    if (failure.Failed()) {
+        return false;
+    }
     std::string_view fields = link::ReplyText(reply, received);
     if (!CheckListReply(fields, received, sizeof reply)) {
         return false;
@@ -97,11 +101,11 @@ bool CKVTFunction::UpdateStatistics() {
     // Each reply is judged before the next query: nothing is sent after a
     // garbled one.
     std::string span = link::ReadAveragePeakToPeak();
-    if (!IsNumberOrNothing(span)) {
+    if (failure.Failed() || !IsNumberOrNothing(span)) {
         return false;
     }
     std::string count = link::ReadAverageCountText();
-    if (!IsNumberOrNothing(count)) {
+    if (failure.Failed() || !IsNumberOrNothing(count)) {
         return false;
     }
     statistics.span = StatisticText(span);
@@ -268,21 +272,28 @@ std::thread::id CKVTFunction::LaunchWorker(std::function<void()> loop) {
 }
 
 bool CKVTFunction::RunCycleLocked(bool withAutoRange) {
-    if (!ReadOnce()) {
-        return false;
-    }
-    // A stop request skips the rest of the cycle: nothing more is sent.
-    if (!m_worker.StopRequested() && g_trendViewActive.load() && !FetchTrendData(this)) {
-        return false;
-    }
-    if (!m_worker.StopRequested() && g_histogramViewActive.load() && !FetchHistogramData()) {
-        return false;
-    }
-    if (!m_worker.StopRequested() && g_statisticsViewActive.load() && !UpdateStatistics()) {
+    link::FailureWatch failure;
+    if (!ReadOnce() || !FetchViewData(failure) || failure.Failed()) {
         return false;
     }
     if (withAutoRange && !m_worker.StopRequested() && GetRangeMode() == "Auto") {
-        return UpdateAutoRange();
+        return UpdateAutoRange() && !failure.Failed();
+    }
+    return true;
+}
+
+bool CKVTFunction::FetchViewData(const link::FailureWatch& failure) {
+    // A stop request skips the rest of the cycle: nothing more is sent. A
+    // failed exchange ends it too: the meter has stopped answering.
+    auto goOn = [&] { return !m_worker.StopRequested() && !failure.Failed(); };
+    if (goOn() && g_trendViewActive.load() && !FetchTrendData(this)) {
+        return false;
+    }
+    if (goOn() && g_histogramViewActive.load() && !FetchHistogramData()) {
+        return false;
+    }
+    if (goOn() && g_statisticsViewActive.load() && !UpdateStatistics()) {
+        return false;
     }
     return true;
 }

@@ -18,6 +18,7 @@
 #include "functions/IKVTMenuItemListener.h"
 #include "functions/KVTScaleSettings.h"
 #include "functions/KVTStatistics.h"
+#include "link/CommunicationFailure.h"
 
 namespace kvt::functions {
 
@@ -134,6 +135,9 @@ protected:
     // data of the visible views and, when withAutoRange, the range. False
     // when the instrument gave no reply and the worker is to end.
     bool RunCycleLocked(bool withAutoRange);
+    // The data of the shown views (trend, histogram, statistics); false when
+    // an exchange failed (failure says whether one did since the cycle began).
+    bool FetchViewData(const link::FailureWatch& failure);
     // The worker loop shared by most functions.
     void RunCommonWorker();
     void PostNewReading();

@@ -288,6 +288,7 @@ std::thread::id CKVTFunctionTemperature::CreateWorker() {
 void CKVTFunctionTemperature::RunWorker() {
     std::unique_lock<std::recursive_mutex> lock(m_lock);
     while (m_worker.WaitForTurn(lock)) {
+        link::FailureWatch failure;
         std::string reading = link::ReadLastValue();
         if (reading.empty()) {
             break;
@@ -305,13 +306,7 @@ void CKVTFunctionTemperature::RunWorker() {
             std::lock_guard<std::mutex> text(m_textLock);
             m_measuredText = std::move(measured);
         }
-        if (!m_worker.StopRequested() && g_trendViewActive.load() && !FetchTrendData(this)) {
-            break;
-        }
-        if (!m_worker.StopRequested() && g_histogramViewActive.load() && !FetchHistogramData()) {
-            break;
-        }
-        if (!m_worker.StopRequested() && g_statisticsViewActive.load() && !UpdateStatistics()) {
+        if (!FetchViewData(failure) || failure.Failed()) {
             break;
         }
         lock.unlock();

@@ -27,9 +27,17 @@ void RecordingDevice::ClearMessages() {
     m_messages.clear();
 }
 
+void RecordingDevice::SilenceAt(std::string command) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_silenceAt = std::move(command);
+}
+
 void RecordingDevice::ReceiveMessage(std::string_view message) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_messages.emplace_back(message);
+    if (!m_silenceAt.empty() && message == m_silenceAt) {
+        m_silent = true;
+    }
     if (m_silent) {
         return;
     }

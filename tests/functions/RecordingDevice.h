@@ -24,6 +24,8 @@ public:
     // Every later receipt of exactly this command queues this reply.
     void Answer(std::string command, std::string reply);
     void SetSilent(bool silent);
+    // Falls silent on receiving this command (which is not answered).
+    void SilenceAt(std::string command);
 
     std::vector<std::string> Messages() const;
     void ClearMessages();
@@ -40,6 +42,7 @@ private:
     std::vector<std::string> m_messages;
     std::deque<std::string> m_output;
     bool m_silent = false;
+    std::string m_silenceAt;
 };
 
 }  // namespace kvt::test

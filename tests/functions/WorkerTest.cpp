@@ -90,6 +90,35 @@ TEST_F(DcvWorker, SilentInstrumentEndsTheWorkerAndStartCreatesANewOne) {
     EXPECT_TRUE(dcv_->IsWorkerRunning());
 }
 
+TEST_F(DcvWorker, AnUnansweredQueryEndsTheCycleAtOnce) {
+    // Whichever query of the cycle goes unanswered, it is the last thing
+    // sent: the worker does not wait out the timeout of every query left.
+    functions::g_trendViewActive = true;
+    functions::g_histogramViewActive = true;
+    functions::g_statisticsViewActive = true;
+    dcv_->OnMenuItem(7);  // automatic range: the cycle ends with the range query
+    const Strings queries{"CALCulate:TRENd:CHARt:MODe?",
+                          "CALCulate:TRENd:CHARt:DATA?",
+                          "CALCulate:TRANsform:HISTogram:ALL?",
+                          "CALCulate:TRANsform:HISTogram:RANGe:AUTO?",
+                          "CALCulate:AVERage:ALL?",
+                          "CALCulate:AVERage:PTPeak?",
+                          "CALCulate:AVERage:COUNt?",
+                          "VOLT:DC:RANGE?"};
+    int failures = Failures();
+    for (const std::string& query : queries) {
+        device_->SetSilent(false);
+        device_->SilenceAt(query);
+        Sent();
+        dcv_->Start();
+        ASSERT_TRUE(dcv_->WaitForWorkerEnd(kWait)) << query;
+        Strings sent = Sent();
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.back(), query);
+        EXPECT_EQ(Failures(), ++failures) << query;
+    }
+}
+
 TEST_F(DcvWorker, SettingsCommandsLandBetweenCompleteCycles) {
     functions::g_trendViewActive = true;
     functions::g_histogramViewActive = true;
