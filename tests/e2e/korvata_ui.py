@@ -1,0 +1,302 @@
+"""Drives the real korvata program on an X display with real input events.
+
+Everything here acts as a user would: xdotool moves the pointer, clicks and
+types; screenshots are taken from the display. Positions of the front
+panel's keys come from the skin file (FrontPanel.xml), placed at the panel's
+origin in the main window; menu titles are found in a screenshot of the
+menu bar. Nothing reads the program's memory or talks to it any other way.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import xml.etree.ElementTree as ElementTree
+
+from PIL import ImageGrab
+
+POLL = 0.05  # seconds between two looks at the screen or a process
+
+
+def wait_for(condition, timeout, what):
+    """Polls condition until it gives a true value; raises at the timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(POLL)
+
+
+class Xvfb:
+    """A private X display for one run."""
+
+    def __init__(self, width=1280, height=1024):
+        self.number = next(n for n in range(90, 200)
+                           if not os.path.exists(f"/tmp/.X11-unix/X{n}")
+                           and not os.path.exists(f"/tmp/.X{n}-lock"))
+        self.name = f":{self.number}"
+        self.process = subprocess.Popen(
+            ["Xvfb", self.name, "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.number}"), 10, "Xvfb")
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(10)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.close()
+
+
+class Sim:
+    """korvata-sim serving the simulated meter over VXI-11 and a raw socket."""
+
+    def __init__(self, program, arguments=(), log=None, portmapper=0):
+        command = [program, "--vxi11", "--portmapper", str(portmapper), "--socket", "0",
+                   *arguments]
+        if log:
+            command += ["--log", log]
+        self.log = log
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
+        self.ports = {}
+        for line in self.process.stdout:
+            if line.startswith("ports:"):
+                self.ports = {k: int(v) for k, v in re.findall(r"(\S+)=(\d+)", line)}
+            if line.strip() == "ready":
+                break
+        if not self.ports:
+            raise RuntimeError("korvata-sim did not print its ports")
+
+    def commands(self):
+        """The commands the meter received, in order, from its log."""
+        with open(self.log, encoding="utf-8", errors="replace") as log:
+            return [line[2:].rstrip("\n") for line in log if line.startswith("> ")]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            self.process.wait(10)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.stop()
+
+
+class Skin:
+    """Rectangles of the named controls in FrontPanel.xml, in panel pixels."""
+
+    def __init__(self, path):
+        root = ElementTree.parse(path).getroot()
+        self.rects = {}
+        top = root.find("widget")
+        rect = top.find("./property[@name='geometry']/rect")
+        self.size = (int(rect.findtext("width")), int(rect.findtext("height")))
+        self._walk(top, 0, 0, is_top=True)
+
+    def _walk(self, widget, x, y, is_top=False):
+        rect = widget.find("./property[@name='geometry']/rect")
+        if rect is not None and not is_top:
+            x += int(rect.findtext("x"))
+            y += int(rect.findtext("y"))
+            width, height = int(rect.findtext("width")), int(rect.findtext("height"))
+            self.rects[widget.get("name")] = (x, y, width, height)
+        for child in widget.iter():
+            if child is widget:
+                continue
+            # Only direct widget children (possibly inside layouts/items).
+            if child.tag == "widget" and self._parent_widget(widget, child):
+                self._walk(child, x, y)
+
+    @staticmethod
+    def _parent_widget(parent, child):
+        def search(node):
+            for sub in node:
+                if sub is child:
+                    return True
+                if sub.tag != "widget" and search(sub):
+                    return True
+            return False
+        return search(parent)
+
+    def centre(self, name):
+        x, y, width, height = self.rects[name]
+        return x + width // 2, y + height // 2
+
+
+class Korvata:
+    """The korvata program on a display, driven with xdotool."""
+
+    def __init__(self, program, display, environment=None, skin=None):
+        self.display = display
+        self.env = dict(os.environ, DISPLAY=display)
+        self.runtime = tempfile.mkdtemp(prefix="korvata-xdg-")
+        self.env["XDG_RUNTIME_DIR"] = self.runtime
+        self.env.update(environment or {})
+        self.stderr = tempfile.TemporaryFile()
+        self.process = subprocess.Popen([program], env=self.env, stderr=self.stderr)
+        self.window = wait_for(lambda: self._find_window("^Korvata$"), 30, "the main window")
+        skin = skin or os.path.join(os.path.dirname(program), "FrontPanel.xml")
+        self.skin = Skin(skin)
+        self.panel_origin = (0, self._panel_top())
+
+    # X helpers -----------------------------------------------------------
+    def xdotool(self, *arguments):
+        return subprocess.run(["xdotool", *map(str, arguments)], env=self.env,
+                              capture_output=True, text=True, check=False).stdout
+
+    def _find_window(self, title):
+        found = self.xdotool("search", "--onlyvisible", "--name", title).split()
+        return found[0] if found else None
+
+    def geometry(self, window=None):
+        text = self.xdotool("getwindowgeometry", window or self.window)
+        x, y = map(int, re.search(r"Position: (-?\d+),(-?\d+)", text).groups())
+        width, height = map(int, re.search(r"Geometry: (\d+)x(\d+)", text).groups())
+        return x, y, width, height
+
+    def screenshot(self, path=None):
+        image = ImageGrab.grab(xdisplay=self.display)
+        if path:
+            image.save(path)
+        return image
+
+    def window_image(self):
+        x, y, width, height = self.geometry()
+        return self.screenshot().crop((x, y, x + width, y + height))
+
+    def _panel_top(self):
+        """The front panel starts below the menu bar: the first row of the
+        window that is almost all the panel's dark bezel."""
+        def find():
+            image = self.window_image().convert("L")
+            for y in range(0, min(120, image.height)):
+                dark = sum(1 for x in range(0, image.width, 4) if image.getpixel((x, y)) < 110)
+                if dark > 0.9 * (image.width // 4):
+                    return y + 1  # 0 would read as "not found"
+            return None
+        return wait_for(find, 10, "the front panel under the menu bar") - 1
+
+    # Input ----------------------------------------------------------------
+    def click_at(self, x, y, window=None):
+        wx, wy, _, _ = self.geometry(window)
+        self.xdotool("mousemove", "--sync", wx + x, wy + y)
+        self.xdotool("click", "1")
+
+    def click_key(self, name):
+        """Clicks a control of the front panel by its skin name."""
+        x, y = self.skin.centre(name)
+        self.click_at(self.panel_origin[0] + x, self.panel_origin[1] + y)
+
+    def key(self, *keys):
+        self.xdotool("key", "--clearmodifiers", *keys)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", "20", text)
+
+    def menu_titles(self):
+        """Centres of the menu-bar titles, found as runs of dark text pixels
+        in the bar above the panel."""
+        image = self.window_image().convert("L")
+        bar_bottom = max(self.panel_origin[1], 8)
+        columns = [any(image.getpixel((x, y)) < 110 for y in range(1, bar_bottom - 1))
+                   for x in range(image.width)]
+        titles, start, gap = [], None, 0
+        for x, dark in enumerate(columns + [False] * 12):
+            if dark:
+                if start is None:
+                    start = x
+                gap, end = 0, x
+            elif start is not None:
+                gap += 1
+                if gap > 10:
+                    titles.append(((start + end) // 2, bar_bottom // 2))
+                    start = None
+        return titles
+
+    def pid_windows(self):
+        return set(self.xdotool("search", "--onlyvisible", "--pid", self.process.pid).split())
+
+    def _expect_popup(self, action):
+        """Runs action and waits until a new window of the program (a menu
+        popup) is mapped, so that keys typed next reach it."""
+        before = self.pid_windows()
+        action()
+        wait_for(lambda: self.pid_windows() - before, 10, "a menu to open")
+
+    def open_menu(self, index):
+        x, y = self.menu_titles()[index]
+        self._expect_popup(lambda: self.click_at(x, y))
+
+    def choose(self, menu_index, item_index, submenu_item=None):
+        """Opens a menu-bar title and chooses its item by position (and the
+        submenu's item by position)."""
+        self.open_menu(menu_index)
+        self.key(*(["Down"] * (item_index + 1)))
+        if submenu_item is not None:
+            self._expect_popup(lambda: self.key("Right"))
+            self.key(*(["Down"] * submenu_item))
+        self.key("Return")
+
+    def click_menu_bar(self, index):
+        """Clicks a title that is a command itself (no popup)."""
+        x, y = self.menu_titles()[index]
+        self.click_at(x, y)
+
+    def click_view(self, index):
+        """Clicks entry index of the view selector, found by its selected
+        (highlighted) entry at the right of the view area."""
+        image = self.window_image().convert("RGB")
+        x = 700
+        top = self.panel_origin[1] + self.skin.size[1]
+        band = [y for y in range(top, image.height)
+                if (lambda p: p[2] > 150 and p[0] < 120)(image.getpixel((x, y)))]
+        if not band:
+            raise RuntimeError("no selected entry in the view selector")
+        first, last = band[0], band[-1]
+        # The highlighted entry is one row; rows are as tall as it.
+        height = last - first + 1
+        selected = self._selected_row
+        row_top = first - selected * height
+        self.click_at(x, row_top + index * height + height // 2)
+        self._selected_row = index
+
+    _selected_row = 0
+
+    def wait_window(self, title, timeout=10):
+        return wait_for(lambda: self._find_window(title), timeout, f"window {title!r}")
+
+    def wait_gone(self, title, timeout=10):
+        wait_for(lambda: not self._find_window(title), timeout, f"{title!r} to close")
+
+    # Life -----------------------------------------------------------------
+    def alive(self):
+        return self.process.poll() is None
+
+    def quit(self, timeout=10):
+        """Ctrl+Q, as a user quits; returns the exit status."""
+        self.xdotool("windowfocus", "--sync", self.window)
+        self.key("ctrl+q")
+        status = self.process.wait(timeout)
+        shutil.rmtree(self.runtime, ignore_errors=True)
+        return status
+
+    def errors(self):
+        self.stderr.seek(0)
+        return self.stderr.read().decode("utf-8", "replace")
+
+    def kill(self):
+        if self.alive():
+            self.process.kill()
+            self.process.wait(10)
+        shutil.rmtree(self.runtime, ignore_errors=True)
