@@ -2,7 +2,9 @@
 # Installs what is missing, builds, and runs Korvata on the built-in
 # simulated meter. Uses its own build folder (build/run), so it never
 # changes the options of the folders that tools/test.sh builds.
-# With no display, the program runs under Xvfb (tools/run-headless.sh).
+# With no display, the program runs under Xvfb, connects to the simulated
+# meter by real input events, and a screenshot and the readings are saved
+# (tools/headless_demo.py).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/tools/install-deps.sh"
@@ -16,7 +18,8 @@ cmake -S "$root" -B "$root/build/run" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$root/build/run" --target korvata korvata-sim
 export KORVATA_VISA_SIMULATE=1
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" \
-        bash "$root/tools/run-headless.sh" "$root/build/run/app/korvata" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/python3 \
+        "$root/tools/headless_demo.py" "$root/build/run/app/korvata" \
+        "$root/build/run/korvata-screenshot.png"
 fi
 exec "$root/build/run/app/korvata" "$@"
