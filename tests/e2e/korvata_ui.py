@@ -146,7 +146,7 @@ class Korvata:
         self.stderr = tempfile.TemporaryFile()
         self.process = subprocess.Popen([program], env=self.env, stderr=self.stderr)
         self.window = wait_for(lambda: self._find_window("^Korvata$"), 30, "the main window")
-        skin = skin or os.path.join(os.path.dirname(program), "FrontPanel.xml")
+        skin = skin or os.path.join(os.path.dirname(os.path.realpath(program)), "FrontPanel.xml")
         self.skin = Skin(skin)
         self.panel_origin = (0, self._panel_top())
 
