@@ -283,13 +283,13 @@ void MainWindowTest::failedConnectTellsWhy() {
                           {QString(), "No USB instrument was found"}};
     for (const Case& c : cases) {
         kvt::test::ModalDriver dialogDriver;
+        kvt::test::ModalDriver boxDriver;
         dialogDriver.OnNextModal(
-            [this, &c](QWidget* modal) {
+            [&boxDriver, &c](QWidget* modal) {
                 AnswerProtocol(c.address)(modal);
                 // Then the failure box, once the dialog has gone.
-                auto boxDriver = std::make_shared<kvt::test::ModalDriver>();
-                boxDriver->OnNextModal(
-                    [boxDriver, &c](QWidget* shown) {
+                boxDriver.OnNextModal(
+                    [&c](QWidget* shown) {
                         auto* box = qobject_cast<QMessageBox*>(shown);
                         QVERIFY(box != nullptr);
                         kvt::test::SaveScreenshot(box, c.address.isNull()
@@ -309,6 +309,7 @@ void MainWindowTest::failedConnectTellsWhy() {
             m_window.get());
         m_window->ConnectAction()->trigger();
         QVERIFY(dialogDriver.Acted());
+        QVERIFY(boxDriver.Acted());
         QVERIFY(!kvt::link::GetConnection()->IsOpen());
         QVERIFY(m_window->ConnectAction()->isEnabled());
         QVERIFY(!m_window->DisconnectAction()->isEnabled());
