@@ -8,7 +8,7 @@ namespace kvt::test {
 
 // A widget drawn into an image of its own size, for asserting pixels.
 inline QImage Render(QWidget* widget) {
-    QImage image(widget->size(), QImage::Format_ARGB32);
+    QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(0x12, 0x34, 0x56));
     widget->render(&image);
     return image;
