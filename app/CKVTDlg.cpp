@@ -42,6 +42,10 @@ constexpr int kViewAreaGap = 8;
 constexpr int kViewLeft = 6;
 constexpr int kBottomMargin = 6;
 
+// Message boxes that explain a failure get room for their reason, so that
+// it reads in a few lines rather than a narrow column.
+constexpr const char* kReasonBoxStyle = "QLabel#qt_msgbox_informativelabel { min-width: 340px; }";
+
 constexpr const char* kMath = "Math";
 constexpr const char* kBarMeter = "BarMeter";
 constexpr const char* kTrendChart = "TrendChart";
@@ -235,6 +239,7 @@ void CKVTDlg::OnConnect() {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
                         QStringLiteral("Failed to connect"), QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("connectFailureBox"));
+        box.setStyleSheet(QString::fromLatin1(kReasonBoxStyle));
         box.setInformativeText(QString::fromStdString(reason));
         box.exec();
         return;
@@ -323,6 +328,7 @@ bool CKVTDlg::SaveDataTo(const QString& path) {
                         QStringLiteral("The readings could not be saved to %1.").arg(path),
                         QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("saveFailureBox"));
+        box.setStyleSheet(QString::fromLatin1(kReasonBoxStyle));
         box.setInformativeText(QString::fromStdString(error) +
                                QStringLiteral(".\n\nAny older file of that name is unchanged, and "
                                               "the readings are kept for another try."));
