@@ -67,6 +67,10 @@ CFailureMessageHandler::~CFailureMessageHandler() {
     link::SetCommunicationFailureHandler({});
 }
 
+void CFailureMessageHandler::Silence() {
+    m_state->installed.store(false);
+}
+
 int CFailureMessageHandler::BoxesShown() const {
     return m_state->shown;
 }

@@ -26,6 +26,9 @@ public:
 
     // How many boxes have been shown (user-interface thread).
     int BoxesShown() const;
+    // The program is ending: from now on no box is shown, not even one
+    // already queued.
+    void Silence();
 
 private:
     struct State;

@@ -14,6 +14,7 @@ int CKVTApp::Run() {
     QApplication::setWindowIcon(AppIcon());
     CKVTDlg window;
     CFailureMessageHandler failures(&window);
+    QObject::connect(&window, &CKVTDlg::Closing, [&failures] { failures.Silence(); });
     QString error;
     if (!window.OnInitDialog(&error)) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Korvata"),

@@ -344,7 +344,11 @@ void CKVTDlg::OnAbout() {
 
 void CKVTDlg::closeEvent(QCloseEvent* event) {
     // Nothing is sent and the connection is not closed: the workers are
-    // stopped and joined, and the program ends.
+    // stopped and joined, and the program ends. A worker waiting for a
+    // meter that has stopped answering is released at once instead of
+    // after its timeout; the failure this raises is not shown any more.
+    emit Closing();
+    link::GetConnection()->AbortIo();
     StopWorkers();
     event->accept();
 }

@@ -76,6 +76,11 @@ public:
     QAction* AboutAction() const { return m_about; }
     QAction* QuitAction() const { return m_quit; }
 
+signals:
+    // The window is closing and the program ends: emitted before the
+    // workers are stopped, so that nothing more is shown to the user.
+    void Closing();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -38,10 +38,12 @@ void CReadingWorker::Resume() {
 }
 
 void CReadingWorker::Stop() {
-    {
-        std::lock_guard<std::recursive_mutex> guard(m_lock);
-        m_stop.store(true);
-    }
+    // Set before the lock is taken, so that a cycle under way ends at its
+    // next step instead of holding the lock to its end; the lock is then
+    // taken and released so that the wake-up below cannot come between the
+    // worker's test of the flag and its wait.
+    m_stop.store(true);
+    { std::lock_guard<std::recursive_mutex> guard(m_lock); }
     m_wake.notify_all();
     if (m_thread.joinable()) {
         m_thread.join();

@@ -1,5 +1,7 @@
 #include "link/CConectWithNI.h"
 
+#include "visa/AbortIo.h"
+
 #include <array>
 #include <cstring>
 
@@ -128,6 +130,13 @@ bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
         return false;
     }
     return true;
+}
+
+void CConectWithNI::AbortIo() {
+    ViSession session = session_.load();
+    if (session != VI_NULL) {
+        visa::AbortSessionIo(session);
+    }
 }
 
 bool CConectWithNI::Query(const char* command, char* buffer, uint32_t size, uint32_t* count) {

@@ -30,6 +30,7 @@ public:
     bool Write(const char* command) override;
     bool Read(char* buffer, uint32_t size, uint32_t* count) override;
     bool Query(const char* command, char* buffer, uint32_t size, uint32_t* count) override;
+    void AbortIo() override;
 
     // The VISA handles, for diagnostics and tests; 0 when none.
     ViSession SessionHandle() const { return session_.load(); }

@@ -20,6 +20,10 @@ public:
     virtual bool Read(char* buffer, uint32_t size, uint32_t* count) = 0;
     // Write, the query pause and Read as one exchange under the lock.
     virtual bool Query(const char* command, char* buffer, uint32_t size, uint32_t* count) = 0;
+    // For the program's exit: an exchange that another thread has under
+    // way fails at once instead of waiting for its timeout, and so does
+    // every later one until the next Open. Sends nothing; takes no lock.
+    virtual void AbortIo() {}
 
 protected:
     // The one connection lives for the whole process and is never deleted.

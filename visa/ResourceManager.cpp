@@ -193,6 +193,15 @@ std::shared_ptr<Session> ResourceManager::SessionFor(ViSession vi) {
     return entry != nullptr ? entry->session : nullptr;
 }
 
+ViStatus ResourceManager::AbortIo(ViSession vi) {
+    std::shared_ptr<Session> session = SessionFor(vi);
+    if (!session) {
+        return VI_ERROR_INV_OBJECT;
+    }
+    session->AbortIo();
+    return VI_SUCCESS;
+}
+
 ViStatus ResourceManager::Write(ViSession vi, ViConstBuf data, ViUInt32 count, ViUInt32* written) {
     if (written != nullptr) {
         *written = 0;

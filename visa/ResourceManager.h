@@ -31,6 +31,8 @@ public:
     ViStatus Close(ViObject object);
     ViStatus Write(ViSession vi, ViConstBuf data, ViUInt32 count, ViUInt32* written);
     ViStatus Read(ViSession vi, ViBuf data, ViUInt32 count, ViUInt32* received);
+    // Session::AbortIo of the session, without waiting for its I/O lock.
+    ViStatus AbortIo(ViSession vi);
     ViStatus SetAttribute(ViObject object, ViAttr attribute, ViAttrState value);
     ViStatus GetAttribute(ViObject object, ViAttr attribute, void* value);
 

@@ -86,9 +86,18 @@ void RpcConnection::Close() {
         clnt_destroy(client_);
         client_ = nullptr;
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    // Taken out first, so that Shutdown on another thread never reaches a
+    // descriptor number that was closed and handed out again.
+    int fd = fd_.exchange(-1);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+void RpcConnection::Shutdown() {
+    int fd = fd_.load();
+    if (fd >= 0) {
+        ::shutdown(fd, SHUT_RDWR);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <netinet/in.h>
 #include <rpc/rpc.h>
 
@@ -43,9 +45,12 @@ public:
 
     bool Connected() const { return client_ != nullptr; }
     void Close();
+    // Shuts the socket down in both directions, so that a call blocked on
+    // it in another thread returns at once. Thread-safe.
+    void Shutdown();
 
 private:
-    int fd_ = -1;
+    std::atomic<int> fd_{-1};
     CLIENT* client_ = nullptr;
     sockaddr_in peer_{};
     // The timeout last given to the client and the socket; set again only

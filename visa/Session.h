@@ -41,6 +41,13 @@ public:
     // timeout on (VXI-11 io_timeout, socket options).
     virtual void AttributesChanged() {}
 
+    // Makes a read or write in progress on another thread return at once
+    // with an error, and every later one fail; sends nothing to the
+    // instrument. For a program that ends while a thread waits for an
+    // instrument that has stopped answering. Thread-safe; interfaces whose
+    // calls cannot be cut short keep this default, which does nothing.
+    virtual void AbortIo() {}
+
     const std::string& ResourceName() const { return resourceName_; }
     const SessionAttributes& Attributes() const { return attributes_; }
     SessionAttributes& MutableAttributes() { return attributes_; }

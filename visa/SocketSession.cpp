@@ -147,6 +147,10 @@ SocketSession::~SocketSession() {
     }
 }
 
+void SocketSession::AbortIo() {
+    ::shutdown(fd_, SHUT_RDWR);
+}
+
 ViStatus SocketSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
     written = 0;
     if (connectionLost_) {

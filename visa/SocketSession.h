@@ -33,6 +33,7 @@ public:
     ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
 
     ViStatus GetAttribute(ViAttr attribute, void* value) const override;
+    void AbortIo() override;
     ViStatus SetAttribute(ViAttr attribute, ViAttrState value) override;
 
 private:

@@ -1,6 +1,7 @@
 // The VISA C calls. In the program's static build they forward to the
 // library named by KORVATA_VISA_LIBRARY when it is set; the shared library
 // (built without KVT_VISA_FORWARDING) always answers itself.
+#include "visa/AbortIo.h"
 #include "visa/ResourceManager.h"
 #include "visa/visa.h"
 
@@ -64,3 +65,16 @@ KVT_EXPORT ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue
     KVT_FORWARD(viGetAttribute, vi, attrName, attrValue)
     return ResourceManager::Instance().GetAttribute(vi, attrName, attrValue);
 }
+
+namespace kvt::visa {
+
+ViStatus AbortSessionIo(ViSession vi) {
+#ifdef KVT_VISA_FORWARDING
+    if (ExternalLibrary() != nullptr) {
+        return VI_ERROR_NSUP_OPER;
+    }
+#endif
+    return ResourceManager::Instance().AbortIo(vi);
+}
+
+}  // namespace kvt::visa

@@ -128,6 +128,10 @@ Vxi11Session::~Vxi11Session() {
     core_->Close();
 }
 
+void Vxi11Session::AbortIo() {
+    core_->Shutdown();
+}
+
 uint32_t Vxi11Session::CallTimeoutMs() const {
     uint64_t timeout = Attributes().timeoutMs;
     // libtirpc waits in poll() with an int of milliseconds.

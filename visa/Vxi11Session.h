@@ -32,6 +32,7 @@ public:
     ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
     ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
     ViStatus GetAttribute(ViAttr attribute, void* value) const override;
+    void AbortIo() override;
 
     // VXI-11 error codes as VISA status values.
     static ViStatus MapDeviceError(long error);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "sim/MeterModel.h"
 #include "sim/Portmapper.h"
@@ -21,6 +22,7 @@
 #include "sim/Vxi11Server.h"
 #include "tests/sim/EchoDevice.h"
 #include "tests/support/VisaRead.h"
+#include "visa/AbortIo.h"
 #include "visa/visa.h"
 #include "visa/vxi11.h"
 
@@ -206,6 +208,24 @@ TEST_F(Vxi11Visa, ASilentDeviceTimesOutWithinTheSessionTimeout) {
     EXPECT_EQ(Read(vi, 64, status), "after");
     EXPECT_EQ(status, VI_SUCCESS);
     viClose(vi);
+}
+
+TEST_F(Vxi11Visa, AbortReleasesAReadThatWaitsForASilentDevice) {
+    // A program that ends while its worker waits for an instrument that
+    // has stopped answering releases that read instead of waiting for its
+    // timeout; later calls on the session fail too.
+    Serve(std::make_shared<kvt::test::EchoDevice>());
+    ViSession vi = Open();
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 60000), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    std::thread reader([&] { Read(vi, 64, status); });
+    EXPECT_EQ(kvt::visa::AbortSessionIo(vi), VI_SUCCESS);
+    reader.join();
+    EXPECT_NE(status, VI_SUCCESS);
+    EXPECT_NE(status, VI_ERROR_TMO);
+    EXPECT_LT(Write(vi, "after"), VI_SUCCESS);
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+    EXPECT_EQ(kvt::visa::AbortSessionIo(vi), VI_ERROR_INV_OBJECT);
 }
 
 TEST_F(Vxi11Visa, NoListenerAndNoServerFailAtOnce) {
