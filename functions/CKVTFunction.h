@@ -110,6 +110,11 @@ public:
     // Under m_lock: the trend record's mode ("REC" or "ALL") and its pause.
     void SetTrendModeLocked(const std::string& mode);
 
+    // Scoped m_lock for a command from the user-interface thread (the
+    // function's own settings and the views' analysis commands): taken
+    // ahead of the worker's next cycle, never inside one.
+    CReadingWorker::CommandLock LockForCommand() { return CReadingWorker::CommandLock(m_worker); }
+
     void PushHistory(double value);
     // Writes the history to path in the saved-readings format. The file is
     // replaced only when the whole history was written; otherwise it is
@@ -141,9 +146,6 @@ protected:
     // The worker loop shared by most functions.
     void RunCommonWorker();
     void PostNewReading();
-
-    // Scoped m_lock for a command from the user-interface thread.
-    CReadingWorker::CommandLock LockForCommand() { return CReadingWorker::CommandLock(m_worker); }
 
     WorkerBlock m_workerBlock;
     IFrontPanelServices* m_panel;

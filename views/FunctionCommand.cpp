@@ -7,21 +7,6 @@
 
 namespace kvt::views {
 
-namespace {
-
-// The function keeps its command lock (its m_lock taken ahead of the
-// worker's next cycle) for its own family. Naming it through a derived
-// class gives the views the very same lock, so that their commands queue
-// with the function's settings commands and the worker's cycles.
-class CommandLockAccess : public functions::CKVTFunction {
-public:
-    static functions::CReadingWorker::CommandLock Take(functions::CKVTFunction& function) {
-        return (function.*(&CommandLockAccess::LockForCommand))();
-    }
-};
-
-}  // namespace
-
 bool SendUnderFunctionLock(functions::IFrontPanelServices* panel,
                            const std::function<void()>& send) {
     if (panel == nullptr) {
@@ -32,7 +17,9 @@ bool SendUnderFunctionLock(functions::IFrontPanelServices* panel,
         return false;
     }
     CWaitCursor wait;
-    auto guard = CommandLockAccess::Take(*function);
+    // The function's own command lock: view commands queue with its
+    // settings commands and never land inside a reading cycle.
+    auto guard = function->LockForCommand();
     send();
     link::Pause(kCommandPause);
     return true;
