@@ -10,15 +10,19 @@ for pkg in "${wanted[@]}"; do
         missing+=("$pkg")
     fi
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-# Services in these packages (rpcbind) are started by the tests themselves.
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -q
+    # Services in these packages (rpcbind) are started by the tests themselves.
+    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# The tests run the program under a comma-decimal locale as well.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf8'; then
+    echo "Generating the de_DE.UTF-8 locale"
+    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -34,17 +34,22 @@ def wait_for(condition, timeout, what):
 
 
 class Xvfb:
-    """A private X display for one run."""
+    """A private X display for one run. Xvfb picks a free display number
+    itself (-displayfd), so runs side by side never share one."""
 
     def __init__(self, width=1280, height=1024):
-        self.number = next(n for n in range(90, 200)
-                           if not os.path.exists(f"/tmp/.X11-unix/X{n}")
-                           and not os.path.exists(f"/tmp/.X{n}-lock"))
-        self.name = f":{self.number}"
+        read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", self.name, "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.number}"), 10, "Xvfb")
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+             "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            number = numbers.readline().strip()
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = f":{number}"
 
     def close(self):
         self.process.terminate()
@@ -144,8 +149,13 @@ class Korvata:
         self.env["XDG_RUNTIME_DIR"] = self.runtime
         self.env.update(environment or {})
         self.stderr = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([program], env=self.env, stderr=self.stderr)
-        self.window = wait_for(lambda: self._find_window("^Korvata$"), 30, "the main window")
+        self.process = subprocess.Popen([program], env=self.env, stdout=subprocess.DEVNULL,
+                                        stderr=self.stderr)
+        try:
+            self.window = wait_for(lambda: self._find_window("^Korvata$"), 30, "the main window")
+        except TimeoutError:
+            self.kill()
+            raise
         skin = skin or os.path.join(os.path.dirname(os.path.realpath(program)), "FrontPanel.xml")
         self.skin = Skin(skin)
         self.panel_origin = (0, self._panel_top())
@@ -254,23 +264,25 @@ class Korvata:
         self.click_at(x, y)
 
     def click_view(self, index):
-        """Clicks entry index of the view selector, found by its selected
-        (highlighted) entry at the right of the view area."""
-        image = self.window_image().convert("RGB")
+        """Clicks entry index of the view selector. Its rows are found once,
+        from the selected (highlighted) entry at the right of the view area;
+        the highlight may fade later, when the list loses the focus."""
         x = 700
-        top = self.panel_origin[1] + self.skin.size[1]
-        band = [y for y in range(top, image.height)
-                if (lambda p: p[2] > 150 and p[0] < 120)(image.getpixel((x, y)))]
-        if not band:
-            raise RuntimeError("no selected entry in the view selector")
-        first, last = band[0], band[-1]
-        # The highlighted entry is one row; rows are as tall as it.
-        height = last - first + 1
-        selected = self._selected_row
-        row_top = first - selected * height
+        if self._view_rows is None:
+            image = self.window_image().convert("RGB")
+            top = self.panel_origin[1] + self.skin.size[1]
+            band = [y for y in range(top, image.height)
+                    if (lambda p: p[2] > 150 and p[0] < 120)(image.getpixel((x, y)))]
+            if not band:
+                raise RuntimeError("no selected entry in the view selector")
+            # The highlighted entry is one row; rows are as tall as it.
+            height = band[-1] - band[0] + 1
+            self._view_rows = (band[0] - self._selected_row * height, height)
+        row_top, height = self._view_rows
         self.click_at(x, row_top + index * height + height // 2)
         self._selected_row = index
 
+    _view_rows = None
     _selected_row = 0
 
     def wait_window(self, title, timeout=10):

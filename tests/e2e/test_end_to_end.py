@@ -28,12 +28,17 @@ class Session:
     def __init__(self, name, sim_arguments=()):
         self.name = name
         self.directory = tempfile.mkdtemp(prefix=f"korvata-e2e-{name}-")
-        self.display = ui.Xvfb()
-        self.sim = ui.Sim(SIM, sim_arguments, log=os.path.join(self.directory, "meter.log"))
-        self.app = ui.Korvata(PROGRAM, self.display.name, {
-            "KORVATA_VISA_PORTMAPPER_PORT": str(self.sim.ports["portmapper"]),
-        }, skin=SKIN)
         self.shots = 0
+        self.display = self.sim = self.app = None
+        try:
+            self.display = ui.Xvfb()
+            self.sim = ui.Sim(SIM, sim_arguments, log=os.path.join(self.directory, "meter.log"))
+            self.app = ui.Korvata(PROGRAM, self.display.name, {
+                "KORVATA_VISA_PORTMAPPER_PORT": str(self.sim.ports["portmapper"]),
+            }, skin=SKIN)
+        except Exception:
+            self.close()
+            raise
 
     def shot(self, step):
         self.shots += 1
@@ -43,9 +48,10 @@ class Session:
         return path
 
     def close(self):
-        self.app.kill()
-        self.sim.stop()
-        self.display.close()
+        for part in (self.app and self.app.kill, self.sim and self.sim.stop,
+                     self.display and self.display.close):
+            if part:
+                part()
 
     # What a user does ---------------------------------------------------------
     def connect_vxi11(self, address="127.0.0.1"):

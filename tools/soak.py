@@ -1,0 +1,153 @@
+"""Soak run and figures: korvata against korvata-sim over VXI-11 under Xvfb,
+with the program's real pauses, driven by real input events.
+
+For DURATION seconds the program switches functions and views and saves its
+readings now and then. It fails (exit 1) on a crash, a hang (the window
+stops answering), a failure message, or resident memory that grows more
+than LIMIT_MB after the first minute (only judged for runs of two minutes
+or more). It then measures and prints:
+  - start to first frame (the main window mapped),
+  - resident memory connected with the trend view shown,
+  - time to exit while a worker waits for a silent meter.
+
+Usage: soak.py KORVATA KORVATA_SIM DURATION_SECONDS [LIMIT_MB]
+"""
+
+import os
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import korvata_ui as ui  # noqa: E402
+
+FUNCTION_KEYS = ["btnACV", "btn2W", "btn-11-", "btnCont", "btnDCV"]
+VIEWS = 4
+
+
+def resident_kib(pid):
+    with open(f"/proc/{pid}/status", encoding="ascii") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def connect(app):
+    app.choose(0, 0)
+    app.wait_window("^Dialog$")
+    app.key("Down", "Tab")
+    app.type("127.0.0.1")
+    app.key("Return")
+    app.wait_gone("^Dialog$", timeout=30)
+
+
+def responsive(app):
+    """The window answers: a click on the view selector repaints it."""
+    before = app.window_image().tobytes()
+    app.click_view((app._selected_row + 1) % VIEWS)
+    ui.wait_for(lambda: app.window_image().tobytes() != before, 20, "the window to answer")
+
+
+def save(app, path):
+    before = app.pid_windows()
+    app.click_menu_bar(2)
+    ui.wait_for(lambda: app.pid_windows() - before, 20, "the save dialog")
+    app.type(path)
+    app.key("Return")
+    ui.wait_for(lambda: os.path.exists(path), 20, "the saved file")
+
+
+def soak(program, sim_program, duration, limit_mb, work):
+    failures = []
+    with ui.Xvfb() as display, ui.Sim(sim_program, (), log=None) as sim:
+        started = time.monotonic()
+        app = ui.Korvata(program, display.name,
+                         {"KORVATA_VISA_PORTMAPPER_PORT": str(sim.ports["portmapper"])})
+        first_frame = time.monotonic() - started
+        try:
+            connect(app)
+            baseline = None
+            peak = 0
+            step = 0
+            begin = time.monotonic()
+            while time.monotonic() - begin < duration:
+                app.click_key(FUNCTION_KEYS[step % len(FUNCTION_KEYS)])
+                responsive(app)
+                if step % 5 == 4:
+                    save(app, os.path.join(work, f"readings-{step}.csv"))
+                if app._find_window("^Error$"):
+                    failures.append(f"a failure message appeared at step {step}")
+                    break
+                if not app.alive():
+                    failures.append(f"the program ended at step {step}")
+                    break
+                rss = resident_kib(app.process.pid)
+                if baseline is None and time.monotonic() - begin >= 60:
+                    baseline = rss
+                peak = max(peak, rss)
+                step += 1
+            growth_mb = (peak - baseline) / 1024 if baseline else 0.0
+            print(f"soak: {step} steps in {time.monotonic() - begin:.0f} s; resident memory "
+                  f"{resident_kib(app.process.pid) / 1024:.1f} MB, growth after the first "
+                  f"minute {growth_mb:.2f} MB")
+            if duration >= 120 and growth_mb > limit_mb:
+                failures.append(f"resident memory grew {growth_mb:.2f} MB (limit {limit_mb} MB)")
+
+            # Resident memory connected with the trend view shown.
+            app.click_key("btnDCV")
+            while app._selected_row != 2:
+                responsive(app)
+            ui.time.sleep(5)  # let the trend record fill
+            print(f"figure: resident memory connected, trend view shown: "
+                  f"{resident_kib(app.process.pid) / 1024:.1f} MB")
+            status = app.quit(30)
+            if status != 0:
+                failures.append(f"exit status {status}")
+        except Exception as error:  # a hang or a vanished window
+            failures.append(f"{type(error).__name__}: {error}")
+            app.kill()
+            sys.stderr.write(app.errors())
+        print(f"figure: start to first frame: {first_frame * 1000:.0f} ms")
+    return failures
+
+
+def exit_while_silent(program, sim_program, work):
+    """Seconds from Ctrl+Q to the end of the process while the worker waits
+    for a meter that has gone silent (before the read times out)."""
+    silent_after = 60
+    log = os.path.join(work, "silent-meter.log")
+    with ui.Xvfb() as display, \
+            ui.Sim(sim_program, ("--fault", f"silent-after={silent_after}"), log=log) as sim:
+        app = ui.Korvata(program, display.name,
+                         {"KORVATA_VISA_PORTMAPPER_PORT": str(sim.ports["portmapper"])})
+        try:
+            connect(app)
+            ui.wait_for(lambda: len(sim.commands()) > silent_after, 60, "the meter to fall silent")
+            app.xdotool("windowfocus", "--sync", app.window)
+            start = time.monotonic()
+            app.key("ctrl+q")
+            app.process.wait(30)
+            return time.monotonic() - start
+        finally:
+            app.kill()
+
+
+def main():
+    program, sim_program, duration = sys.argv[1], sys.argv[2], float(sys.argv[3])
+    limit_mb = float(sys.argv[4]) if len(sys.argv) > 4 else 2.0
+    work = tempfile.mkdtemp(prefix="korvata-soak-")
+    failures = soak(program, sim_program, duration, limit_mb, work)
+    for failure in failures:
+        print(f"FAILED: {failure}", file=sys.stderr)
+    try:
+        seconds = exit_while_silent(program, sim_program, work)
+        print(f"figure: exit while a worker waits for a silent meter: {seconds * 1000:.0f} ms")
+    except Exception as error:
+        print(f"FAILED: exit while a worker waits for a silent meter: {error}", file=sys.stderr)
+        failures.append(error)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
