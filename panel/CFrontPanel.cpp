@@ -98,6 +98,8 @@ bool CFrontPanel::CreatePanel(const QString& skinPath, QString* error) {
     const QSize size = root->size();
     root->setGeometry(0, 0, size.width(), size.height());
     setFixedSize(size);
+    // A hidden window gets its resize event only when shown.
+    UpdateOutline(size);
     root->show();
     for (QAbstractButton* button : m_skin.Buttons()) {
         connect(button, &QAbstractButton::clicked, this,
@@ -154,12 +156,17 @@ void CFrontPanel::Shutdown() {
 }
 
 void CFrontPanel::resizeEvent(QResizeEvent* event) {
-    // The window's outline: a rounded rectangle over the whole client area.
+    UpdateOutline(event->size());
+    QWidget::resizeEvent(event);
+}
+
+void CFrontPanel::UpdateOutline(const QSize& size) {
+    // A rounded rectangle over the whole client area.
     QPainterPath outline;
-    outline.addRoundedRect(QRectF(rect()), kCornerEllipse / 2.0, kCornerEllipse / 2.0);
+    outline.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), kCornerEllipse / 2.0,
+                           kCornerEllipse / 2.0);
     setMask(QRegion(outline.toFillPolygon().toPolygon()));
     update();
-    QWidget::resizeEvent(event);
 }
 
 // ---- Clicks -------------------------------------------------------------
@@ -266,19 +273,25 @@ void CFrontPanel::SendKey(std::string_view keyCode) {
 
 void CFrontPanel::PostNewReading() {
     // At most one waits in the queue: the handler reads the newest data,
-    // so a worker that outruns the display loses nothing by this.
-    if (!m_readingPending.exchange(true)) {
-        QCoreApplication::postEvent(this, new QEvent(kNewReadingEvent));
+    // so a worker that outruns the display loses nothing by this. The
+    // event is made before the flag is set, so that the flag's hand-over
+    // also hands the event's memory to the user-interface thread.
+    auto event = std::make_unique<QEvent>(kNewReadingEvent);
+    if (!m_readingPending.exchange(true, std::memory_order_acq_rel)) {
+        QCoreApplication::postEvent(this, event.release());
     }
 }
 
 bool CFrontPanel::event(QEvent* event) {
+    // Pairs with the exchange in PostNewReading (made on a worker thread)
+    // before anything of a posted event is read.
+    const bool readingPending = m_readingPending.load(std::memory_order_acquire);
     const int type = static_cast<int>(event->type());
     if (type < functions::WM_NEW_READING || type > functions::WM_SENSOR_CHOSEN) {
         return QWidget::event(event);
     }
-    if (type == functions::WM_NEW_READING) {
-        m_readingPending.store(false);
+    if (type == functions::WM_NEW_READING && readingPending) {
+        m_readingPending.store(false, std::memory_order_release);
     }
     if (m_current == nullptr) {
         return true;

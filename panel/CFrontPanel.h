@@ -116,6 +116,8 @@ protected:
 
 private:
     void CreateFunctions();
+    // Cuts the window to its rounded outline at that size.
+    void UpdateOutline(const QSize& size);
     // Function key: a function name, or null to redraw the current one.
     void OnFunctionKey(const char* name);
     void OnSoftKeyButton(int position);

@@ -48,32 +48,32 @@ void SetText(QLabel* label, const std::string& text) {
     label->setText(QString::fromStdString(text));
 }
 
+// Colours from the program go into the control's own style sheet, which
+// takes precedence over the skin's; each control gets one colour from here
+// and the sheet is set only when it changes.
+void SetOwnStyle(QWidget* widget, const QString& style) {
+    if (widget->styleSheet() != style) {
+        widget->setStyleSheet(style);
+    }
+}
+
 // Text colours are plain RGB: the top byte is ignored and 0 is black.
 void SetTextColor(QWidget* widget, uint32_t rgb) {
-    const QColor color(static_cast<QRgb>(0xFF000000u | (rgb & 0xFFFFFFu)));
-    if (widget->palette().color(QPalette::WindowText) == color) {
-        return;
-    }
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    widget->setPalette(palette);
+    SetOwnStyle(widget, QString("color: #%1;").arg(rgb & 0xFFFFFFu, 6, 16, QChar('0')));
 }
 
 // Backgrounds carry alpha in the top byte; 0 means no background at all.
 void SetBackground(QWidget* widget, uint32_t argb) {
-    const bool fill = argb != kNoColor;
-    const QColor color = QColor::fromRgba(static_cast<QRgb>(argb));
-    if (widget->autoFillBackground() == fill &&
-        (!fill || widget->palette().color(QPalette::Window) == color)) {
+    if (argb == kNoColor) {
+        SetOwnStyle(widget, QString());
         return;
     }
-    if (fill) {
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, color);
-        widget->setPalette(palette);
-    }
-    widget->setAutoFillBackground(fill);
-    widget->update();
+    const QColor color = QColor::fromRgba(static_cast<QRgb>(argb));
+    SetOwnStyle(widget, QString("background-color: rgba(%1, %2, %3, %4);")
+                            .arg(color.red())
+                            .arg(color.green())
+                            .arg(color.blue())
+                            .arg(color.alpha()));
 }
 
 }  // namespace
