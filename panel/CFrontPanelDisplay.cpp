@@ -51,7 +51,12 @@ void SetText(QLabel* label, const std::string& text) {
 // Colours from the program go into the control's own style sheet, which
 // takes precedence over the skin's; each control gets one colour from here
 // and the sheet is set only when it changes.
-void SetOwnStyle(QWidget* widget, const QString& style) {
+// The rule names the control, since a control's sheet also applies to its
+// children (a key's container holds its four labels).
+void SetOwnStyle(QWidget* widget, const QString& declarations) {
+    const QString style = declarations.isEmpty()
+                              ? QString()
+                              : QString("#%1 { %2 }").arg(widget->objectName(), declarations);
     if (widget->styleSheet() != style) {
         widget->setStyleSheet(style);
     }

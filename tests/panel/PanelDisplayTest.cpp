@@ -168,6 +168,10 @@ private slots:
                 blue ? kChecked : kClear);
         }
         QCOMPARE(checked, 1);
+        // The key texts show on their keys, above the (empty) labels.
+        for (int i = 1; i <= 6; ++i) {
+            QVERIFY(CountNear(image, InWindow(QString("ContainerF%1").arg(i)), kNormal) > 5);
+        }
         Press("btnF4");  // "20V"
         Press("btnF1");
         image = Render();
