@@ -186,5 +186,67 @@ class EndToEnd(unittest.TestCase):
         s.shot("reconnected")
         self.assertEqual(app.quit(), 0)
 
+    def test_faulty_meters_never_crash_hang_or_save_a_wrong_value(self):
+        # A dropped connection, garbled, oversized and slow replies: the
+        # program stays up, and every saved reading is one the meter sent.
+        for fault in ["drop-after=40", "garbage-every=9", "oversize=1000", "delay=150"]:
+            with self.subTest(fault=fault):
+                name = "fault-" + fault.split("=")[0]
+                s = self.session = Session(name, ["--fault", fault])
+                app = s.app
+                s.connect_vxi11()
+                ui.wait_for(lambda: app._find_window("^Error$") or
+                            s.sim.commands().count("DATA:LAST?") >= 12, 60,
+                            "readings or the failure message")
+                s.shot("running")
+                box = app._find_window("^Error$")
+                if box:
+                    app.xdotool("windowfocus", "--sync", box)
+                    app.key("Return")
+                    app.wait_gone("^Error$")
+                self.assertTrue(app.alive())
+                saved = os.path.join(s.directory, "readings.csv")
+                before = app.pid_windows()
+                app.click_menu_bar(2)
+                ui.wait_for(lambda: app.pid_windows() - before, 20, "the save dialog")
+                app.type(saved)
+                app.key("Return")
+                ui.wait_for(lambda: os.path.exists(saved), 20, "the saved file")
+                sent = set(meter_readings(s.sim.log))
+                with open(saved, encoding="ascii") as readings:
+                    lines = readings.read().splitlines()
+                self.assertGreater(len(lines), 0)
+                for line in lines:
+                    self.assertRegex(line, READING_LINE)
+                    self.assertIn(line[:-1], sent)
+                self.assertEqual(app.quit(), 0)
+                s.close()
+                self.session = None
+
+
+def meter_readings(log_path):
+    """The readings the meter sent in well-formed replies to "DATA:LAST?",
+    written as the saved file writes them (twelve decimals; overloads as
+    the overload value)."""
+    readings = []
+    query = None
+    with open(log_path, encoding="utf-8", errors="replace") as log:
+        for line in log:
+            line = line.rstrip("\n")
+            if line.startswith("> "):
+                query = line[2:]
+            elif line.startswith("< ") and query == "DATA:LAST?":
+                reply = line[2:].replace("\\n", "").strip()
+                number = reply.split(" ")[0]
+                try:
+                    value = float(number)
+                except ValueError:
+                    continue
+                if abs(value) >= 9.9e37:
+                    value = 9.9e37 if value > 0 else -9.9e37
+                readings.append(f"{value:.12f}")
+    return readings
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
