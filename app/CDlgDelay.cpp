@@ -11,9 +11,9 @@
 
 #include <array>
 
-#include "app/CWaitCursor.h"
 #include "link/CoreCommands.h"
 #include "link/Numbers.h"
+#include "views/CWaitCursor.h"
 
 namespace kvt::app {
 namespace {
@@ -106,7 +106,7 @@ std::string CDlgDelay::DelayText() const {
 
 void CDlgDelay::accept() {
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         link::SetTriggerDelay(DelayText());
     }
     QDialog::accept();

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/CWaitCursor.h"
 #include "link/CoreCommands.h"
+#include "views/CWaitCursor.h"
 
 namespace kvt::app {
 
@@ -43,7 +43,7 @@ CDlgSamplesTrigger::CDlgSamplesTrigger(QWidget* parent) : QDialog(parent) {
 
 void CDlgSamplesTrigger::accept() {
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         link::SetSampleCount(m_count->text().toStdString());
     }
     QDialog::accept();

@@ -19,7 +19,6 @@
 #include "app/CAboutDlg.h"
 #include "app/CDlgDelay.h"
 #include "app/CDlgSamplesTrigger.h"
-#include "app/CWaitCursor.h"
 #include "functions/CKVTFunction.h"
 #include "link/CDlgProtocol.h"
 #include "link/CoreCommands.h"
@@ -29,6 +28,7 @@
 #include "views/CDlgHistogram.h"
 #include "views/CDlgKVTMath.h"
 #include "views/CDlgTrendChart.h"
+#include "views/CWaitCursor.h"
 
 namespace kvt::app {
 namespace {
@@ -229,7 +229,7 @@ void CKVTDlg::OnConnect() {
     bool opened = false;
     std::string reason;
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         opened = link::GetConnection()->Open(resource.c_str());
         if (!opened) {
             reason = link::DescribeOpenFailure(resource);
@@ -252,7 +252,7 @@ void CKVTDlg::OnConnect() {
 
 void CKVTDlg::OnDisconnect() {
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         // Handled before sendEvent returns: the worker is paused and the
         // instrument is handed back to its own panel.
         QEvent disconnecting(panel::CFrontPanel::kDisconnectingEvent);
@@ -276,14 +276,14 @@ void CKVTDlg::OnSamplesTrigger() {
 void CKVTDlg::OnVmcOutPos() {
     m_vmcNeg->setChecked(false);
     m_vmcPos->setChecked(true);
-    CWaitCursor wait;
+    views::CWaitCursor wait;
     link::SetTriggerOutputSlope("POS");
 }
 
 void CKVTDlg::OnVmcOutNeg() {
     m_vmcNeg->setChecked(true);
     m_vmcPos->setChecked(false);
-    CWaitCursor wait;
+    views::CWaitCursor wait;
     link::SetTriggerOutputSlope("NEG");
 }
 
@@ -320,7 +320,7 @@ bool CKVTDlg::SaveDataTo(const QString& path) {
     std::string error;
     bool saved = false;
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         saved = m_frontPanel.SaveReadings(path.toStdString(), &error);
     }
     if (!saved) {

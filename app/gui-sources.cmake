@@ -16,6 +16,5 @@ target_sources(kvt_gui PRIVATE
     ${PROJECT_SOURCE_DIR}/app/CKVTApp.cpp
     ${PROJECT_SOURCE_DIR}/app/CKVTDlg.h
     ${PROJECT_SOURCE_DIR}/app/CKVTDlg.cpp
-    ${PROJECT_SOURCE_DIR}/app/CWaitCursor.h
     ${KVT_APP_RESOURCES}
 )

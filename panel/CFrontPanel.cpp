@@ -26,11 +26,11 @@
 #include "link/ConnectionSequences.h"
 #include "link/CoreCommands.h"
 #include "link/IConnection.h"
-#include "panel/CWaitCursor.h"
 #include "views/CDlgBarMeter.h"
 #include "views/CDlgHistogram.h"
 #include "views/CDlgKVTMath.h"
 #include "views/CDlgTrendChart.h"
+#include "views/CWaitCursor.h"
 
 namespace kvt::panel {
 namespace {
@@ -240,7 +240,7 @@ void CFrontPanel::SelectFunction(const std::string& name) {
     if (m_shutDown || !link::GetConnection()->IsOpen()) {
         return;
     }
-    CWaitCursor wait;
+    views::CWaitCursor wait;
     if (link::SelectFunction(name)) {
         m_current->SyncFromInstrument();
         m_current->Start();
@@ -249,7 +249,7 @@ void CFrontPanel::SelectFunction(const std::string& name) {
 
 void CFrontPanel::OnSoftKeyButton(int position) {
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         m_current->OnSoftKey(position);
     }
     RefreshSoftKeys();
@@ -258,14 +258,14 @@ void CFrontPanel::OnSoftKeyButton(int position) {
 
 void CFrontPanel::OnCursorKey(int code) {
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         m_current->OnSoftKey(code);
     }
     RefreshTinyMenu();
 }
 
 void CFrontPanel::SendKey(std::string_view keyCode) {
-    CWaitCursor wait;
+    views::CWaitCursor wait;
     link::SendPanelKey(keyCode);
 }
 
@@ -322,7 +322,7 @@ void CFrontPanel::OnConnected() {
         return;
     }
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         const std::string name = link::StartMeasuring();
         SelectFunction(name);
     }
@@ -345,7 +345,7 @@ void CFrontPanel::OnDisconnecting() {
     if (m_shutDown) {
         return;
     }
-    CWaitCursor wait;
+    views::CWaitCursor wait;
     m_current->Pause();
     link::ReleaseInstrument();
 }
@@ -360,7 +360,7 @@ void CFrontPanel::OnSensorChosen(const functions::CSensorChosenEvent& choice) {
         return;
     }
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         temperature->ChooseSensor(choice.Definition(), choice.SensorType(),
                                   choice.Name().toStdString());
     }
@@ -385,7 +385,7 @@ void CFrontPanel::SetViewsUnit(const std::string& unit) {
 void CFrontPanel::ShowSensorDialog() {
     if (m_sensorDialog == nullptr) {
         // Creation fetches the sensor lists from a connected instrument.
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         m_sensorDialog = new functions::CDlgTempSensor(this, this);
     }
     m_sensorDialog->show();
@@ -406,7 +406,7 @@ void CFrontPanel::ApplyScaleFunction(const std::string& function) {
         return;
     }
     {
-        CWaitCursor wait;
+        views::CWaitCursor wait;
         m_current->SetScaleFunction(function);
     }
     RefreshMainDisplay();
@@ -416,7 +416,7 @@ void CFrontPanel::SetTrendMode(const std::string& mode) {
     if (m_current == nullptr) {
         return;
     }
-    CWaitCursor wait;
+    views::CWaitCursor wait;
     m_current->SetTrendModeLocked(mode);
 }
 

@@ -5,7 +5,6 @@ target_sources(kvt_gui PRIVATE
     ${PROJECT_SOURCE_DIR}/panel/CFrontPanelDisplay.cpp
     ${PROJECT_SOURCE_DIR}/panel/CFrontPanelSkin.h
     ${PROJECT_SOURCE_DIR}/panel/CFrontPanelSkin.cpp
-    ${PROJECT_SOURCE_DIR}/panel/CWaitCursor.h
     ${PROJECT_SOURCE_DIR}/panel/IKVTMenuListener.h
     ${PROJECT_SOURCE_DIR}/panel/KVTSoftKeyPanel.h
     ${PROJECT_SOURCE_DIR}/panel/TinyMenuCells.h

@@ -5,8 +5,9 @@
 
 namespace kvt::views {
 
-// Shows the wait cursor while a view's command waits for the function's
-// lock and the instrument; nested guards stack, each one undoes its own.
+// Shows the wait cursor while the user-interface thread waits on the
+// instrument (a view's or the panel's command, a function change, the
+// menu's sequences); nested guards stack, each one undoes its own.
 class CWaitCursor {
 public:
     CWaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
