@@ -21,6 +21,7 @@
 #include "link/Numbers.h"
 #include "views/CStaticHistogramChart.h"
 #include "views/FunctionCommand.h"
+#include "views/ScaleRow.h"
 #include "views/ViewText.h"
 
 namespace kvt::views {
@@ -70,35 +71,10 @@ CDlgHistogram::CDlgHistogram(functions::IFrontPanelServices* panel, QWidget* par
     binningLayout->addWidget(m_binsSet, 1, 2);
 
     auto* range = new QGridLayout;
-    const struct {
-        const char* caption;
-        const char* name;
-        QLineEdit** edit;
-        QComboBox** prefixes;
-        QLabel** unit;
-        QPushButton** set;
-    } rows[] = {{"High", "high", &m_highEdit, &m_highPrefix, &m_highUnit, &m_highSet},
-                {"Low", "low", &m_lowEdit, &m_lowPrefix, &m_lowUnit, &m_lowSet}};
-    for (int row = 0; row < 2; ++row) {
-        const auto& r = rows[row];
-        QString name = r.name;
-        *r.edit = new QLineEdit(this);
-        (*r.edit)->setObjectName(name + "Edit");
-        *r.prefixes = new QComboBox(this);
-        (*r.prefixes)->setObjectName(name + "Prefix");
-        FillPrefixList(*r.prefixes, kFirstRangePrefix, functions::kPrefixCount - 1);
-        (*r.prefixes)->setCurrentIndex(-1);
-        *r.unit = new QLabel("V", this);
-        (*r.unit)->setObjectName(name + "Unit");
-        (*r.unit)->setMinimumWidth(24);
-        *r.set = new QPushButton("Set", this);
-        (*r.set)->setObjectName(name + "Set");
-        range->addWidget(new QLabel(r.caption, this), row, 0);
-        range->addWidget(*r.edit, row, 1);
-        range->addWidget(*r.prefixes, row, 2);
-        range->addWidget(*r.unit, row, 3);
-        range->addWidget(*r.set, row, 4);
-    }
+    AddScaleRow(range, 0, this, "High", "high", kFirstRangePrefix, -1,
+                {m_highEdit, m_highPrefix, m_highUnit, m_highSet});
+    AddScaleRow(range, 1, this, "Low", "low", kFirstRangePrefix, -1,
+                {m_lowEdit, m_lowPrefix, m_lowUnit, m_lowSet});
 
     m_cumulativeCheck = Named(new QCheckBox("Cumulative", this), "cumulativeCheck");
     m_outerCheck = Named(new QCheckBox("Outer Bins", this), "outerCheck");

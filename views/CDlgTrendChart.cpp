@@ -17,6 +17,7 @@
 #include "functions/PrefixTable.h"
 #include "functions/ProgramRecords.h"
 #include "views/CStaticTrendChart.h"
+#include "views/ScaleRow.h"
 #include "views/ViewText.h"
 
 namespace kvt::views {
@@ -56,35 +57,10 @@ CDlgTrendChart::CDlgTrendChart(functions::IFrontPanelServices* panel, QWidget* p
     scales->addButton(m_manualRadio);
 
     auto* grid = new QGridLayout;
-    const struct {
-        const char* caption;
-        const char* name;
-        QLineEdit** edit;
-        QComboBox** prefixes;
-        QLabel** unit;
-        QPushButton** set;
-    } rows[] = {{"High", "high", &m_highEdit, &m_highPrefix, &m_highUnit, &m_highSet},
-                {"Low", "low", &m_lowEdit, &m_lowPrefix, &m_lowUnit, &m_lowSet}};
-    for (int row = 0; row < 2; ++row) {
-        const auto& r = rows[row];
-        QString name = r.name;
-        *r.edit = new QLineEdit(scaleGroup);
-        (*r.edit)->setObjectName(name + "Edit");
-        *r.prefixes = new QComboBox(scaleGroup);
-        (*r.prefixes)->setObjectName(name + "Prefix");
-        FillPrefixList(*r.prefixes, 0, functions::kPrefixCount - 1);
-        (*r.prefixes)->setCurrentIndex(functions::kNoPrefix);
-        *r.unit = new QLabel("V", scaleGroup);
-        (*r.unit)->setObjectName(name + "Unit");
-        (*r.unit)->setMinimumWidth(24);
-        *r.set = new QPushButton("Set", scaleGroup);
-        (*r.set)->setObjectName(name + "Set");
-        grid->addWidget(new QLabel(r.caption, scaleGroup), row, 0);
-        grid->addWidget(*r.edit, row, 1);
-        grid->addWidget(*r.prefixes, row, 2);
-        grid->addWidget(*r.unit, row, 3);
-        grid->addWidget(*r.set, row, 4);
-    }
+    AddScaleRow(grid, 0, scaleGroup, "High", "high", 0, functions::kNoPrefix,
+                {m_highEdit, m_highPrefix, m_highUnit, m_highSet});
+    AddScaleRow(grid, 1, scaleGroup, "Low", "low", 0, functions::kNoPrefix,
+                {m_lowEdit, m_lowPrefix, m_lowUnit, m_lowSet});
     auto* scaleRadios = new QVBoxLayout;
     scaleRadios->setSpacing(2);
     scaleRadios->addWidget(m_defaultRadio);

@@ -2,6 +2,8 @@
 target_sources(kvt_gui PRIVATE
     ${PROJECT_SOURCE_DIR}/views/ViewText.h
     ${PROJECT_SOURCE_DIR}/views/ViewText.cpp
+    ${PROJECT_SOURCE_DIR}/views/ScaleRow.h
+    ${PROJECT_SOURCE_DIR}/views/ScaleRow.cpp
     ${PROJECT_SOURCE_DIR}/views/CWaitCursor.h
     ${PROJECT_SOURCE_DIR}/views/FunctionCommand.h
     ${PROJECT_SOURCE_DIR}/views/FunctionCommand.cpp
