@@ -187,15 +187,33 @@ class Korvata:
 
     def _panel_top(self):
         """The front panel starts below the menu bar: the first row of the
-        window that is almost all the panel's dark bezel."""
+        window that is almost all the panel's dark bezel, under rows that are
+        almost all the light menu bar. A window that is mapped but not yet
+        painted shows neither, so the search waits until both are there and
+        two looks in a row agree."""
+        def dark_share(image, y):
+            samples = range(0, image.width, 4)
+            return sum(1 for x in samples if image.getpixel((x, y)) < 110) / len(samples)
+
         def find():
             image = self.window_image().convert("L")
             for y in range(0, min(120, image.height)):
-                dark = sum(1 for x in range(0, image.width, 4) if image.getpixel((x, y)) < 110)
-                if dark > 0.9 * (image.width // 4):
-                    return y + 1  # 0 would read as "not found"
+                if dark_share(image, y) > 0.9:
+                    bar = range(0, y)
+                    if y >= 10 and all(dark_share(image, row) < 0.5 for row in bar):
+                        return y
+                    return None
             return None
-        return wait_for(find, 10, "the front panel under the menu bar") - 1
+
+        previous = [None]
+
+        def settled():
+            top = find()
+            agreed = top is not None and top == previous[0]
+            previous[0] = top
+            return top if agreed else None
+
+        return wait_for(settled, 10, "the front panel under the menu bar")
 
     # Input ----------------------------------------------------------------
     def click_at(self, x, y, window=None):

@@ -73,7 +73,16 @@ class Session:
         return self.app.window_image().crop((ox + x, oy + y, ox + x + width, oy + y + height))
 
     def wait_commands(self, predicate, what, timeout=15):
-        return ui.wait_for(lambda: predicate(self.sim.commands()), timeout, what)
+        try:
+            return ui.wait_for(lambda: predicate(self.sim.commands()), timeout, what)
+        except TimeoutError as error:
+            # Say what the meter got last and what the screen showed, so a
+            # failure far away (in CI) can be understood from its log.
+            shot = self.shot("timed-out")
+            raise TimeoutError(f"{error}; the meter's last commands: "
+                               f"{self.sim.commands()[-8:]}; panel origin "
+                               f"{self.app.panel_origin}; screenshot {shot}; "
+                               f"korvata's errors: {self.app.errors()[-2000:]!r}") from None
 
 
 class EndToEnd(unittest.TestCase):
