@@ -16,20 +16,16 @@
 #include <future>
 #include <vector>
 
+#include "visa/XdrProc.h"
 #include "visa/vxi11.h"
 
 namespace kvt::sim {
 namespace {
 
+using visa::Xdr;
+
 // The running server, which the RPC dispatch functions serve.
 std::atomic<Vxi11Server*> activeServer{nullptr};
-
-template <typename F>
-xdrproc_t Xdr(F function) {
-    // Through void(*)(), the generic function pointer, as XDR routines
-    // take differing argument lists behind the one xdrproc_t type.
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(function));
-}
 
 // Decodes the arguments, lets `handle` fill the result, sends it.
 template <typename Args, typename Result, typename Handle>

@@ -24,6 +24,7 @@ LibusbTransport::LibusbTransport(libusb_device_handle* handle, const UsbDeviceIn
       interfaceNumber_(device.interfaceNumber),
       bulkOut_(device.bulkOutEndpoint),
       bulkIn_(device.bulkInEndpoint),
+      interruptIn_(device.interruptInEndpoint),
       reattachDriver_(reattachDriver) {}
 
 LibusbTransport::~LibusbTransport() {
@@ -65,6 +66,20 @@ UsbStatus LibusbTransport::Bulk(uint8_t endpoint, uint8_t* data, size_t length, 
     int result = libusb_bulk_transfer(handle_, endpoint, data,
                                       static_cast<int>(std::min<size_t>(length, INT_MAX)), &done,
                                       LibusbTimeout(timeoutMs));
+    transferred = static_cast<size_t>(std::max(done, 0));
+    return StatusOf(result);
+}
+
+UsbStatus LibusbTransport::InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
+                                       size_t& transferred) {
+    transferred = 0;
+    if (interruptIn_ == 0) {
+        return UsbStatus::Error;
+    }
+    int done = 0;
+    int result = libusb_interrupt_transfer(handle_, interruptIn_, data,
+                                           static_cast<int>(std::min<size_t>(length, INT_MAX)),
+                                           &done, LibusbTimeout(timeoutMs));
     transferred = static_cast<size_t>(std::max(done, 0));
     return StatusOf(result);
 }

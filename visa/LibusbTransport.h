@@ -24,6 +24,8 @@ public:
                         uint8_t* data, uint16_t length, unsigned timeoutMs,
                         size_t& transferred) override;
     UsbStatus ClearHalt(uint8_t endpoint) override;
+    UsbStatus InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
+                          size_t& transferred) override;
 
     // libusb's result code as a UsbStatus.
     static UsbStatus StatusOf(int libusbResult);
@@ -36,6 +38,7 @@ private:
     int interfaceNumber_;
     uint8_t bulkOut_;
     uint8_t bulkIn_;
+    uint8_t interruptIn_;
     bool reattachDriver_;  // the driver was detached by hand, not by libusb
 };
 

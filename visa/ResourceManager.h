@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "visa/InterfaceProvider.h"
+#include "visa/LockTable.h"
 #include "visa/visa.h"
 
 namespace kvt::visa {
@@ -36,6 +38,25 @@ public:
     ViStatus SetAttribute(ViObject object, ViAttr attribute, ViAttrState value);
     ViStatus GetAttribute(ViObject object, ViAttr attribute, void* value);
 
+    ViStatus ParseRsrc(ViSession rm, ViConstRsrc name, ViUInt16* interfaceType,
+                       ViUInt16* interfaceNumber, ViChar* resourceClass, ViChar* expandedName,
+                       ViChar* alias);
+    ViStatus Clear(ViSession vi);
+    ViStatus ReadStb(ViSession vi, ViUInt16* status);
+    ViStatus AssertTrigger(ViSession vi, ViUInt16 protocol);
+    ViStatus Flush(ViSession vi, ViUInt16 mask);
+    ViStatus SetBuf(ViSession vi, ViUInt16 mask, ViUInt32 size);
+    // Process-wide VISA locks; an exclusive lock on a VXI-11 resource also
+    // takes the instrument's own lock, so that other clients wait too.
+    ViStatus Lock(ViSession vi, ViAccessMode type, ViUInt32 timeoutMs, ViConstString requestedKey,
+                  ViChar* accessKey);
+    ViStatus Unlock(ViSession vi);
+    // No session here delivers events: enabling one is refused, disabling
+    // and discarding report that there was nothing.
+    ViStatus EnableEvent(ViSession vi, ViUInt32 eventType, ViUInt16 mechanism);
+    ViStatus DisableEvent(ViSession vi, ViUInt32 eventType, ViUInt16 mechanism);
+    ViStatus DiscardEvents(ViSession vi, ViUInt32 eventType, ViUInt16 mechanism);
+
 private:
     struct ManagerEntry {
         ViUInt32 timeoutMs = 2000;
@@ -51,13 +72,27 @@ private:
     };
     using Entry = std::variant<ManagerEntry, SessionEntry, FindListEntry>;
 
+    // The entry of this kind under the handle, or nullptr; mutex_ held.
+    template <typename T>
+    T* FindLocked(ViObject object) {
+        auto it = objects_.find(object);
+        return it == objects_.end() ? nullptr : std::get_if<T>(&it->second);
+    }
     std::shared_ptr<Session> SessionFor(ViSession vi);
+    // Runs `call` on the session with its I/O lock held, unless the handle
+    // is not a session (VI_ERROR_INV_OBJECT) or another session holds a
+    // lock on the resource (VI_ERROR_RSRC_LOCKED).
+    template <typename F>
+    ViStatus WithSession(ViSession vi, F&& call);
+    ViStatus CheckEventArguments(ViSession vi, ViUInt32 eventType, ViUInt16 mechanism);
     ViObject AddLocked(Entry entry);
 
     std::vector<std::unique_ptr<InterfaceProvider>> providers_;
     std::mutex mutex_;
     ViObject nextHandle_ = 1;
     std::map<ViObject, Entry> objects_;
+    LockTable locks_;
+    std::condition_variable lockReleased_;
 };
 
 // Every interface of the built-in layer, in the order they are asked.

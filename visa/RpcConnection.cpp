@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <climits>
 
+#include "visa/Deadline.h"
+
 namespace kvt::visa {
 namespace {
 
@@ -65,13 +67,12 @@ timeval ToTimeval(uint32_t ms) {
     return tv;
 }
 
-int RemainingMs(RpcConnection::Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                      RpcConnection::Clock::now());
-    if (left.count() <= 0) {
-        return 0;
+// poll()'s timeout: 0 once the deadline has come, -1 for none.
+int PollTimeoutMs(RpcConnection::Clock::time_point deadline) {
+    if (IsInfinite(deadline)) {
+        return -1;
     }
-    return left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
+    return static_cast<int>(RemainingMs(deadline, INT_MAX));
 }
 
 }  // namespace
@@ -118,7 +119,7 @@ ViStatus RpcConnection::Connect(const sockaddr_in& address, rpcprog_t program, r
     if (rc != 0) {
         pollfd p{fd_, POLLOUT, 0};
         for (;;) {
-            int ready = ::poll(&p, 1, RemainingMs(deadline));
+            int ready = ::poll(&p, 1, PollTimeoutMs(deadline));
             if (ready < 0 && errno == EINTR) {
                 continue;
             }

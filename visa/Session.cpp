@@ -1,5 +1,7 @@
 #include "visa/Session.h"
 
+#include <cstdlib>
+
 #include "visa/VisaString.h"
 
 namespace kvt::visa {
@@ -8,6 +10,44 @@ Session::Session(std::string resourceName, ViUInt16 interfaceType, unsigned boar
     : resourceName_(std::move(resourceName)), interfaceType_(interfaceType), board_(board) {}
 
 Session::~Session() = default;
+
+std::string Session::ResourceClassName() const {
+    size_t at = resourceName_.rfind("::");
+    return at == std::string::npos ? std::string() : resourceName_.substr(at + 2);
+}
+
+ViStatus Session::ReadStatusByte(ViUInt16& status) {
+    status = 0;
+    return VI_ERROR_NSUP_OPER;
+}
+
+ViStatus Session::QueryStatusByte(ViUInt16& status) {
+    status = 0;
+    static constexpr char kQuery[] = "*STB?\n";
+    ViUInt32 done = 0;
+    ViStatus written = Write(reinterpret_cast<const ViByte*>(kQuery), sizeof(kQuery) - 1, done);
+    if (written < VI_SUCCESS) {
+        return written;
+    }
+    // The reply is a number in NR1 form ending with a newline.
+    SessionAttributes saved = attributes_;
+    attributes_.termChar = '\n';
+    attributes_.termCharEnabled = true;
+    char reply[32] = {};
+    ViStatus read = Read(reinterpret_cast<ViByte*>(reply), sizeof(reply) - 1, done);
+    attributes_ = saved;
+    if (read < VI_SUCCESS) {
+        return read;
+    }
+    reply[done] = '\0';
+    char* end = nullptr;
+    long value = std::strtol(reply, &end, 10);
+    if (end == reply || value < 0 || value > 0xFF) {
+        return VI_ERROR_IO;  // not a status byte
+    }
+    status = static_cast<ViUInt16>(value);
+    return VI_SUCCESS;
+}
 
 ViStatus Session::GetAttribute(ViAttr attribute, void* value) const {
     if (value == nullptr) {
@@ -35,6 +75,24 @@ ViStatus Session::GetAttribute(ViAttr attribute, void* value) const {
         case VI_ATTR_RSRC_NAME:
             CopyVisaString(resourceName_, value);
             return VI_SUCCESS;
+        case VI_ATTR_RSRC_CLASS:
+            CopyVisaString(ResourceClassName(), value);
+            return VI_SUCCESS;
+        case VI_ATTR_IO_PROT:
+            *static_cast<ViUInt16*>(value) = attributes_.ioProtocol;
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_SPEC_VERSION:
+            *static_cast<ViUInt32*>(value) = VI_SPEC_VERSION;
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_IMPL_VERSION:
+            *static_cast<ViUInt32*>(value) = 0x00100000u;
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_MANF_NAME:
+            CopyVisaString("Korvata", value);
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_MANF_ID:
+            *static_cast<ViUInt16*>(value) = 0x3FFF;  // no registered vendor number
+            return VI_SUCCESS;
         default:
             return VI_ERROR_NSUP_ATTR;
     }
@@ -57,9 +115,20 @@ ViStatus Session::SetAttribute(ViAttr attribute, ViAttrState value) {
         case VI_ATTR_SEND_END_EN:
             attributes_.sendEndEnabled = value != VI_FALSE;
             break;
+        case VI_ATTR_IO_PROT:
+            if (value > 0xFFFF || !SupportsIoProtocol(static_cast<ViUInt16>(value))) {
+                return VI_ERROR_NSUP_ATTR_STATE;
+            }
+            attributes_.ioProtocol = static_cast<ViUInt16>(value);
+            break;
         case VI_ATTR_INTF_TYPE:
         case VI_ATTR_INTF_NUM:
         case VI_ATTR_RSRC_NAME:
+        case VI_ATTR_RSRC_CLASS:
+        case VI_ATTR_RSRC_SPEC_VERSION:
+        case VI_ATTR_RSRC_IMPL_VERSION:
+        case VI_ATTR_RSRC_MANF_NAME:
+        case VI_ATTR_RSRC_MANF_ID:
             return VI_ERROR_ATTR_READONLY;
         default:
             return VI_ERROR_NSUP_ATTR;

@@ -13,6 +13,7 @@ struct SessionAttributes {
     ViUInt8 termChar = '\n';
     bool termCharEnabled = false;
     bool sendEndEnabled = true;
+    ViUInt16 ioProtocol = VI_PROT_NORMAL;
 };
 
 // One open instrument session. Each interface (VXI-11, raw socket, USBTMC,
@@ -37,6 +38,20 @@ public:
     virtual ViStatus GetAttribute(ViAttr attribute, void* value) const;
     virtual ViStatus SetAttribute(ViAttr attribute, ViAttrState value);
 
+    // Device clear: the instrument drops its pending input and output, and
+    // the session what it had buffered.
+    virtual ViStatus Clear() { return VI_ERROR_NSUP_OPER; }
+    // The instrument's IEEE 488.2 status byte.
+    virtual ViStatus ReadStatusByte(ViUInt16& status);
+    // A software trigger (GET, USB488 TRIGGER, "*TRG").
+    virtual ViStatus AssertTrigger() { return VI_ERROR_NSUP_OPER; }
+    // Drops what was received but not read yet.
+    virtual void DiscardInput() {}
+    // Takes and releases the instrument's own lock, for interfaces whose
+    // instruments keep one (VXI-11). Called for a session's exclusive lock.
+    virtual ViStatus LockDevice(ViUInt32 /*timeoutMs*/) { return VI_SUCCESS; }
+    virtual ViStatus UnlockDevice() { return VI_SUCCESS; }
+
     // Called when the attributes change, so a transport can pass a new
     // timeout on (VXI-11 io_timeout, socket options).
     virtual void AttributesChanged() {}
@@ -49,9 +64,21 @@ public:
     virtual void AbortIo() {}
 
     const std::string& ResourceName() const { return resourceName_; }
+    // "INSTR" or "SOCKET", from the canonical name.
+    std::string ResourceClassName() const;
+    ViUInt16 InterfaceType() const { return interfaceType_; }
+    unsigned Board() const { return board_; }
     const SessionAttributes& Attributes() const { return attributes_; }
     SessionAttributes& MutableAttributes() { return attributes_; }
     std::mutex& IoMutex() { return ioMutex_; }
+
+protected:
+    // Whether VI_ATTR_IO_PROT may take this value here; VI_PROT_NORMAL only
+    // unless an interface knows more.
+    virtual bool SupportsIoProtocol(ViUInt16 protocol) const { return protocol == VI_PROT_NORMAL; }
+    // A status byte asked for with "*STB?", for sessions that speak 488.2
+    // strings (VI_PROT_4882_STRS).
+    ViStatus QueryStatusByte(ViUInt16& status);
 
 private:
     std::string resourceName_;

@@ -1,5 +1,8 @@
 #include "visa/SimulatedSession.h"
 
+#include "visa/ResourceName.h"
+#include "visa/VisaString.h"
+
 namespace kvt::visa {
 
 SimulatedSession::SimulatedSession(std::string resourceName, ViUInt16 interfaceType, unsigned board,
@@ -29,6 +32,45 @@ ViStatus SimulatedSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received
         return VI_ERROR_TMO;
     }
     return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
+}
+
+ViStatus SimulatedSession::Clear() {
+    partialMessage_.clear();
+    pending_.Clear();
+    device_->DeviceClear();
+    return VI_SUCCESS;
+}
+
+ViStatus SimulatedSession::ReadStatusByte(ViUInt16& status) {
+    status = device_->StatusByte();
+    return VI_SUCCESS;
+}
+
+ViStatus SimulatedSession::GetAttribute(ViAttr attribute, void* value) const {
+    if (value == nullptr) {
+        return VI_ERROR_INV_PARAMETER;
+    }
+    if (InterfaceType() == VI_INTF_USB) {
+        // What the simulated meter is listed as.
+        std::optional<visa::ResourceName> name = visa::ResourceName::Parse(ResourceName());
+        switch (attribute) {
+            case VI_ATTR_MANF_ID:
+                *static_cast<ViUInt16*>(value) = name ? name->vendorId : 0;
+                return VI_SUCCESS;
+            case VI_ATTR_MODEL_CODE:
+                *static_cast<ViUInt16*>(value) = name ? name->productId : 0;
+                return VI_SUCCESS;
+            case VI_ATTR_USB_SERIAL_NUM:
+                CopyVisaString(name ? name->serial : std::string(), value);
+                return VI_SUCCESS;
+            case VI_ATTR_USB_INTFC_NUM:
+                *static_cast<ViInt16*>(value) = 0;
+                return VI_SUCCESS;
+            default:
+                break;
+        }
+    }
+    return Session::GetAttribute(attribute, value);
 }
 
 }  // namespace kvt::visa

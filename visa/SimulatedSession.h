@@ -17,6 +17,13 @@ public:
 
     ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
     ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
+    ViStatus Clear() override;
+    ViStatus ReadStatusByte(ViUInt16& status) override;
+    // The simulated meter takes a bus trigger as the servers do: accepted,
+    // with nothing armed to start.
+    ViStatus AssertTrigger() override { return VI_SUCCESS; }
+    void DiscardInput() override { pending_.Clear(); }
+    ViStatus GetAttribute(ViAttr attribute, void* value) const override;
 
 private:
     std::shared_ptr<MessageDevice> device_;

@@ -11,34 +11,28 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
+#include "visa/Deadline.h"
 #include "visa/VisaString.h"
 
 namespace kvt::visa {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point DeadlineAfter(ViUInt32 timeoutMs) {
-    return Clock::now() + std::chrono::milliseconds(timeoutMs);
-}
+using Clock = DeadlineClock;
 
 // Waits for `events` on fd until the deadline (or for ever when infinite).
 // Returns the revents, 0 on timeout, -1 on a poll failure.
 int WaitFor(int fd, short events, Clock::time_point deadline, bool infinite) {
     for (;;) {
-        int waitMs = -1;
-        if (!infinite) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
-        }
+        int waitMs = infinite ? -1 : static_cast<int>(RemainingMs(deadline, 1 << 30));
         pollfd p{fd, events, 0};
         int n = ::poll(&p, 1, waitMs);
         if (n > 0) {
             return p.revents;
         }
         if (n == 0) {
-            if (!infinite && Clock::now() >= deadline) {
+            if (Expired(deadline)) {
                 return 0;
             }
             continue;
@@ -106,8 +100,8 @@ ViStatus SocketSession::Connect(const std::string& resourceName, unsigned board,
     if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses) != 0) {
         return VI_ERROR_RSRC_NFOUND;
     }
-    bool infinite = timeoutMs == VI_TMO_INFINITE;
-    Clock::time_point deadline = DeadlineAfter(infinite ? 0 : timeoutMs);
+    Clock::time_point deadline = DeadlineAfter(timeoutMs);
+    bool infinite = IsInfinite(deadline);
     ViStatus status = VI_ERROR_RSRC_NFOUND;
     int fd = -1;
     char address[INET_ADDRSTRLEN] = "";
@@ -157,8 +151,8 @@ ViStatus SocketSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& writ
         return VI_ERROR_CONN_LOST;
     }
     ViUInt32 timeoutMs = Attributes().timeoutMs;
-    bool infinite = timeoutMs == VI_TMO_INFINITE;
-    Clock::time_point deadline = DeadlineAfter(infinite ? 0 : timeoutMs);
+    Clock::time_point deadline = DeadlineAfter(timeoutMs);
+    bool infinite = IsInfinite(deadline);
     while (written < count) {
         ssize_t n = ::send(fd_, data + written, count - written, MSG_NOSIGNAL);
         if (n > 0) {
@@ -224,8 +218,8 @@ ViStatus SocketSession::ReceiveMore(Clock::time_point deadline, bool infinite) {
 ViStatus SocketSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     received = 0;
     const SessionAttributes& a = Attributes();
-    bool infinite = a.timeoutMs == VI_TMO_INFINITE;
-    Clock::time_point deadline = DeadlineAfter(infinite ? 0 : a.timeoutMs);
+    Clock::time_point deadline = DeadlineAfter(a.timeoutMs);
+    bool infinite = IsInfinite(deadline);
     while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
         if (connectionLost_) {
             // Whatever arrived before the close is handed out with the error,
@@ -272,6 +266,47 @@ ViStatus SocketSession::SetAttribute(ViAttr attribute, ViAttrState value) {
         default:
             return Session::SetAttribute(attribute, value);
     }
+}
+
+ViStatus SocketSession::SendCommand(const char* command) {
+    ViUInt32 written = 0;
+    return Write(reinterpret_cast<const ViByte*>(command),
+                 static_cast<ViUInt32>(std::strlen(command)), written);
+}
+
+ViStatus SocketSession::Clear() {
+    if (connectionLost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    pending_.Clear();
+    // What already arrived belongs to replies the caller gives up on.
+    char chunk[65536];
+    ssize_t n = 0;
+    while ((n = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT)) > 0 || (n < 0 && errno == EINTR)) {
+    }
+    if (n == 0) {
+        connectionLost_ = true;
+        return VI_ERROR_CONN_LOST;
+    }
+    if (Attributes().ioProtocol == VI_PROT_4882_STRS) {
+        return SendCommand("*CLS\n");
+    }
+    return VI_SUCCESS;
+}
+
+ViStatus SocketSession::ReadStatusByte(ViUInt16& status) {
+    status = 0;
+    if (Attributes().ioProtocol != VI_PROT_4882_STRS) {
+        return VI_ERROR_NSUP_OPER;
+    }
+    return QueryStatusByte(status);
+}
+
+ViStatus SocketSession::AssertTrigger() {
+    if (Attributes().ioProtocol != VI_PROT_4882_STRS) {
+        return VI_ERROR_NSUP_OPER;
+    }
+    return SendCommand("*TRG\n");
 }
 
 }  // namespace kvt::visa

@@ -36,12 +36,28 @@ public:
     void AbortIo() override;
     ViStatus SetAttribute(ViAttr attribute, ViAttrState value) override;
 
+    // A raw socket has no bus messages. Clear drops what was received and
+    // not read; with VI_ATTR_IO_PROT = VI_PROT_4882_STRS it also sends
+    // "*CLS", reads the status byte with "*STB?" and triggers with "*TRG".
+    // Without it, reading the status byte and triggering are not supported.
+    ViStatus Clear() override;
+    ViStatus ReadStatusByte(ViUInt16& status) override;
+    ViStatus AssertTrigger() override;
+    void DiscardInput() override { pending_.Clear(); }
+
+protected:
+    bool SupportsIoProtocol(ViUInt16 protocol) const override {
+        return protocol == VI_PROT_NORMAL || protocol == VI_PROT_4882_STRS;
+    }
+
 private:
     using Clock = std::chrono::steady_clock;
 
     // Waits (until the deadline) for the socket to become readable and
     // appends what arrives to pending_. VI_SUCCESS when bytes arrived.
     ViStatus ReceiveMore(Clock::time_point deadline, bool infinite);
+    // Sends one 488.2 command string whole.
+    ViStatus SendCommand(const char* command);
 
     int fd_;
     std::string host_;     // as named in the resource

@@ -64,6 +64,14 @@ public:
 
     // CLEAR_FEATURE(ENDPOINT_HALT), resetting the data toggle on both sides.
     virtual UsbStatus ClearHalt(uint8_t endpoint) = 0;
+
+    // Receives one transfer from the interface's interrupt-IN endpoint.
+    // Error for a transport that has none.
+    virtual UsbStatus InterruptIn(uint8_t* /*data*/, size_t /*length*/, unsigned /*timeoutMs*/,
+                                  size_t& transferred) {
+        transferred = 0;
+        return UsbStatus::Error;
+    }
 };
 
 }  // namespace kvt::visa

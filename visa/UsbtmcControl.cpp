@@ -1,8 +1,10 @@
 #include "visa/UsbtmcControl.h"
 
 #include <algorithm>
+
 #include <thread>
 #include <vector>
+#include "visa/Deadline.h"
 
 namespace kvt::visa {
 namespace {
@@ -14,14 +16,12 @@ constexpr size_t kMaxDrainBytes = size_t{1} << 20;
 
 }  // namespace
 
-unsigned RemainingMs(std::chrono::steady_clock::time_point deadline) {
-    if (deadline == std::chrono::steady_clock::time_point::max()) {
+unsigned UsbTimeoutMs(std::chrono::steady_clock::time_point deadline) {
+    if (IsInfinite(deadline)) {
         return kUsbNoTimeout;
     }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    return static_cast<unsigned>(
-        std::clamp<long long>(left.count(), 1, static_cast<long long>(kUsbNoTimeout) - 1));
+    // At least 1 ms: libusb takes 0 as "no timeout".
+    return static_cast<unsigned>(std::max<uint64_t>(1, RemainingMs(deadline, kUsbNoTimeout - 1)));
 }
 
 UsbtmcControl::UsbtmcControl(UsbTransport& transport, const UsbDeviceInfo& device)
@@ -32,7 +32,7 @@ UsbStatus UsbtmcControl::Request(uint8_t requestType, uint8_t request, uint16_t 
                                  Clock::time_point deadline) {
     size_t got = 0;
     UsbStatus status = transport_.ControlIn(requestType, request, value, index, reply, length,
-                                            RemainingMs(deadline), got);
+                                            UsbTimeoutMs(deadline), got);
     if (status == UsbStatus::Ok && got < 1) {
         return UsbStatus::Error;  // no USBTMC_status byte
     }
@@ -56,7 +56,7 @@ UsbStatus UsbtmcControl::GetCapabilities(usbtmc::Capabilities& capabilities,
     size_t got = 0;
     UsbStatus status = transport_.ControlIn(
         usbtmc::kRequestToInterface, usbtmc::kGetCapabilities, 0, device_.interfaceNumber, reply,
-        usbtmc::kCapabilitiesLength, RemainingMs(deadline), got);
+        usbtmc::kCapabilitiesLength, UsbTimeoutMs(deadline), got);
     if (status != UsbStatus::Ok) {
         return status;
     }
@@ -71,7 +71,7 @@ UsbStatus UsbtmcControl::DrainBulkIn(Clock::time_point deadline) {
     std::vector<uint8_t> buffer(chunk);
     for (size_t drained = 0; drained < kMaxDrainBytes; drained += chunk) {
         size_t got = 0;
-        UsbStatus status = transport_.BulkIn(buffer.data(), chunk, RemainingMs(deadline), got);
+        UsbStatus status = transport_.BulkIn(buffer.data(), chunk, UsbTimeoutMs(deadline), got);
         if (status == UsbStatus::Timeout) {
             return UsbStatus::Ok;  // nothing more is coming
         }
@@ -147,6 +147,35 @@ UsbStatus UsbtmcControl::AbortBulkIn(uint8_t tag, Clock::time_point deadline) {
         }
     }
     return status;
+}
+
+UsbStatus UsbtmcControl::ReadStatusByte(uint8_t tag, uint8_t& statusByte,
+                                        Clock::time_point deadline) {
+    uint8_t reply[3] = {};
+    UsbStatus status = Request(usbtmc::kRequestToInterface, usbtmc::kReadStatusByte, tag,
+                               device_.interfaceNumber, reply, 3, deadline);
+    if (status != UsbStatus::Ok) {
+        return status;
+    }
+    if (reply[0] != usbtmc::kStatusSuccess || reply[1] != tag) {
+        return UsbStatus::Error;
+    }
+    if (device_.interruptInEndpoint == 0) {
+        statusByte = reply[2];
+        return UsbStatus::Ok;
+    }
+    // The notification: bNotify1 = 0x80 | bTag, then the status byte.
+    uint8_t notification[2] = {};
+    size_t got = 0;
+    status = transport_.InterruptIn(notification, sizeof notification, UsbTimeoutMs(deadline), got);
+    if (status != UsbStatus::Ok) {
+        return status;
+    }
+    if (got < 2 || notification[0] != (0x80 | tag)) {
+        return UsbStatus::Error;
+    }
+    statusByte = notification[1];
+    return UsbStatus::Ok;
 }
 
 UsbStatus UsbtmcControl::Clear(Clock::time_point deadline) {

@@ -33,6 +33,11 @@ public:
     // asked), then the bulk-OUT halt is cleared.
     UsbStatus Clear(Clock::time_point deadline);
 
+    // USB488 READ_STATUS_BYTE with this bTag (2 to 127). The status byte
+    // comes in the reply, or on the interrupt-IN endpoint when the
+    // interface has one.
+    UsbStatus ReadStatusByte(uint8_t tag, uint8_t& statusByte, Clock::time_point deadline);
+
 private:
     UsbStatus Request(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                       uint8_t* reply, uint16_t length, Clock::time_point deadline);
@@ -45,8 +50,8 @@ private:
     const UsbDeviceInfo& device_;
 };
 
-// Milliseconds left until the deadline, at least 1; kUsbNoTimeout for the
-// time_point::max() deadline of a session without a timeout.
-unsigned RemainingMs(std::chrono::steady_clock::time_point deadline);
+// A transfer's timeout: milliseconds left until the deadline, at least 1;
+// kUsbNoTimeout for the deadline of a session without a timeout.
+unsigned UsbTimeoutMs(std::chrono::steady_clock::time_point deadline);
 
 }  // namespace kvt::visa

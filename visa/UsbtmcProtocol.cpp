@@ -63,6 +63,13 @@ std::string DevDepMsgOut(uint8_t tag, std::string_view data, bool endOfMessage) 
     return WithHeader(header, data);
 }
 
+std::string TriggerMessage(uint8_t tag) {
+    BulkHeader header;
+    header.msgId = kTrigger;
+    header.tag = tag;
+    return WithHeader(header, {});
+}
+
 std::string RequestDevDepMsgIn(uint8_t tag, uint32_t maxSize, bool termCharEnabled,
                                uint8_t termChar) {
     BulkHeader header;
@@ -82,6 +89,7 @@ bool DecodeCapabilities(const uint8_t* data, size_t length, Capabilities& capabi
     capabilities.bcdUsbtmc = static_cast<uint16_t>(data[2] | (data[3] << 8));
     capabilities.termChar = (data[5] & 0x01) != 0;
     capabilities.usb488 = length >= 16 && (data[12] != 0 || data[13] != 0);
+    capabilities.trigger = capabilities.usb488 && (data[14] & 0x01) != 0;
     return true;
 }
 

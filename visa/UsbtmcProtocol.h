@@ -19,6 +19,7 @@ inline constexpr size_t kHeaderSize = 12;
 inline constexpr uint8_t kDevDepMsgOut = 1;
 inline constexpr uint8_t kRequestDevDepMsgIn = 2;
 inline constexpr uint8_t kDevDepMsgIn = 2;
+inline constexpr uint8_t kTrigger = 128;  // USB488
 
 // bmTransferAttributes.
 inline constexpr uint8_t kAttrEom = 0x01;       // last byte of the message
@@ -32,6 +33,7 @@ inline constexpr uint8_t kCheckAbortBulkInStatus = 4;
 inline constexpr uint8_t kInitiateClear = 5;
 inline constexpr uint8_t kCheckClearStatus = 6;
 inline constexpr uint8_t kGetCapabilities = 7;
+inline constexpr uint8_t kReadStatusByte = 128;  // USB488
 
 // bmRequestType of the class requests: device-to-host, class, to the
 // interface or to an endpoint.
@@ -71,6 +73,9 @@ constexpr size_t Aligned(size_t length) {
 // One DEV_DEP_MSG_OUT transfer: header, the data, zero padding.
 std::string DevDepMsgOut(uint8_t tag, std::string_view data, bool endOfMessage);
 
+// One USB488 TRIGGER transfer: a header and nothing else.
+std::string TriggerMessage(uint8_t tag);
+
 // One REQUEST_DEV_DEP_MSG_IN transfer.
 std::string RequestDevDepMsgIn(uint8_t tag, uint32_t maxSize, bool termCharEnabled,
                                uint8_t termChar);
@@ -80,6 +85,7 @@ struct Capabilities {
     uint16_t bcdUsbtmc = 0;
     bool termChar = false;  // the device can end a bulk-IN transfer at TermChar
     bool usb488 = false;    // a USB488 capabilities block follows
+    bool trigger = false;   // USB488: the device accepts TRIGGER
 };
 
 // Reads a GET_CAPABILITIES reply; false unless it reports success and is

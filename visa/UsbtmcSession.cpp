@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "visa/Deadline.h"
 #include "visa/VisaString.h"
 
 namespace kvt::visa {
@@ -48,11 +49,7 @@ UsbtmcSession::UsbtmcSession(std::string resourceName, unsigned board, UsbDevice
 UsbtmcSession::~UsbtmcSession() = default;
 
 UsbtmcSession::Clock::time_point UsbtmcSession::Deadline() const {
-    ViUInt32 timeout = Attributes().timeoutMs;
-    if (timeout == VI_TMO_INFINITE) {
-        return Clock::time_point::max();
-    }
-    return Clock::now() + std::chrono::milliseconds(timeout);
+    return DeadlineAfter(Attributes().timeoutMs);
 }
 
 ViStatus UsbtmcSession::Start() {
@@ -148,11 +145,42 @@ ViStatus UsbtmcSession::Clear() {
     return ToViStatus(status);
 }
 
+ViStatus UsbtmcSession::ReadStatusByte(ViUInt16& status) {
+    status = 0;
+    if (lost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    if (!capabilities_.usb488) {
+        return VI_ERROR_NSUP_OPER;
+    }
+    statusTag_ = statusTag_ >= 127 ? uint8_t{2} : static_cast<uint8_t>(statusTag_ + 1);
+    uint8_t statusByte = 0;
+    UsbStatus result = control_.ReadStatusByte(statusTag_, statusByte, Deadline());
+    if (result == UsbStatus::Disconnected) {
+        lost_ = true;
+    }
+    if (result == UsbStatus::Ok) {
+        status = statusByte;
+    }
+    return ToViStatus(result);
+}
+
+ViStatus UsbtmcSession::AssertTrigger() {
+    if (lost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    if (!capabilities_.trigger) {
+        return VI_ERROR_NSUP_OPER;
+    }
+    uint8_t tag = tags_.Next();
+    return SendTransfer(usbtmc::TriggerMessage(tag), tag, Deadline());
+}
+
 ViStatus UsbtmcSession::SendTransfer(const std::string& transfer, uint8_t tag,
                                      Clock::time_point deadline) {
     size_t sent = 0;
     UsbStatus status = transport_->BulkOut(reinterpret_cast<const uint8_t*>(transfer.data()),
-                                           transfer.size(), RemainingMs(deadline), sent);
+                                           transfer.size(), UsbTimeoutMs(deadline), sent);
     if (status == UsbStatus::Ok && sent != transfer.size()) {
         status = UsbStatus::Error;
     }
@@ -190,7 +218,7 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
         size_t asked = std::min({RoundUp(target - got, packet), chunk, capacity - got});
         size_t n = 0;
         UsbStatus status =
-            transport_->BulkIn(inBuffer_.data() + got, asked, RemainingMs(deadline), n);
+            transport_->BulkIn(inBuffer_.data() + got, asked, UsbTimeoutMs(deadline), n);
         if (status != UsbStatus::Ok) {
             return RecoverIn(status, tag);
         }

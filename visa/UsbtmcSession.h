@@ -38,7 +38,12 @@ public:
 
     // Device clear: the device drops its pending input and output, and the
     // session drops what it had buffered.
-    ViStatus Clear();
+    ViStatus Clear() override;
+    // USB488 READ_STATUS_BYTE; VI_ERROR_NSUP_OPER for a plain USBTMC device.
+    ViStatus ReadStatusByte(ViUInt16& status) override;
+    // USB488 TRIGGER; VI_ERROR_NSUP_OPER when the device does not take it.
+    ViStatus AssertTrigger() override;
+    void DiscardInput() override { pending_.Clear(); }
 
     const usbtmc::Capabilities& DeviceCapabilities() const { return capabilities_; }
 
@@ -66,6 +71,7 @@ private:
     MessageReadBuffer pending_;
     std::vector<uint8_t> inBuffer_;
     bool lost_ = false;
+    uint8_t statusTag_ = 1;  // the last READ_STATUS_BYTE bTag (2 to 127)
 };
 
 }  // namespace kvt::visa

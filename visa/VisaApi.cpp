@@ -1,8 +1,12 @@
 // The VISA C calls. In the program's static build they forward to the
 // library named by KORVATA_VISA_LIBRARY when it is set; the shared library
 // (built without KVT_VISA_FORWARDING) always answers itself.
+#include <cstdio>
 #include "visa/AbortIo.h"
+
 #include "visa/ResourceManager.h"
+#include "visa/StatusDescription.h"
+#include "visa/VisaString.h"
 #include "visa/visa.h"
 
 #ifdef KVT_VISA_FORWARDING
@@ -11,8 +15,15 @@
     if (const kvt::visa::VisaFunctions* external = kvt::visa::ExternalLibrary()) { \
         return external->call(__VA_ARGS__);                                        \
     }
+// The program forwards only the calls it uses to a vendor's library; the
+// others are not available while it does.
+#define KVT_NOT_FORWARDED                          \
+    if (kvt::visa::ExternalLibrary() != nullptr) { \
+        return VI_ERROR_NSUP_OPER;                 \
+    }
 #else
 #define KVT_FORWARD(call, ...)
+#define KVT_NOT_FORWARDED
 #endif
 
 #define KVT_EXPORT extern "C" __attribute__((visibility("default")))
@@ -64,6 +75,89 @@ KVT_EXPORT ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState att
 KVT_EXPORT ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue) {
     KVT_FORWARD(viGetAttribute, vi, attrName, attrValue)
     return ResourceManager::Instance().GetAttribute(vi, attrName, attrValue);
+}
+
+KVT_EXPORT ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[]) {
+    (void)vi;  // the texts are the same for every session
+    if (desc == nullptr) {
+        return VI_ERROR_INV_PARAMETER;
+    }
+    if (const char* text = kvt::visa::StatusDescription(status)) {
+        kvt::visa::CopyVisaString(text, desc);
+        return VI_SUCCESS;
+    }
+    char unknown[VI_FIND_BUFLEN];
+    std::snprintf(unknown, sizeof unknown, "Unknown status value 0x%08X.",
+                  static_cast<unsigned>(status));
+    kvt::visa::CopyVisaString(unknown, desc);
+    return VI_WARN_UNKNOWN_STATUS;
+}
+
+KVT_EXPORT ViStatus viParseRsrc(ViSession rmSesn, ViConstRsrc rsrcName, ViUInt16* intfType,
+                                ViUInt16* intfNum) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().ParseRsrc(rmSesn, rsrcName, intfType, intfNum, nullptr,
+                                                 nullptr, nullptr);
+}
+
+KVT_EXPORT ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViUInt16* intfType,
+                                  ViUInt16* intfNum, ViChar rsrcClass[],
+                                  ViChar expandedUnaliasedName[], ViChar aliasIfExists[]) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().ParseRsrc(rmSesn, rsrcName, intfType, intfNum, rsrcClass,
+                                                 expandedUnaliasedName, aliasIfExists);
+}
+
+KVT_EXPORT ViStatus viClear(ViSession vi) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().Clear(vi);
+}
+
+KVT_EXPORT ViStatus viReadSTB(ViSession vi, ViUInt16* status) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().ReadStb(vi, status);
+}
+
+KVT_EXPORT ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().AssertTrigger(vi, protocol);
+}
+
+KVT_EXPORT ViStatus viFlush(ViSession vi, ViUInt16 mask) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().Flush(vi, mask);
+}
+
+KVT_EXPORT ViStatus viSetBuf(ViSession vi, ViUInt16 mask, ViUInt32 size) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().SetBuf(vi, mask, size);
+}
+
+KVT_EXPORT ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout,
+                           ViConstKeyId requestedKey, ViChar accessKey[]) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().Lock(vi, lockType, timeout, requestedKey, accessKey);
+}
+
+KVT_EXPORT ViStatus viUnlock(ViSession vi) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().Unlock(vi);
+}
+
+KVT_EXPORT ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism,
+                                  ViEventFilter context) {
+    KVT_NOT_FORWARDED(void) context;
+    return ResourceManager::Instance().EnableEvent(vi, eventType, mechanism);
+}
+
+KVT_EXPORT ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().DisableEvent(vi, eventType, mechanism);
+}
+
+KVT_EXPORT ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    KVT_NOT_FORWARDED
+    return ResourceManager::Instance().DiscardEvents(vi, eventType, mechanism);
 }
 
 namespace kvt::visa {

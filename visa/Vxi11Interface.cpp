@@ -5,10 +5,13 @@
 // after rpc.h, which it needs
 #include <rpc/pmap_prot.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "visa/Deadline.h"
 #include "visa/RpcConnection.h"
 #include "visa/Vxi11Session.h"
 #include "visa/vxi11.h"
@@ -29,10 +32,11 @@ bool Resolve(const std::string& host, sockaddr_in& address) {
     return true;
 }
 
-uint32_t RemainingMs(RpcConnection::Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                      RpcConnection::Clock::now());
-    return left.count() <= 0 ? 1u : static_cast<uint32_t>(left.count());
+// The reply timeout of a call that belongs to opening: what is left of the
+// open deadline, at least 1 ms (0 would not wait at all), and within what
+// libtirpc's int of milliseconds can hold.
+uint32_t CallTimeoutMs(RpcConnection::Clock::time_point deadline) {
+    return static_cast<uint32_t>(std::max<uint64_t>(1, RemainingMs(deadline, INT_MAX / 2)));
 }
 
 // Asks the portmapper at `address` for the core channel's TCP port.
@@ -50,7 +54,7 @@ ViStatus CorePort(sockaddr_in address, RpcConnection::Clock::time_point deadline
     u_long answer = 0;
     clnt_stat rpc =
         portmapper.Call(PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap), &query,
-                        reinterpret_cast<xdrproc_t>(xdr_u_long), &answer, RemainingMs(deadline));
+                        reinterpret_cast<xdrproc_t>(xdr_u_long), &answer, CallTimeoutMs(deadline));
     if (rpc != RPC_SUCCESS) {
         return rpc == RPC_TIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
     }
@@ -82,7 +86,7 @@ bool Vxi11Interface::Serves(const ResourceName& name) const {
 
 ViStatus Vxi11Interface::Open(const ResourceName& name, ViUInt32 openTimeoutMs,
                               std::unique_ptr<Session>& session) {
-    auto deadline = RpcConnection::Clock::now() + std::chrono::milliseconds(openTimeoutMs);
+    RpcConnection::Clock::time_point deadline = DeadlineAfter(openTimeoutMs);
     sockaddr_in address{};
     if (!Resolve(name.host, address)) {
         return VI_ERROR_RSRC_NFOUND;

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 
+#include "visa/Deadline.h"
 #include "visa/VisaString.h"
+#include "visa/XdrProc.h"
 #include "visa/vxi11.h"
 
 namespace kvt::visa {
@@ -35,13 +37,6 @@ bool_t DecodeBoundedReadReply(XDR* xdrs, void* target) {
     Device_ReadResp* reply = bounded->reply;
     return xdr_Device_ErrorCode(xdrs, &reply->error) && xdr_long(xdrs, &reply->reason) &&
            xdr_bytes(xdrs, &reply->data.data_val, &reply->data.data_len, bounded->capacity);
-}
-
-template <typename F>
-xdrproc_t Xdr(F function) {
-    // Through void(*)(), the generic function pointer, as XDR routines
-    // take differing argument lists behind the one xdrproc_t type.
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(function));
 }
 
 }  // namespace
@@ -88,9 +83,8 @@ ViStatus Vxi11Session::Open(const visa::ResourceName& name, const sockaddr_in& c
     parms.device = device.data();
     Create_LinkResp reply{};
     // Creating the link belongs to opening: it ends by the open deadline.
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                      RpcConnection::Clock::now());
-    uint32_t callTimeout = static_cast<uint32_t>(std::clamp<int64_t>(left.count(), 1, INT_MAX / 2));
+    uint32_t callTimeout =
+        static_cast<uint32_t>(std::max<uint64_t>(1, RemainingMs(deadline, INT_MAX / 2)));
     clnt_stat rpc = connection->Call(create_link, Xdr(xdr_Create_LinkParms), &parms,
                                      Xdr(xdr_Create_LinkResp), &reply, callTimeout);
     if (rpc != RPC_SUCCESS) {
@@ -252,6 +246,73 @@ ViStatus Vxi11Session::GetAttribute(ViAttr attribute, void* value) const {
         default:
             return Session::GetAttribute(attribute, value);
     }
+}
+
+Device_GenericParms Vxi11Session::GenericParms() const {
+    Device_GenericParms parms{};
+    parms.lid = link_;
+    parms.flags = 0;
+    parms.lock_timeout = Attributes().timeoutMs;
+    parms.io_timeout = Attributes().timeoutMs;
+    return parms;
+}
+
+ViStatus Vxi11Session::CallForError(unsigned long procedure, xdrproc_t encode, void* args) {
+    if (connectionLost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    Device_Error reply{};
+    clnt_stat rpc = core_->Call(static_cast<rpcproc_t>(procedure), encode, args,
+                                Xdr(xdr_Device_Error), &reply, CallTimeoutMs());
+    if (rpc != RPC_SUCCESS) {
+        return TransportFailure(rpc);
+    }
+    ViStatus mapped = MapDeviceError(reply.error);
+    connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+    return mapped;
+}
+
+ViStatus Vxi11Session::Clear() {
+    Device_GenericParms parms = GenericParms();
+    return CallForError(device_clear, Xdr(xdr_Device_GenericParms), &parms);
+}
+
+ViStatus Vxi11Session::AssertTrigger() {
+    Device_GenericParms parms = GenericParms();
+    return CallForError(device_trigger, Xdr(xdr_Device_GenericParms), &parms);
+}
+
+ViStatus Vxi11Session::ReadStatusByte(ViUInt16& status) {
+    status = 0;
+    if (connectionLost_) {
+        return VI_ERROR_CONN_LOST;
+    }
+    Device_GenericParms parms = GenericParms();
+    Device_ReadStbResp reply{};
+    clnt_stat rpc = core_->Call(device_readstb, Xdr(xdr_Device_GenericParms), &parms,
+                                Xdr(xdr_Device_ReadStbResp), &reply, CallTimeoutMs());
+    if (rpc != RPC_SUCCESS) {
+        return TransportFailure(rpc);
+    }
+    ViStatus mapped = MapDeviceError(reply.error);
+    connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+    if (mapped == VI_SUCCESS) {
+        status = reply.stb;
+    }
+    return mapped;
+}
+
+ViStatus Vxi11Session::LockDevice(ViUInt32 timeoutMs) {
+    Device_LockParms parms{};
+    parms.lid = link_;
+    parms.flags = timeoutMs > 0 ? VXI11_FLAG_WAITLOCK : 0;
+    parms.lock_timeout = timeoutMs;
+    return CallForError(device_lock, Xdr(xdr_Device_LockParms), &parms);
+}
+
+ViStatus Vxi11Session::UnlockDevice() {
+    Device_Link link = link_;
+    return CallForError(device_unlock, Xdr(xdr_Device_Link), &link);
 }
 
 }  // namespace kvt::visa

@@ -9,6 +9,7 @@
 #include "visa/ResourceName.h"
 #include "visa/RpcConnection.h"
 #include "visa/Session.h"
+#include "visa/vxi11.h"
 
 namespace kvt::visa {
 
@@ -33,6 +34,12 @@ public:
     ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
     ViStatus GetAttribute(ViAttr attribute, void* value) const override;
     void AbortIo() override;
+    // device_clear, device_trigger, device_readstb, device_lock/unlock.
+    ViStatus Clear() override;
+    ViStatus AssertTrigger() override;
+    ViStatus ReadStatusByte(ViUInt16& status) override;
+    ViStatus LockDevice(ViUInt32 timeoutMs) override;
+    ViStatus UnlockDevice() override;
 
     // VXI-11 error codes as VISA status values.
     static ViStatus MapDeviceError(long error);
@@ -46,6 +53,10 @@ private:
     uint32_t CallTimeoutMs() const;
     // Maps a failed RPC call; anything but a reply timeout ends the link.
     ViStatus TransportFailure(int rpcStatus);
+    // Parameters of the calls that take only the link and the timeouts.
+    Device_GenericParms GenericParms() const;
+    // A call whose reply is a Device_Error, mapped.
+    ViStatus CallForError(unsigned long procedure, xdrproc_t encode, void* args);
 
     std::unique_ptr<RpcConnection> core_;
     long link_;
