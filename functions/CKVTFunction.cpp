@@ -47,9 +47,7 @@ CKVTFunction::~CKVTFunction() {
     Shutdown();
 }
 
-void CKVTFunction::Init() {
-    m_workerBlock = WorkerBlock{m_panel, this, &m_lock};
-}
+void CKVTFunction::Init() {}
 
 void CKVTFunction::SyncFromInstrument() {
     auto guard = LockForCommand();
@@ -267,16 +265,30 @@ KVTStatistics CKVTFunction::GetStatistics() const {
     return m_statistics;
 }
 
-std::thread::id CKVTFunction::LaunchWorker(std::function<void()> loop) {
-    return m_worker.Create(std::move(loop));
+std::thread::id CKVTFunction::LaunchReadingWorker() {
+    return m_worker.Create([this] { RunWorkerLoop(); });
 }
 
-bool CKVTFunction::RunCycleLocked(bool withAutoRange) {
+bool CKVTFunction::ReadForCycle() {
+    return ReadOnce();
+}
+
+bool CKVTFunction::FollowsAutoRange() const {
+    return true;
+}
+
+bool CKVTFunction::NotifiesUnderLock() const {
+    return false;
+}
+
+void CKVTFunction::CycleCompleted(std::chrono::steady_clock::duration) {}
+
+bool CKVTFunction::RunCycleLocked() {
     link::FailureWatch failure;
-    if (!ReadOnce() || !FetchViewData(failure) || failure.Failed()) {
+    if (!ReadForCycle() || !FetchViewData(failure) || failure.Failed()) {
         return false;
     }
-    if (withAutoRange && !m_worker.StopRequested() && GetRangeMode() == "Auto") {
+    if (FollowsAutoRange() && !m_worker.StopRequested() && GetRangeMode() == "Auto") {
         return UpdateAutoRange() && !failure.Failed();
     }
     return true;
@@ -298,21 +310,29 @@ bool CKVTFunction::FetchViewData(const link::FailureWatch& failure) {
     return true;
 }
 
-void CKVTFunction::RunCommonWorker() {
+void CKVTFunction::RunWorkerLoop() {
     std::unique_lock<std::recursive_mutex> lock(m_lock);
     while (m_worker.WaitForTurn(lock)) {
-        if (!RunCycleLocked(true)) {
+        auto begin = std::chrono::steady_clock::now();
+        if (!RunCycleLocked()) {
             break;
         }
+        bool underLock = NotifiesUnderLock();
+        if (underLock) {
+            PostNewReading();
+        }
+        CycleCompleted(std::chrono::steady_clock::now() - begin);
         lock.unlock();
-        PostNewReading();
+        if (!underLock) {
+            PostNewReading();
+        }
         lock.lock();
     }
 }
 
 void CKVTFunction::PostNewReading() {
-    if (m_workerBlock.panel != nullptr) {
-        m_workerBlock.panel->PostNewReading();
+    if (m_panel != nullptr) {
+        m_panel->PostNewReading();
     }
 }
 

@@ -128,26 +128,27 @@ public:
     int64_t GetStartTicks() const { return m_startTicks.load(); }
 
 protected:
-    struct WorkerBlock {
-        IFrontPanelServices* panel = nullptr;
-        CKVTFunction* function = nullptr;
-        std::recursive_mutex* lock = nullptr;
-    };
+    // Starts the reading worker, suspended: every function runs the same
+    // loop (RunWorkerLoop) and differs only in the hooks below.
+    std::thread::id LaunchReadingWorker();
 
-    // Starts loop as this function's worker, suspended.
-    std::thread::id LaunchWorker(std::function<void()> loop);
-    // Steps of one reading cycle after taking the lock: the reading, the
-    // data of the visible views and, when withAutoRange, the range. False
-    // when the instrument gave no reply and the worker is to end.
-    bool RunCycleLocked(bool withAutoRange);
+    // Hooks of the worker loop.
+    // The reading step of a cycle (ReadOnce unless the function reads
+    // otherwise); false ends the worker.
+    virtual bool ReadForCycle();
+    // Whether a cycle re-reads the range while the range mode is "Auto".
+    virtual bool FollowsAutoRange() const;
+    // Whether the new-reading notice is posted before the lock is released
+    // (otherwise right after).
+    virtual bool NotifiesUnderLock() const;
+    // Called after each completed cycle, lock held, with its duration.
+    virtual void CycleCompleted(std::chrono::steady_clock::duration duration);
+
     // The data of the shown views (trend, histogram, statistics); false when
     // an exchange failed (failure says whether one did since the cycle began).
     bool FetchViewData(const link::FailureWatch& failure);
-    // The worker loop shared by most functions.
-    void RunCommonWorker();
     void PostNewReading();
 
-    WorkerBlock m_workerBlock;
     IFrontPanelServices* m_panel;
     std::recursive_mutex m_lock;
     CReadingWorker m_worker;
@@ -163,6 +164,14 @@ protected:
     std::deque<double> m_history;  // guarded by m_lock
 
 private:
+    // Waits for its turn, runs a cycle under the lock, posts the notice;
+    // ends when the instrument stops answering or the worker is stopped.
+    void RunWorkerLoop();
+    // One reading cycle with the lock held: the reading, the data of the
+    // shown views and, when followed, the automatic range. False when the
+    // worker is to end.
+    bool RunCycleLocked();
+
     std::string SoftKeyField(int position, std::string CMenuItem::*field) const;
 };
 

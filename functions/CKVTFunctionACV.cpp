@@ -1,10 +1,5 @@
 #include "functions/CKVTFunctionACV.h"
 
-#include <utility>
-
-#include "functions/ScaleSettingsQuery.h"
-#include "link/AnalysisCommands.h"
-#include "link/Pacer.h"
 #include "link/RangeCommands.h"
 #include "link/SettingsCommands.h"
 
@@ -39,8 +34,7 @@ CKVTFunctionACV::~CKVTFunctionACV() {
 
 void CKVTFunctionACV::Init() {
     CKVTRangedFunction::Init();
-    std::lock_guard<std::mutex> guard(m_textLock);
-    m_scale.valid = true;
+    m_scale.MarkValid();
 }
 
 void CKVTFunctionACV::SyncFromInstrument() {
@@ -69,63 +63,40 @@ DisplayScale CKVTFunctionACV::DisplayScaleFor(const std::string& range,
 }
 
 bool CKVTFunctionACV::ScaledUnitLocked(std::string& unit) const {
-    if (m_scale.state == 0) {
-        return false;
-    }
-    unit = m_scale.function;
-    return true;
+    return m_scale.ScaledUnitLocked(unit);
 }
 
 bool CKVTFunctionACV::SyncScale() {
-    auto guard = LockForCommand();
-    KVTScaleSettings scale = QueryScaleSettings();
-    std::lock_guard<std::mutex> text(m_textLock);
-    m_scale = std::move(scale);
+    m_scale.Sync();
     return true;
 }
 
 KVTScaleSettings* CKVTFunctionACV::GetScaleSettings() {
-    return &m_scale;
+    return m_scale.Settings();
 }
 
 KVTScaleSettings CKVTFunctionACV::ScaleSnapshot() const {
-    std::lock_guard<std::mutex> guard(m_textLock);
-    return m_scale;
-}
-
-void CKVTFunctionACV::ChangeScale(const std::function<void()>& send,
-                                  const std::function<void(KVTScaleSettings&)>& store) {
-    auto guard = LockForCommand();
-    send();
-    link::Pause(kSettlePause);
-    std::lock_guard<std::mutex> text(m_textLock);
-    store(m_scale);
+    return m_scale.Snapshot();
 }
 
 void CKVTFunctionACV::SetScaleState(int state) {
-    ChangeScale([state] { link::SetScaleState(state); },
-                [state](KVTScaleSettings& scale) { scale.state = state; });
+    m_scale.SetState(state);
 }
 
 void CKVTFunctionACV::SetScaleFunction(const std::string& function) {
-    ChangeScale(
-        [&function] { link::SetScaleFunction(function); },
-        [&function](KVTScaleSettings& scale) { scale.function = function == "DB" ? "dB" : "dBm"; });
+    m_scale.SetFunction(function);
 }
 
 void CKVTFunctionACV::SetDbReference(int reference) {
-    ChangeScale([reference] { link::SetDbReference(reference); },
-                [reference](KVTScaleSettings& scale) { scale.dbReference = reference; });
+    m_scale.SetDbReference(reference);
 }
 
 void CKVTFunctionACV::SetDbmReference(int reference) {
-    ChangeScale([reference] { link::SetDbmReference(reference); },
-                [reference](KVTScaleSettings& scale) { scale.dbmReference = reference; });
+    m_scale.SetDbmReference(reference);
 }
 
 void CKVTFunctionACV::SetReferenceAuto(int state) {
-    ChangeScale([state] { link::SetScaleAutoReference(state); },
-                [state](KVTScaleSettings& scale) { scale.referenceAuto = state; });
+    m_scale.SetReferenceAuto(state);
 }
 
 }  // namespace kvt::functions

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "functions/CKVTRangedFunction.h"
 #include "functions/KVTScaleSettings.h"
+#include "functions/VoltageScale.h"
 
 namespace kvt::functions {
 
@@ -36,11 +36,7 @@ protected:
     bool ScaledUnitLocked(std::string& unit) const override;
 
 private:
-    // Under the function's lock: sends, settles, then stores the change.
-    void ChangeScale(const std::function<void()>& send,
-                     const std::function<void(KVTScaleSettings&)>& store);
-
-    KVTScaleSettings m_scale;  // written under m_textLock
+    VoltageScale m_scale{m_worker, m_textLock};
 };
 
 }  // namespace kvt::functions

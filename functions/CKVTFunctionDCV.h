@@ -5,14 +5,18 @@
 #include <string>
 #include <string_view>
 
-#include "functions/CKVTFunction.h"
+#include "functions/CKVTRangedFunction.h"
 #include "functions/KVTScaleSettings.h"
+#include "functions/VoltageScale.h"
 
 namespace kvt::functions {
 
 // DC voltage: five ranges with automatic ranging, three speeds, filter,
-// input impedance, relative reading and dB/dBm scaling.
-class CKVTFunctionDCV : public CKVTFunction {
+// input impedance (offered on the two lowest ranges), relative reading
+// and dB/dBm scaling. Unlike the other ranged functions, a speed change
+// has no settle pause, and the worker posts its new-reading notice before
+// it releases the lock and can log each cycle's duration.
+class CKVTFunctionDCV : public CKVTRangedFunction {
 public:
     // Item ids.
     enum : int {
@@ -35,17 +39,8 @@ public:
     explicit CKVTFunctionDCV(IFrontPanelServices* panel);
     ~CKVTFunctionDCV() override;
 
-    void OnMenuItem(int itemId) override;
     void Init() override;
     void SyncFromInstrument() override;
-    void ShowMainMenu() override;
-    std::string GetDisplayText() override;
-    std::string GetRangeMode() override;
-    bool UpdateAutoRange() override;
-    void SetRange(const std::string& range) override;
-    std::string GetRange() override;
-    std::string GetBaseUnit() override;
-    std::string GetUnitLabel() override;
     bool SyncScale() override;
     KVTScaleSettings* GetScaleSettings() override;
     void SetScaleState(int state) override;
@@ -53,13 +48,8 @@ public:
     void SetDbReference(int reference) override;
     void SetDbmReference(int reference) override;
     void SetReferenceAuto(int state) override;
-    std::thread::id CreateWorker() override;
 
-    // The settings the user-interface thread keeps.
-    std::string GetSpeed() const { return m_speed; }
-    std::string GetFilter() const { return m_filter; }
-    std::string GetInputImpedance() const { return m_inputImpedance; }
-    std::string GetRel() const { return m_rel; }
+    std::string GetInputImpedance() const { return GetExtra(); }
     // A consistent copy of the scale settings.
     KVTScaleSettings ScaleSnapshot() const;
 
@@ -72,25 +62,16 @@ public:
     static std::string DisplayText(const std::string& reading, const std::string& range,
                                    const std::string& unitLabel, int scaleState);
 
-private:
-    void RunWorker();
-    void LogCycle(std::chrono::steady_clock::duration duration);
-    void ShowMainPage(bool withInputImpedance);
-    void SendLocked(void (*command)(std::string_view), const std::string& value,
-                    std::chrono::milliseconds pause);
-    void SetRangeMode(const std::string& mode);
+protected:
+    std::string UnitLabelFor(const std::string& range, const std::string& current) const override;
+    DisplayScale DisplayScaleFor(const std::string& range,
+                                 const std::string& unitLabel) const override;
+    bool ScaledUnitLocked(std::string& unit) const override;
+    bool NotifiesUnderLock() const override;
+    void CycleCompleted(std::chrono::steady_clock::duration duration) override;
 
-    // Guarded by m_textLock: the worker changes them (automatic range)
-    // while the display reads them.
-    std::string m_rangeMode;
-    std::string m_range;
-    std::string m_unitLabel;
-    // Written and read on the user-interface thread only.
-    std::string m_speed;
-    std::string m_filter;
-    std::string m_inputImpedance;
-    std::string m_rel;
-    KVTScaleSettings m_scale;  // written under m_textLock
+private:
+    VoltageScale m_scale{m_worker, m_textLock};
     LogSink m_cycleLog;
 };
 

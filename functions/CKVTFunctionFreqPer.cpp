@@ -236,7 +236,7 @@ std::string CKVTFunctionFreqPer::GetUnitLabel() {
 }
 
 std::thread::id CKVTFunctionFreqPer::CreateWorker() {
-    return LaunchWorker([this] { RunCommonWorker(); });
+    return LaunchReadingWorker();
 }
 
 }  // namespace kvt::functions

@@ -52,19 +52,11 @@ std::string CKVTFunctionOpenReading::GetRange() {
 }
 
 std::thread::id CKVTFunctionOpenReading::CreateWorker() {
-    return LaunchWorker([this] { RunWorker(); });
+    return LaunchReadingWorker();
 }
 
-void CKVTFunctionOpenReading::RunWorker() {
-    std::unique_lock<std::recursive_mutex> lock(m_lock);
-    while (m_worker.WaitForTurn(lock)) {
-        if (!RunCycleLocked(false)) {
-            break;
-        }
-        lock.unlock();
-        PostNewReading();
-        lock.lock();
-    }
+bool CKVTFunctionOpenReading::FollowsAutoRange() const {
+    return false;
 }
 
 void CKVTFunctionOpenReading::SendBeeper(int beeperItem) {

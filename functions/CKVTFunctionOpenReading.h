@@ -30,7 +30,8 @@ public:
 protected:
     // Takes the beeper item's value, sends it under the lock and settles.
     void SendBeeper(int beeperItem);
-    void RunWorker();
+    // The cycle has no range step.
+    bool FollowsAutoRange() const override;
 
     std::string m_beeper;  // user-interface thread only
 };

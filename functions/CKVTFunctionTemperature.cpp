@@ -282,37 +282,30 @@ void CKVTFunctionTemperature::ChooseSensor(int source, int kind, const std::stri
 }
 
 std::thread::id CKVTFunctionTemperature::CreateWorker() {
-    return LaunchWorker([this] { RunWorker(); });
+    return LaunchReadingWorker();
 }
 
-void CKVTFunctionTemperature::RunWorker() {
-    std::unique_lock<std::recursive_mutex> lock(m_lock);
-    while (m_worker.WaitForTurn(lock)) {
-        link::FailureWatch failure;
-        std::string reading = link::ReadLastValue();
-        if (reading.empty()) {
-            break;
-        }
-        SetReadingText(reading);
-        // A stop request ends the cycle here: nothing more is sent.
-        if (m_worker.StopRequested()) {
-            break;
-        }
-        std::string measured = link::ReadTemperatureCad();
-        if (measured.empty()) {
-            break;
-        }
-        {
-            std::lock_guard<std::mutex> text(m_textLock);
-            m_measuredText = std::move(measured);
-        }
-        if (!FetchViewData(failure) || failure.Failed()) {
-            break;
-        }
-        lock.unlock();
-        PostNewReading();
-        lock.lock();
+bool CKVTFunctionTemperature::ReadForCycle() {
+    std::string reading = link::ReadLastValue();
+    if (reading.empty()) {
+        return false;
     }
+    SetReadingText(reading);
+    // A stop request ends the cycle here: nothing more is sent.
+    if (m_worker.StopRequested()) {
+        return false;
+    }
+    std::string measured = link::ReadTemperatureCad();
+    if (measured.empty()) {
+        return false;
+    }
+    std::lock_guard<std::mutex> text(m_textLock);
+    m_measuredText = std::move(measured);
+    return true;
+}
+
+bool CKVTFunctionTemperature::FollowsAutoRange() const {
+    return false;
 }
 
 }  // namespace kvt::functions

@@ -68,8 +68,13 @@ public:
     // The second line's text for a measured value.
     static std::string MeasuredText(const std::string& measured);
 
+protected:
+    // A cycle reads the temperature and the sensor's measured value, and
+    // has no range step.
+    bool ReadForCycle() override;
+    bool FollowsAutoRange() const override;
+
 private:
-    void RunWorker();
     void ShowMainPage();
 
     // Guarded by m_textLock: the worker writes the label and the measured

@@ -15,6 +15,7 @@ constexpr size_t kRangesOnFirstOfTwoPages = 4;
 constexpr int kRangeKeyPosition = 0;
 constexpr int kSpeedKeyPosition = 1;
 constexpr int kFilterKeyPosition = 2;
+constexpr int kExtraKeyPosition = 3;
 constexpr int kRelKeyPosition = 4;
 constexpr std::array<const char*, 3> kSpeeds{"Slow", "Middle", "Fast"};
 
@@ -40,14 +41,18 @@ void CKVTRangedFunction::BuildIds() {
     m_rangeKey = next++;
     m_speedKey = commands.setSpeed != nullptr ? next++ : 0;
     m_filterKey = commands.setFilter != nullptr ? next++ : 0;
+    m_extraKey = commands.setExtra != nullptr ? next++ : 0;
     m_relKey = next++;
     m_mainPage = {m_rangeKey};
-    for (int key : {m_speedKey, m_filterKey}) {
+    for (int key : {m_speedKey, m_filterKey, m_extraKey}) {
         if (key != 0) {
             m_mainPage.push_back(key);
         }
     }
     m_mainPage.push_back(m_relKey);
+    if (m_shape.firstChoiceId > next) {
+        next = m_shape.firstChoiceId;
+    }
 
     size_t choices = m_shape.ranges.size() + 1;
     size_t onFirstPage = choices <= kPageSize ? choices : kRangesOnFirstOfTwoPages + 1;
@@ -78,6 +83,11 @@ void CKVTRangedFunction::Init() {
     if (m_filterKey != 0) {
         AddMenuItem(m_filterKey, kFilterKeyPosition, "", "Filter", "", "On", "Off",
                     CMenuItem::kOptionToggle);
+    }
+    if (m_extraKey != 0) {
+        const ExtraToggle& extra = m_shape.extra;
+        AddMenuItem(m_extraKey, kExtraKeyPosition, "", extra.title, "", extra.optionA,
+                    extra.optionB, CMenuItem::kOptionToggle);
     }
     AddMenuItem(m_relKey, kRelKeyPosition, "", "Rel", "", "On", "Off", CMenuItem::kOptionToggle);
     for (const std::vector<int>* page : {&m_rangePage1, &m_rangePage2}) {
@@ -113,7 +123,9 @@ void CKVTRangedFunction::SendLocked(void (*command)(std::string_view), const std
                                     std::chrono::milliseconds pause) {
     auto guard = LockForCommand();
     command(value);
-    link::Pause(pause);
+    if (pause.count() > 0) {
+        link::Pause(pause);
+    }
 }
 
 bool CKVTRangedFunction::IsRangeChoice(int itemId) const {
@@ -137,6 +149,9 @@ void CKVTRangedFunction::OnMenuItem(int itemId) {
     } else if (itemId == m_filterKey) {
         m_filter = GetItem(m_filterKey)->GetValue();
         SendLocked(m_shape.commands.setFilter, m_filter, kSettlePause);
+    } else if (itemId == m_extraKey) {
+        m_extra = GetItem(m_extraKey)->GetValue();
+        SendLocked(m_shape.commands.setExtra, m_extra, kSettlePause);
     } else if (itemId == m_relKey) {
         m_rel = GetItem(m_relKey)->GetValue();
         SendLocked(m_shape.commands.setNull, m_rel, kSettlePause);
@@ -151,7 +166,7 @@ void CKVTRangedFunction::ChooseRange(int itemId) {
     SelectInGroup(m_rangeChoices.front(), m_rangeChoices.back(), itemId);
     std::string choice = GetItem(itemId)->m_keyText;
     GetItem(m_rangeKey)->SetSubtitle(choice);
-    ShowIds(m_mainPage);
+    ShowMainPageFor(choice);
     auto guard = LockForCommand();
     if (itemId == m_rangeChoices.front()) {
         SetRangeMode("Auto");
@@ -168,14 +183,26 @@ void CKVTRangedFunction::ChooseSpeed(int itemId) {
     SelectInGroup(m_speedChoices.front(), m_speedChoices.back(), itemId);
     std::string choice = GetItem(itemId)->m_keyText;
     GetItem(m_speedKey)->SetSubtitle(choice);
+    // After a speed choice the main page offers every key.
     ShowIds(m_mainPage);
     m_speed = choice;
-    // Unlike DC voltage, every ranged function settles after a speed change.
-    SendLocked(m_shape.commands.setSpeed, m_speed, kSettlePause);
+    SendLocked(m_shape.commands.setSpeed, m_speed, m_shape.speedPause);
 }
 
 void CKVTRangedFunction::ShowIds(const std::vector<int>& ids) {
     ShowSoftKeys(static_cast<int>(ids.size()), ids.data());
+}
+
+void CKVTRangedFunction::ShowMainPageFor(const std::string& range) {
+    const std::vector<std::string>& offeredOn = m_shape.extra.offeredOn;
+    if (m_extraKey == 0 ||
+        std::find(offeredOn.begin(), offeredOn.end(), range) != offeredOn.end()) {
+        ShowIds(m_mainPage);
+        return;
+    }
+    std::vector<int> page = m_mainPage;
+    page.erase(std::remove(page.begin(), page.end(), m_extraKey), page.end());
+    ShowIds(page);
 }
 
 void CKVTRangedFunction::MarkRange(const std::string& rangeMode, const std::string& range) {
@@ -212,8 +239,11 @@ void CKVTRangedFunction::ShowMainMenu() {
     if (m_filterKey != 0) {
         GetItem(m_filterKey)->SetValue(m_filter);
     }
+    if (m_extraKey != 0) {
+        GetItem(m_extraKey)->SetValue(m_extra);
+    }
     GetItem(m_relKey)->SetValue(m_rel);
-    ShowIds(m_mainPage);
+    ShowMainPageFor(GetRange());
     if (m_panel != nullptr) {
         m_panel->SetViewsUnit(m_shape.baseUnit);
     }
@@ -229,6 +259,9 @@ void CKVTRangedFunction::SyncSettings() {
     }
     if (commands.getFilter != nullptr) {
         m_filter = commands.getFilter();
+    }
+    if (commands.getExtra != nullptr) {
+        m_extra = commands.getExtra();
     }
     m_rel = commands.getNull();
 }
@@ -293,7 +326,7 @@ bool CKVTRangedFunction::ScaledUnitLocked(std::string&) const {
 }
 
 std::thread::id CKVTRangedFunction::CreateWorker() {
-    return LaunchWorker([this] { RunCommonWorker(); });
+    return LaunchReadingWorker();
 }
 
 }  // namespace kvt::functions

@@ -23,14 +23,28 @@ struct RangedCommands {
     std::string (*getSpeed)() = nullptr;
     std::string (*getFilter)() = nullptr;
     std::string (*getNull)() = nullptr;
+    // A further toggle at position 3 (DC voltage's input impedance).
+    void (*setExtra)(std::string_view label) = nullptr;
+    std::string (*getExtra)() = nullptr;
+};
+
+// The further toggle key, where a function has one: its texts and the
+// ranges on which the main page offers it (after a speed choice the main
+// page offers it whatever the range).
+struct ExtraToggle {
+    std::string title;
+    std::string optionA;
+    std::string optionB;
+    std::vector<std::string> offeredOn;
 };
 
 // What tells one ranged function from another: its unit, its soft-key
 // ids, its range list and its commands.
 //
 // The ids follow from firstId in this order: the main-page keys "Range"
-// (position 0), "Speed" (1, if any), "Filter" (2, if any) and "Rel" (4);
-// then the range list, "Auto" first; then the speed list "Slow", "Middle",
+// (position 0), "Speed" (1, if any), "Filter" (2, if any), the further
+// toggle (3, if any) and "Rel" (4); then, from firstChoiceId when it is
+// set, the range list, "Auto" first; then the speed list "Slow", "Middle",
 // "Fast" (if any). A range list of up to six keys is one page; a longer one
 // shows "Auto", four ranges and "other->" on its first page and the rest
 // with "<-other" after them on its second.
@@ -41,10 +55,14 @@ struct RangedFunctionShape {
     std::vector<std::string> ranges;
     std::string defaultRange;
     RangedCommands commands;
+    ExtraToggle extra;  // used when commands.setExtra is set
+    int firstChoiceId = 0;
+    // The settle pause after a speed command (none when zero).
+    std::chrono::milliseconds speedPause{100};
 };
 
 // The shared form of the functions with a range list and a relative
-// reading (DC and AC current, AC voltage, both resistances, capacitance):
+// reading (DC and AC voltage and current, both resistances, capacitance):
 // their soft-key pages, the commands each key sends under the function's
 // lock with its settle pause, the settings read back from the instrument,
 // automatic ranging and the main display. Each concrete function gives
@@ -70,6 +88,7 @@ public:
     std::string GetSpeed() const { return m_speed; }
     std::string GetFilter() const { return m_filter; }
     std::string GetRel() const { return m_rel; }
+    std::string GetExtra() const { return m_extra; }
 
     // Item ids of the keys; 0 where the function has no such key.
     int RangeKeyId() const { return m_rangeKey; }
@@ -98,17 +117,20 @@ protected:
     // shown in dB or dBm.
     virtual bool ScaledUnitLocked(std::string& unit) const;
 
-    // Range mode, range, speed, filter and relative reading from the
-    // instrument, in that order.
+    // Range mode, range, speed, filter, the further toggle and relative
+    // reading from the instrument, in that order.
     void SyncSettings();
     void SetRangeMode(const std::string& mode);
-    // Under the function's lock: the command, then the pause.
+    // Under the function's lock: the command, then the pause (if any).
     void SendLocked(void (*command)(std::string_view), const std::string& value,
                     std::chrono::milliseconds pause);
 
 private:
     void BuildIds();
     void ShowIds(const std::vector<int>& ids);
+    // The main page for a range text (or "Auto"): without the further
+    // toggle where that range does not offer it.
+    void ShowMainPageFor(const std::string& range);
     void ChooseRange(int itemId);
     void ChooseSpeed(int itemId);
     void MarkRange(const std::string& rangeMode, const std::string& range);
@@ -120,6 +142,7 @@ private:
     int m_speedKey = 0;
     int m_filterKey = 0;
     int m_relKey = 0;
+    int m_extraKey = 0;
     int m_nextPageKey = 0;
     int m_previousPageKey = 0;
     std::vector<int> m_rangeChoices;
@@ -137,6 +160,7 @@ private:
     std::string m_speed;
     std::string m_filter;
     std::string m_rel;
+    std::string m_extra;
 };
 
 }  // namespace kvt::functions

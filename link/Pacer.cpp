@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
 
 namespace kvt::link {
 namespace {
@@ -25,6 +26,14 @@ void SleepingPacer::Pause(std::chrono::milliseconds duration) {
 void RecordingPacer::Pause(std::chrono::milliseconds duration) {
     std::lock_guard<std::mutex> lock(mutex_);
     pauses_.push_back(duration);
+    if (observer_) {
+        observer_(duration);
+    }
+}
+
+void RecordingPacer::SetObserver(Observer observer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    observer_ = std::move(observer);
 }
 
 std::vector<std::chrono::milliseconds> RecordingPacer::Pauses() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -27,14 +28,21 @@ public:
 // Thread-safe: workers and the caller's thread may pause at the same time.
 class RecordingPacer final : public IPacer {
 public:
+    using Observer = std::function<void(std::chrono::milliseconds duration)>;
+
     void Pause(std::chrono::milliseconds duration) override;
 
     std::vector<std::chrono::milliseconds> Pauses() const;
     void Clear();
+    // Also tells observer of each pause, in the order recorded (so that a
+    // test can place the pauses among the messages the instrument saw).
+    // An empty observer stops that.
+    void SetObserver(Observer observer);
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::chrono::milliseconds> pauses_;
+    Observer observer_;
 };
 
 // The pacer every pause of the program goes through. Until one is

@@ -20,7 +20,6 @@ namespace {
 using functions::CKVTFunctionCont;
 using functions::CKVTFunctionDiode;
 using Strings = std::vector<std::string>;
-using Pauses = std::vector<long long>;
 using ContMenu = FunctionUnderTest<CKVTFunctionCont>;
 using DiodeMenu = FunctionUnderTest<CKVTFunctionDiode>;
 
@@ -56,14 +55,12 @@ TEST_F(ContMenu, BeeperSendsUnderTheLockAndTheThresholdLabelSendsNothing) {
     f_->ShowMainMenu();
     f_->OnSoftKey(0);
     EXPECT_EQ(f_->GetBeeper(), "Off");
-    EXPECT_EQ(Sent(), Strings{"SYST:BEEP:STAT OFF"});
-    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(Timeline(), (Strings{"SYST:BEEP:STAT OFF", "pause 100"}));
     f_->OnSoftKey(0);
-    EXPECT_EQ(Sent(), Strings{"SYST:BEEP:STAT ON"});
+    EXPECT_EQ(Timeline(), (Strings{"SYST:BEEP:STAT ON", "pause 100"}));
     f_->OnSoftKey(1);
     f_->OnMenuItem(87);
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_TRUE(Timeline().empty());
     // The beeper waits for the lock (a reading cycle) before it is sent.
     EXPECT_FALSE(RunsWhileLockIsHeld([this] { f_->OnSoftKey(0); }, std::chrono::milliseconds(200)));
     EXPECT_EQ(Sent(), Strings{"SYST:BEEP:STAT OFF"});
@@ -141,12 +138,11 @@ TEST_F(ContMenu, ThresholdEditsStayWithinZeroTo2000AndAlwaysResend) {
         SetThreshold(f, c.start, c.digit);
         ASSERT_EQ(f.GetTinyMenuText(), CKVTFunctionCont::ThresholdText(c.start));
         ASSERT_EQ(f.GetTinyMenuCursor(), c.digit);
-        Sent();
+        Timeline();
         f.OnSoftKey(c.key);
         EXPECT_EQ(f.GetTinyMenuText(), c.shown);
-        EXPECT_EQ(Sent(), Strings{c.wire});
+        EXPECT_EQ(Timeline(), Strings{c.wire});  // no settle pause
     }
-    EXPECT_EQ(PausesMs(), Pauses{});
 }
 
 TEST_F(ContMenu, ThresholdCommandsDoNotWaitForTheLock) {
@@ -221,15 +217,14 @@ TEST_F(DiodeMenu, SingleBeeperKeyAndLimitsReadWithTheMenu) {
     EXPECT_EQ(Page(), (std::array<std::string, 6>{"", "Beeper", "", "", "", ""}));
     EXPECT_EQ(f_->GetItem(87)->GetValue(), "On");
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
-    EXPECT_EQ(Sent(), (Strings{"CALCulate:LIMit:STATe?", "CALCulate:LIMit:LOWer?",
-                               "CALCulate:LIMit:UPPer?"}));
+    // Each query with its own pause.
+    EXPECT_EQ(Timeline(), (Strings{"CALCulate:LIMit:STATe?", "pause 100", "CALCulate:LIMit:LOWer?",
+                                   "pause 100", "CALCulate:LIMit:UPPer?", "pause 100"}));
     EXPECT_DOUBLE_EQ(functions::g_limitUpper.load(), 0.7);
-    EXPECT_EQ(PausesMs(), (Pauses{100, 100, 100}));  // the queries' own pauses
 
     f_->OnSoftKey(1);
     EXPECT_EQ(f_->GetBeeper(), "Off");
-    EXPECT_EQ(Sent(), Strings{"SYST:BEEP:STAT OFF"});
-    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(Timeline(), (Strings{"SYST:BEEP:STAT OFF", "pause 100"}));
     // Any id reaches the beeper.
     f_->OnMenuItem(3);
     EXPECT_EQ(Sent(), Strings{"SYST:BEEP:STAT OFF"});

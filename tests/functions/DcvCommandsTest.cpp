@@ -11,7 +11,6 @@ namespace kvt::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-using Pauses = std::vector<long long>;
 using DcvCommands = FunctionsFixture;
 
 TEST_F(DcvCommands, TogglesSendTheirSettingAndSettle) {
@@ -26,8 +25,7 @@ TEST_F(DcvCommands, TogglesSendTheirSettingAndSettle) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.wire[0]);
         dcv_->GetItem(c.item)->Press();
-        EXPECT_EQ(Sent(), c.wire);
-        EXPECT_EQ(PausesMs(), Pauses{100});
+        EXPECT_EQ(Timeline(), EachFollowedBy(c.wire, 100));
     }
 }
 
@@ -42,8 +40,7 @@ TEST_F(DcvCommands, RangeChoicesSettleFor300Milliseconds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.wire);
         dcv_->OnMenuItem(c.item);
-        EXPECT_EQ(Sent(), Strings{c.wire});
-        EXPECT_EQ(PausesMs(), Pauses{300});
+        EXPECT_EQ(Timeline(), (Strings{c.wire, "pause 300"}));
     }
 }
 
@@ -52,8 +49,7 @@ TEST_F(DcvCommands, SpeedChoicesGoOutWithoutPause) {
         {14, "VOLT:DC:NPLC 1"}, {15, "VOLT:DC:NPLC 0.3"}, {13, "VOLT:DC:NPLC 10"}};
     for (const auto& [item, wire] : cases) {
         dcv_->OnMenuItem(item);
-        EXPECT_EQ(Sent(), Strings{wire});
-        EXPECT_EQ(PausesMs(), Pauses{});
+        EXPECT_EQ(Timeline(), Strings{wire});
     }
 }
 
@@ -61,8 +57,7 @@ TEST_F(DcvCommands, PageKeysAndUnknownIdsSendNothing) {
     for (int id : {1, 2, 6, 16, 0, -3}) {
         dcv_->OnMenuItem(id);
     }
-    EXPECT_EQ(Sent(), Strings{});
-    EXPECT_EQ(PausesMs(), Pauses{});
+    EXPECT_EQ(Timeline(), Strings{});
 }
 
 TEST_F(DcvCommands, ScaleOperationsSendSettleAndRemember) {
@@ -71,11 +66,11 @@ TEST_F(DcvCommands, ScaleOperationsSendSettleAndRemember) {
     dcv_->SetDbReference(3);
     dcv_->SetDbmReference(600);
     dcv_->SetReferenceAuto(1);
-    EXPECT_EQ(Sent(),
-              (Strings{"CALCulate:SCALe:STATe 1", "CALCulate:SCALe:FUNCtion DB",
-                       "CALCulate:SCALe:DB:REFerence 3", "CALCulate:SCALe:DBM:REFerence 600",
-                       "CALCulate:SCALe:REFerence:AUTO 1"}));
-    EXPECT_EQ(PausesMs(), (Pauses{100, 100, 100, 100, 100}));
+    EXPECT_EQ(Timeline(),
+              EachFollowedBy({"CALCulate:SCALe:STATe 1", "CALCulate:SCALe:FUNCtion DB",
+                              "CALCulate:SCALe:DB:REFerence 3", "CALCulate:SCALe:DBM:REFerence 600",
+                              "CALCulate:SCALe:REFerence:AUTO 1"},
+                             100));
     functions::KVTScaleSettings scale = dcv_->ScaleSnapshot();
     EXPECT_TRUE(scale.valid);
     EXPECT_EQ(scale.state, 1);
@@ -94,8 +89,7 @@ TEST_F(DcvCommands, ScaleOperationsSendSettleAndRemember) {
 
 TEST_F(DcvCommands, TrendModeIsSetUnderTheLockWithItsPause) {
     dcv_->SetTrendModeLocked("REC");
-    EXPECT_EQ(Sent(), Strings{"CALCulate:TRENd:CHARt:MODe REC"});
-    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(Timeline(), (Strings{"CALCulate:TRENd:CHARt:MODe REC", "pause 100"}));
 }
 
 TEST_F(DcvCommands, SyncFromInstrumentReadsEverySettingBack) {
@@ -115,13 +109,15 @@ TEST_F(DcvCommands, SyncFromInstrumentReadsEverySettingBack) {
     device_->Answer("CALCulate:SCALe:REFerence:AUTO?", "1\n");
     dcv_->SyncFromInstrument();
 
-    EXPECT_EQ(Sent(),
-              (Strings{"CALCulate:LIMit:STATe?", "CALCulate:LIMit:LOWer?", "CALCulate:LIMit:UPPer?",
-                       "VOLT:DC:RANGE:AUTO?", "VOLT:DC:RANGE?", "VOLT:DC:NPLC?", "VOLT:DC:FILTER?",
-                       "VOLT:DC:IMP?", "VOLT:DC:NULL?", "CALCulate:SCALe:STATe?",
-                       "CALCulate:SCALe:FUNCtion?", "CALCulate:SCALe:DBM:REFerence?",
-                       "CALCulate:SCALe:DB:REFerence?", "CALCulate:SCALe:REFerence:AUTO?"}));
-    EXPECT_EQ(PausesMs(), Pauses(14, 100));
+    // Each query with its own pause and nothing else between them.
+    EXPECT_EQ(Timeline(),
+              EachFollowedBy(
+                  {"CALCulate:LIMit:STATe?", "CALCulate:LIMit:LOWer?", "CALCulate:LIMit:UPPer?",
+                   "VOLT:DC:RANGE:AUTO?", "VOLT:DC:RANGE?", "VOLT:DC:NPLC?", "VOLT:DC:FILTER?",
+                   "VOLT:DC:IMP?", "VOLT:DC:NULL?", "CALCulate:SCALe:STATe?",
+                   "CALCulate:SCALe:FUNCtion?", "CALCulate:SCALe:DBM:REFerence?",
+                   "CALCulate:SCALe:DB:REFerence?", "CALCulate:SCALe:REFerence:AUTO?"},
+                  100));
     EXPECT_EQ(functions::g_limitState.load(), 1);
     EXPECT_DOUBLE_EQ(functions::g_limitLower.load(), -0.5);
     EXPECT_DOUBLE_EQ(functions::g_limitUpper.load(), 2.5);

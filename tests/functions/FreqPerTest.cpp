@@ -17,7 +17,6 @@ namespace {
 using functions::CKVTFunctionFreqPer;
 using functions::CMenuItem;
 using Strings = std::vector<std::string>;
-using Pauses = std::vector<long long>;
 using FreqPerMenu = FunctionUnderTest<CKVTFunctionFreqPer>;
 
 const std::array<std::string, 6> kMainPage{"Freq", "Range", "", "", "Rel", ""};
@@ -53,16 +52,14 @@ TEST_F(FreqPerMenu, ModeKeySwitchesTitleUnitsAndInstrumentFunction) {
     EXPECT_EQ(f_->GetBaseUnit(), "S");
     EXPECT_EQ(f_->GetUnitLabel(), "S");
     EXPECT_EQ(f_->GetItem(76)->GetTitleChoice(), "Period");
-    EXPECT_EQ(Sent(), Strings{"FUNC \"PER\""});
-    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(Timeline(), (Strings{"FUNC \"PER\"", "pause 100"}));
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(S)"});
     EXPECT_EQ(Page(), kMainPage);
 
     f_->OnSoftKey(0);
     EXPECT_EQ(f_->GetName(), "Frequency");
     EXPECT_EQ(f_->GetBaseUnit(), "Hz");
-    EXPECT_EQ(Sent(), Strings{"FUNC \"FREQ\""});
-    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(Timeline(), (Strings{"FUNC \"FREQ\"", "pause 100"}));
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Hz)"});
 
     // In period mode the menu is redrawn with the period title highlighted,
@@ -93,8 +90,7 @@ TEST_F(FreqPerMenu, RangeChoicesSendTheirCommandAndSettle300Milliseconds) {
         SCOPED_TRACE(c.wire);
         f_->OnMenuItem(77);
         f_->OnSoftKey(c.position);
-        EXPECT_EQ(Sent(), Strings{c.wire});
-        EXPECT_EQ(PausesMs(), Pauses{300});
+        EXPECT_EQ(Timeline(), (Strings{c.wire, "pause 300"}));
         EXPECT_EQ(f_->GetRangeMode(), c.mode);
         EXPECT_EQ(f_->GetRange(), c.range);
         EXPECT_EQ(Page(), kMainPage);
@@ -124,11 +120,10 @@ TEST_F(FreqPerMenu, RelativeGoesOutWithoutTheLockAndWithoutPause) {
     f_->ShowMainMenu();
     EXPECT_TRUE(RunsWhileLockIsHeld([this] { f_->OnSoftKey(4); }));
     EXPECT_EQ(f_->GetRel(), "On");
-    EXPECT_EQ(Sent(), Strings{"FREQ:NULL ON"});
+    EXPECT_EQ(Timeline(), Strings{"FREQ:NULL ON"});
     f_->OnSoftKey(4);
     EXPECT_EQ(f_->GetRel(), "Off");
-    EXPECT_EQ(Sent(), Strings{"FREQ:NULL OFF"});
-    EXPECT_EQ(PausesMs(), Pauses{});
+    EXPECT_EQ(Timeline(), Strings{"FREQ:NULL OFF"});
 }
 
 TEST_F(FreqPerMenu, SyncReadsModeRangeAndRelative) {

@@ -17,6 +17,8 @@ FunctionsFixture::FunctionsFixture(bool withMeter)
 void FunctionsFixture::SetUp() {
     setenv("KORVATA_VISA_SIMULATE", "1", 1);
     visa::InstallSimulatedDevice([device = device_] { return device; });
+    pacer_.SetObserver(
+        [device = device_](std::chrono::milliseconds pause) { device->Events().NotePause(pause); });
     link::InstallPacer(&pacer_);
     link::SetCommunicationFailureHandler([this](std::string_view, std::string_view) {
         std::lock_guard<std::mutex> lock(failuresMutex_);
@@ -37,6 +39,7 @@ void FunctionsFixture::TearDown() {
     link::GetConnection()->Close();
     link::SetCommunicationFailureHandler({});
     link::InstallPacer(nullptr);
+    pacer_.SetObserver({});
     visa::InstallSimulatedDevice({});
     unsetenv("KORVATA_VISA_SIMULATE");
 }
@@ -44,6 +47,7 @@ void FunctionsFixture::TearDown() {
 std::vector<std::string> FunctionsFixture::Sent() {
     std::vector<std::string> messages = device_->Messages();
     device_->ClearMessages();
+    device_->Events().Take();
     return messages;
 }
 
@@ -53,7 +57,24 @@ std::vector<long long> FunctionsFixture::PausesMs() {
         pauses.push_back(pause.count());
     }
     pacer_.Clear();
+    device_->Events().Take();
     return pauses;
+}
+
+std::vector<std::string> FunctionsFixture::EachFollowedBy(const std::vector<std::string>& messages,
+                                                          long long ms) {
+    std::vector<std::string> timeline;
+    for (const std::string& message : messages) {
+        timeline.push_back(message);
+        timeline.push_back("pause " + std::to_string(ms));
+    }
+    return timeline;
+}
+
+std::vector<std::string> FunctionsFixture::Timeline() {
+    device_->ClearMessages();
+    pacer_.Clear();
+    return device_->Events().Take();
 }
 
 int FunctionsFixture::Failures() {

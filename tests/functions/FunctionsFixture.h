@@ -29,6 +29,12 @@ protected:
     std::vector<std::string> Sent();
     // Pauses asked for since the last call, in milliseconds.
     std::vector<long long> PausesMs();
+    // Messages and pauses ("pause 100") in one order, since the last call
+    // of any of these three.
+    std::vector<std::string> Timeline();
+    // The timeline of these messages each followed by a pause of ms.
+    static std::vector<std::string> EachFollowedBy(const std::vector<std::string>& messages,
+                                                   long long ms);
     int Failures();
 
     std::shared_ptr<RecordingDevice> device_;

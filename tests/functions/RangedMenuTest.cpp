@@ -127,8 +127,7 @@ TEST_P(RangedMenu, EachRangeChoiceSendsItsRangeSettlesAndReturnsToTheMainPage) {
         EXPECT_EQ(ShownPage(*function_), c.mainPage);
         EXPECT_EQ(function_->GetSoftKeySubtitle(0), keyText);
         EXPECT_EQ(Checked(*function_, c.rangeChoiceIds), std::vector<int>{id});
-        EXPECT_EQ(Sent(), std::vector<std::string>{c.rangeCommands[i]});
-        EXPECT_EQ(PausesMs(), std::vector<long long>{300});
+        EXPECT_EQ(Timeline(), (std::vector<std::string>{c.rangeCommands[i], "pause 300"}));
         if (i == 0) {
             // "Auto" keeps the last range until the instrument reports one.
             EXPECT_EQ(function_->GetRangeMode(), "Auto");
@@ -166,8 +165,8 @@ TEST_P(RangedMenu, SpeedChoicesSendTheirCyclesAndSettle) {
         EXPECT_EQ(Checked(*function_, {c.speedIds[0], c.speedIds[1], c.speedIds[2]}),
                   std::vector<int>{c.speedIds[static_cast<size_t>(position)]});
         // Unlike DC voltage, a speed change settles for 100 ms.
-        EXPECT_EQ(Sent(), std::vector<std::string>{std::string(c.root) + ":NPLC " + cycles});
-        EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+        EXPECT_EQ(Timeline(),
+                  (std::vector<std::string>{std::string(c.root) + ":NPLC " + cycles, "pause 100"}));
     }
 }
 
@@ -182,9 +181,9 @@ TEST_P(RangedMenu, TogglesSendTheNewlyHighlightedOptionAndSettle) {
     for (const auto& [position, setting] : toggles) {
         for (const char* state : {"ON", "OFF"}) {
             function_->OnSoftKey(position);
-            EXPECT_EQ(Sent(),
-                      std::vector<std::string>{std::string(c.root) + ":" + setting + " " + state});
-            EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+            EXPECT_EQ(Timeline(),
+                      (std::vector<std::string>{std::string(c.root) + ":" + setting + " " + state,
+                                                "pause 100"}));
             EXPECT_EQ(ShownPage(*function_), c.mainPage);
         }
     }

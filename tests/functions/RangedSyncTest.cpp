@@ -136,11 +136,11 @@ TEST_F(AcvScale, ScaleOperationsSendSettleAndChangeTheDisplay) {
     acv.SetDbReference(3);
     acv.SetDbmReference(600);
     acv.SetReferenceAuto(1);
-    EXPECT_EQ(Sent(),
-              (Strings{"CALCulate:SCALe:STATe 1", "CALCulate:SCALe:FUNCtion DB",
-                       "CALCulate:SCALe:DB:REFerence 3", "CALCulate:SCALe:DBM:REFerence 600",
-                       "CALCulate:SCALe:REFerence:AUTO 1"}));
-    EXPECT_EQ(PausesMs(), (std::vector<long long>(5, 100)));
+    EXPECT_EQ(Timeline(),
+              EachFollowedBy({"CALCulate:SCALe:STATe 1", "CALCulate:SCALe:FUNCtion DB",
+                              "CALCulate:SCALe:DB:REFerence 3", "CALCulate:SCALe:DBM:REFerence 600",
+                              "CALCulate:SCALe:REFerence:AUTO 1"},
+                             100));
     EXPECT_EQ(acv.ScaleSnapshot(), (functions::KVTScaleSettings{true, 1, "dB", 3, 600, 1}));
     EXPECT_EQ(acv.GetScaleSettings()->function, "dB");
     EXPECT_EQ(acv.GetUnitLabel(), "dB");

@@ -35,6 +35,7 @@ void RecordingDevice::SilenceAt(std::string command) {
 void RecordingDevice::ReceiveMessage(std::string_view message) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_messages.emplace_back(message);
+    m_timeline.Note(message);
     if (!m_silenceAt.empty() && message == m_silenceAt) {
         m_silent = true;
     }

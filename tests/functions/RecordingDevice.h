@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/link/Timeline.h"
 #include "visa/MessageDevice.h"
 
 namespace kvt::test {
@@ -29,6 +30,9 @@ public:
 
     std::vector<std::string> Messages() const;
     void ClearMessages();
+    // The messages in order of arrival; a test adds the pauses (replies
+    // taken are not noted here).
+    Timeline& Events() { return m_timeline; }
 
     void ReceiveMessage(std::string_view message) override;
     std::string TakeResponse() override;
@@ -43,6 +47,7 @@ private:
     std::deque<std::string> m_output;
     bool m_silent = false;
     std::string m_silenceAt;
+    Timeline m_timeline;
 };
 
 }  // namespace kvt::test

@@ -15,7 +15,6 @@ namespace {
 
 using functions::CKVTFunctionTemperature;
 using Strings = std::vector<std::string>;
-using Pauses = std::vector<long long>;
 using TemperatureMenu = FunctionUnderTest<CKVTFunctionTemperature>;
 
 const std::array<std::string, 6> kMainPage{"Load", "Display", "", "Units", "Rel", ""};
@@ -72,15 +71,13 @@ TEST_F(TemperatureMenu, DisplayModesSendNothingAndUnitsSendTheirCommand) {
     EXPECT_TRUE(f_->GetItem(128)->m_checked);
     EXPECT_FALSE(f_->GetItem(129)->m_checked);
     EXPECT_EQ(Page(), kMainPage);
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(PausesMs(), Pauses{300});
+    EXPECT_EQ(Timeline(), Strings{"pause 300"});  // a pause and nothing sent
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
 
     // Still showing the measured value: the views keep "V".
     f_->OnMenuItem(90);
     f_->OnSoftKey(2);  // K
-    EXPECT_EQ(Sent(), Strings{"UNIT:TEMP K"});
-    EXPECT_EQ(PausesMs(), Pauses{100});
+    EXPECT_EQ(Timeline(), (Strings{"UNIT:TEMP K", "pause 100"}));
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
     EXPECT_EQ(f_->GetUnit(), "K");
     EXPECT_EQ(f_->GetUnitLabel(), "K");
@@ -90,17 +87,16 @@ TEST_F(TemperatureMenu, DisplayModesSendNothingAndUnitsSendTheirCommand) {
     f_->OnMenuItem(127);
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(K)"});
     f_->OnMenuItem(131);
-    EXPECT_EQ(Sent(), Strings{"UNIT:TEMP F"});
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℉)"});
     f_->OnMenuItem(130);
-    EXPECT_EQ(Sent(), Strings{"UNIT:TEMP C"});
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
-    EXPECT_EQ(PausesMs(), (Pauses{300, 100, 100}));
+    EXPECT_EQ(Timeline(),
+              (Strings{"pause 300", "UNIT:TEMP F", "pause 100", "UNIT:TEMP C", "pause 100"}));
 
     // The display-mode pause is taken under the lock.
     EXPECT_FALSE(
         RunsWhileLockIsHeld([this] { f_->OnMenuItem(129); }, std::chrono::milliseconds(200)));
-    EXPECT_EQ(PausesMs(), Pauses{300});
+    EXPECT_EQ(Timeline(), Strings{"pause 300"});
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
 
     for (int id : {87, 92, 126, 133}) {
@@ -114,10 +110,9 @@ TEST_F(TemperatureMenu, RelativeSendsUnderTheLockAndSettles) {
     f_->ShowMainMenu();
     f_->OnSoftKey(4);
     EXPECT_EQ(f_->GetNull(), "On");
-    EXPECT_EQ(Sent(), Strings{"TEMP:NULL ON"});
+    EXPECT_EQ(Timeline(), (Strings{"TEMP:NULL ON", "pause 100"}));
     f_->OnSoftKey(4);
-    EXPECT_EQ(Sent(), Strings{"TEMP:NULL OFF"});
-    EXPECT_EQ(PausesMs(), (Pauses{100, 100}));
+    EXPECT_EQ(Timeline(), (Strings{"TEMP:NULL OFF", "pause 100"}));
 }
 
 TEST_F(TemperatureMenu, SyncThenMenuChecksTheUnitButLabelsTheViewsInCelsius) {
@@ -158,8 +153,7 @@ TEST_F(TemperatureMenu, ChosenSensorIsSentUnderTheLockAndBecomesCurrent) {
     };
     for (const Case& c : cases) {
         f_->ChooseSensor(c.source, c.kind, c.name);
-        EXPECT_EQ(Sent(), Strings{c.wire});
-        EXPECT_EQ(PausesMs(), Pauses{100});
+        EXPECT_EQ(Timeline(), (Strings{c.wire, "pause 100"}));
         EXPECT_EQ(f_->GetSensor(), c.name);
         EXPECT_EQ(f_->GetItem(88)->m_subtitle, c.name);
     }

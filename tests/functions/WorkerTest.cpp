@@ -46,9 +46,14 @@ TEST_F(DcvWorker, ReadingsArriveAndFillTheHistory) {
     EXPECT_EQ(dcv_->WorkerGeneration(), 1u);
     EXPECT_TRUE(dcv_->IsWorkerRunning());
     dcv_->Pause();
-    // With no view shown and a manual range, a cycle is the reading alone.
-    for (const std::string& message : Sent()) {
-        EXPECT_EQ(message, "DATA:LAST?");
+    // With no view shown and a manual range, a cycle is the reading alone:
+    // the query and its pause, at least once per notice waited for.
+    Strings timeline = Timeline();
+    ASSERT_GE(timeline.size(), 6u);
+    ASSERT_EQ(timeline.size() % 2, 0u);
+    for (size_t i = 0; i < timeline.size(); i += 2) {
+        EXPECT_EQ(timeline[i], "DATA:LAST?") << i;
+        EXPECT_EQ(timeline[i + 1], "pause 100") << i;
     }
 }
 
@@ -62,8 +67,7 @@ TEST_F(DcvWorker, PauseHoldsTheWorkerBetweenCyclesAndStartResumesIt) {
 
     // Paused: only the settings command reaches the instrument.
     dcv_->GetItem(3)->Press();
-    EXPECT_EQ(Sent(), Strings{"VOLT:DC:FILTER ON"});
-    EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+    EXPECT_EQ(Timeline(), (Strings{"VOLT:DC:FILTER ON", "pause 100"}));
     EXPECT_EQ(panel_.NewReadings(), notices);
 
     dcv_->Pause();  // a second pause is undone by one start

@@ -109,8 +109,8 @@ TEST_F(ConnectionExchange, QueryWritesPausesThenReads) {
     uint32_t count = 99;
     ASSERT_TRUE(Connection()->Query("*IDN?", buffer.data(), 32, &count));
     EXPECT_EQ(std::string(buffer.data(), count), "KVT\n");
-    EXPECT_EQ(Sent(), std::vector<std::string>{"*IDN?"});  // no terminator added
-    EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+    // No terminator added; the pause lies between the write and the read.
+    EXPECT_EQ(Timeline(), (std::vector<std::string>{"*IDN?", "pause 100", "read"}));
     EXPECT_TRUE(Failures().empty());
 }
 

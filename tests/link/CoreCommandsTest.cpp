@@ -150,9 +150,12 @@ TEST_F(CoreCommands, PanelKeyIsFollowedByItsPause) {
         link::SendPanelKey(key);
     }
     link::SendPanelKey("$$SY_FP 6");
-    EXPECT_EQ(Sent(), (Strings{"$$SY_FP 21", "$$SY_FP 6", "$$SY_FP 24", "$$SY_FP 14", "$$SY_FP 15",
-                               "$$SY_FP 16", "$$SY_FP 6"}));
-    EXPECT_EQ(PausesMs(), std::vector<long long>(7, 100));
+    Strings expected;
+    for (const char* key : {"$$SY_FP 21", "$$SY_FP 6", "$$SY_FP 24", "$$SY_FP 14", "$$SY_FP 15",
+                            "$$SY_FP 16", "$$SY_FP 6"}) {
+        expected.insert(expected.end(), {key, "pause 100"});
+    }
+    EXPECT_EQ(Timeline(), expected);
     // The pause follows the key even when the write fails.
     Connection()->Close();
     link::SendPanelKey(link::kKeyDisconnect);
@@ -163,14 +166,13 @@ TEST_F(CoreCommands, PanelKeyIsFollowedByItsPause) {
 TEST_F(CoreCommands, StartMeasuringSequence) {
     device_->Answer("FUNCTION?", "\"FRES\"\n");
     EXPECT_EQ(link::StartMeasuring(), "FRES");
-    EXPECT_EQ(Sent(), (Strings{"FUNCTION?", "TRIG:COUN INF", "INIT"}));
-    EXPECT_EQ(PausesMs(), (std::vector<long long>{100, 50}));
+    EXPECT_EQ(Timeline(),
+              (Strings{"FUNCTION?", "pause 100", "read", "TRIG:COUN INF", "pause 50", "INIT"}));
 }
 
 TEST_F(CoreCommands, SelectFunctionOnlyWhileOpen) {
     EXPECT_TRUE(link::SelectFunction("CURR"));
-    EXPECT_EQ(Sent(), Strings{"FUNC \"CURR:DC\""});
-    EXPECT_EQ(PausesMs(), std::vector<long long>{1000});
+    EXPECT_EQ(Timeline(), (Strings{"FUNC \"CURR:DC\"", "pause 1000"}));
     Connection()->Close();
     EXPECT_FALSE(link::SelectFunction("VOLT"));
     EXPECT_TRUE(Sent().empty());
@@ -179,8 +181,7 @@ TEST_F(CoreCommands, SelectFunctionOnlyWhileOpen) {
 
 TEST_F(CoreCommands, ReleaseInstrumentSendsTheLocalKey) {
     link::ReleaseInstrument();
-    EXPECT_EQ(Sent(), Strings{"$$SY_FP 13"});
-    EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+    EXPECT_EQ(Timeline(), (Strings{"$$SY_FP 13", "pause 100"}));
 }
 
 }  // namespace

@@ -10,6 +10,8 @@ namespace kvt::test {
 void LinkFixture::SetUp() {
     setenv("KORVATA_VISA_SIMULATE", "1", 1);
     visa::InstallSimulatedDevice([device = device_] { return device; });
+    pacer_.SetObserver(
+        [device = device_](std::chrono::milliseconds pause) { device->Events().NotePause(pause); });
     link::InstallPacer(&pacer_);
     link::SetCommunicationFailureHandler([this](std::string_view text, std::string_view title) {
         std::lock_guard<std::mutex> lock(failuresMutex_);
@@ -22,6 +24,7 @@ void LinkFixture::TearDown() {
     Connection()->Close();
     link::SetCommunicationFailureHandler({});
     link::InstallPacer(nullptr);
+    pacer_.SetObserver({});
     visa::InstallSimulatedDevice({});
     unsetenv("KORVATA_VISA_SIMULATE");
 }
@@ -33,6 +36,7 @@ link::CConectWithNI* LinkFixture::Connection() {
 std::vector<std::string> LinkFixture::Sent() {
     std::vector<std::string> messages = device_->Messages();
     device_->ClearMessages();
+    device_->Events().Take();
     return messages;
 }
 
@@ -42,7 +46,14 @@ std::vector<long long> LinkFixture::PausesMs() {
         pauses.push_back(pause.count());
     }
     pacer_.Clear();
+    device_->Events().Take();
     return pauses;
+}
+
+std::vector<std::string> LinkFixture::Timeline() {
+    device_->ClearMessages();
+    pacer_.Clear();
+    return device_->Events().Take();
 }
 
 std::vector<std::pair<std::string, std::string>> LinkFixture::Failures() {

@@ -29,6 +29,9 @@ protected:
     std::vector<std::string> Sent();
     // The pauses asked for since the last call, in milliseconds.
     std::vector<long long> PausesMs();
+    // Messages, replies taken ("read") and pauses ("pause 100") in one
+    // order, since the last call of any of these three.
+    std::vector<std::string> Timeline();
     // The failure messages raised so far: (text, title).
     std::vector<std::pair<std::string, std::string>> Failures();
 

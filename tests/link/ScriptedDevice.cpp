@@ -20,6 +20,7 @@ void ScriptedDevice::ClearMessages() {
 void ScriptedDevice::ReceiveMessage(std::string_view message) {
     std::lock_guard<std::mutex> lock(mutex_);
     messages_.emplace_back(message);
+    timeline_.Note(message);
     auto answer = answers_.find(message);
     if (answer != answers_.end()) {
         output_.push_back(answer->second);
@@ -28,6 +29,7 @@ void ScriptedDevice::ReceiveMessage(std::string_view message) {
 
 std::string ScriptedDevice::TakeResponse() {
     std::lock_guard<std::mutex> lock(mutex_);
+    timeline_.Note("read");
     if (output_.empty()) {
         return {};
     }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/link/Timeline.h"
 #include "visa/MessageDevice.h"
 
 namespace kvt::test {
@@ -22,6 +23,9 @@ public:
 
     std::vector<std::string> Messages() const;
     void ClearMessages();
+    // The messages and each reply taken ("read"), in order; the fixture
+    // adds the pauses.
+    Timeline& Events() { return timeline_; }
 
     void ReceiveMessage(std::string_view message) override;
     std::string TakeResponse() override;
@@ -33,6 +37,7 @@ private:
     std::map<std::string, std::string, std::less<>> answers_;
     std::vector<std::string> messages_;
     std::deque<std::string> output_;
+    Timeline timeline_;
 };
 
 }  // namespace kvt::test
