@@ -20,15 +20,27 @@ install(CODE "
 
 install(TARGETS korvata-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-install(TARGETS korvata-visa LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The VISA library, its header and pkg-config file form their own install
+# component, so that `cmake --install --component korvata-visa` puts only
+# them under a prefix.
+install(TARGETS korvata-visa LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT korvata-visa)
 install(FILES ${PROJECT_SOURCE_DIR}/visa/visa.h
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvata-visa)
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvata-visa COMPONENT korvata-visa)
+# The prefix is found from where the .pc file lies, so that the files work
+# wherever they are installed (cmake --install --prefix, DESTDIR, a package).
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(KVT_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+    file(RELATIVE_PATH KVT_PC_UP /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+    string(REGEX REPLACE "/$" "" KVT_PC_UP "${KVT_PC_UP}")
+    set(KVT_PC_PREFIX "\${pcfiledir}/${KVT_PC_UP}")
+endif()
 set(KVT_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
 set(KVT_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}/korvata-visa")
 configure_file(${PROJECT_SOURCE_DIR}/visa/korvata-visa.pc.in
                ${PROJECT_BINARY_DIR}/korvata-visa.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/korvata-visa.pc
-        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT korvata-visa)
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/korvata.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

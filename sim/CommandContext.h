@@ -32,6 +32,8 @@ public:
     const std::chrono::nanoseconds now;
     const scpi::ProgramUnit& unit;
     const std::span<const std::string_view> nodes;
+    // Whether earlier responses wait in the output queue (the MAV bit).
+    bool messageAvailable = false;
 
     std::string_view Argument() const { return unit.argument; }
 

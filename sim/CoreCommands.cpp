@@ -35,6 +35,23 @@ void EventStatus(Context& c) {
     }
 }
 
+// The status byte as device clear and serial poll see it (StatusByte()).
+void StatusByteQuery(Context& c) {
+    if (c.NoArgument()) {
+        int stb = 0;
+        if (!c.errors.Empty()) {
+            stb |= 0x04;
+        }
+        if (c.messageAvailable) {
+            stb |= 0x10;
+        }
+        if (c.errors.EventStatus() != 0) {
+            stb |= 0x20;
+        }
+        c.ReplyInteger(stb);
+    }
+}
+
 void OperationComplete(Context& c) {
     if (c.NoArgument()) {
         c.errors.SetOperationComplete();
@@ -256,6 +273,7 @@ const std::vector<CommandEntry>& CoreCommands::Entries() {
         {HeaderPattern("*RST"), Reset},
         {HeaderPattern("*CLS"), ClearStatus},
         {HeaderPattern("*ESR?"), EventStatus},
+        {HeaderPattern("*STB?"), StatusByteQuery},
         {HeaderPattern("*OPC"), OperationComplete},
         {HeaderPattern("*OPC?"), OperationCompleteQuery},
         {HeaderPattern("*WAI"), Wait},

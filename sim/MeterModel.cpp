@@ -62,6 +62,7 @@ void MeterModel::ExecuteLocked(std::string_view text, std::string& reply) {
     std::vector<std::string_view> nodes;
     scpi::SplitHeader(unit.header, nodes);
     CommandContext context(meter_, errors_, now, unit, nodes, reply);
+    context.messageAvailable = !output_.empty();
     if (RunFrom(CoreCommands::Entries(), context) ||
         RunFrom(CalculateCommands::Entries(), context) ||
         RunFrom(TemperatureCommands::Entries(), context) || SettingsCommands::Execute(context)) {

@@ -29,6 +29,10 @@ public:
                                   transferred);
     }
     UsbStatus ClearHalt(uint8_t endpoint) override { return device_->ClearHalt(endpoint); }
+    UsbStatus InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
+                          size_t& transferred) override {
+        return device_->InterruptIn(data, length, timeoutMs, transferred);
+    }
 
 private:
     std::shared_ptr<SimulatedUsbtmcDevice> device_;

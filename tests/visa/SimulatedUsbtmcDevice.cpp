@@ -116,6 +116,10 @@ UsbStatus SimulatedUsbtmcDevice::HandleOutLocked(const uint8_t* data, size_t len
         }
         return UsbStatus::Ok;
     }
+    if (h.msgId == 128 && length == 12 && h.transferSize == 0) {  // USB488 TRIGGER
+        ++triggers_;
+        return UsbStatus::Ok;
+    }
     ++rejected_;
     outHalted_ = true;
     return UsbStatus::Ok;
@@ -276,9 +280,23 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
             reply[2] = 0x00;  // bcdUSBTMC 1.00
             reply[3] = 0x01;
             reply[5] = termCharCapable_ ? 0x01 : 0x00;
+            reply[14] = 0x01;  // USB488: accepts TRIGGER
             reply[12] = 0x00;  // bcdUSB488 1.00
             reply[13] = 0x01;
             return ReplyLocked(data, length, reply, transferred);
+        }
+        case 128: {  // USB488 READ_STATUS_BYTE
+            if (!toInterface || length != 3 || tag < 2 || tag > 127) {
+                return RejectLocked();
+            }
+            // With an interrupt-IN endpoint the byte comes there.
+            uint8_t stb = device_->StatusByte();
+            if (info_.interruptInEndpoint != 0) {
+                notifications_.push_back({static_cast<uint8_t>(0x80 | tag), stb});
+                changed_.notify_all();
+                return ReplyLocked(data, length, {kSuccess, tag, 0}, transferred);
+            }
+            return ReplyLocked(data, length, {kSuccess, tag, stb}, transferred);
         }
         case 3: {  // INITIATE_ABORT_BULK_IN
             if (!toIn || length != 2 || value > 0xFF) {
@@ -472,6 +490,29 @@ size_t SimulatedUsbtmcDevice::BulkInPackets() {
 size_t SimulatedUsbtmcDevice::Rejected() {
     std::lock_guard<std::mutex> lock(mutex_);
     return rejected_;
+}
+
+UsbStatus SimulatedUsbtmcDevice::InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
+                                             size_t& transferred) {
+    transferred = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_ || !notifications_.empty(); });
+    if (unplugged_) {
+        return UsbStatus::Disconnected;
+    }
+    if (notifications_.empty()) {
+        return UsbStatus::Timeout;
+    }
+    std::vector<uint8_t> notification = std::move(notifications_.front());
+    notifications_.pop_front();
+    transferred = std::min(length, notification.size());
+    std::memcpy(data, notification.data(), transferred);
+    return UsbStatus::Ok;
+}
+
+size_t SimulatedUsbtmcDevice::Triggers() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return triggers_;
 }
 
 }  // namespace kvt::visa

@@ -36,6 +36,9 @@ public:
                         uint8_t* data, uint16_t length, unsigned timeoutMs,
                         size_t& transferred) override;
     UsbStatus ClearHalt(uint8_t endpoint) override;
+    // The USB488 status byte notification that READ_STATUS_BYTE queued.
+    UsbStatus InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
+                          size_t& transferred) override;
 
     // Faults, each for the next occasion only unless said otherwise.
     void StallNextBulkIn();
@@ -67,6 +70,7 @@ public:
     size_t BulkOutPackets();
     size_t BulkInPackets();
     size_t Rejected();  // malformed headers and requests
+    size_t Triggers();  // USB488 TRIGGER messages
     // Waits until a host is blocked in BulkIn with nothing to receive.
     bool WaitForBlockedBulkIn(unsigned timeoutMs);
 
@@ -118,6 +122,8 @@ private:
     std::vector<OutHeader> outHeaders_;
     std::vector<uint8_t> controlRequests_, clearedHalts_;
     std::vector<std::string> messages_;
+    std::deque<std::vector<uint8_t>> notifications_;  // interrupt-IN
+    size_t triggers_ = 0;
     size_t outPackets_ = 0, inPacketsSent_ = 0, rejected_ = 0;
 };
 
