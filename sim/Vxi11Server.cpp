@@ -407,7 +407,7 @@ long Vxi11Server::CreateLink(int connection, bool lockDevice, long& link) {
         return VXI11_ERR_LOCKED;
     }
     link = nextLink_++;
-    links_[link] = Link{connection, {}, {}, false, false};
+    links_[link] = Link{connection, {}, {}, 0, false, false};
     if (lockDevice) {
         lockHolder_ = link;
     }
@@ -450,7 +450,9 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
     if (l == nullptr) {
         return error;
     }
-    if (l->output.empty()) {
+    if (l->outputRead == l->output.size()) {
+        l->output.clear();
+        l->outputRead = 0;
         // Another server (the raw socket) may queue a response meanwhile,
         // so look again now and then until io_timeout runs out.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ioTimeoutMs);
@@ -474,23 +476,26 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
             l->outputEnds = true;
         }
     }
-    size_t n = std::min<size_t>(requestSize, l->output.size());
+    // Only the part handed out is looked at: a long response read in many
+    // pieces is neither copied nor searched again for each one.
+    std::string_view rest = std::string_view(l->output).substr(l->outputRead);
+    size_t n = std::min<size_t>(requestSize, rest.size());
     if (termCharSet) {
-        size_t at = l->output.find(termChar);
-        if (at != std::string::npos && at < n) {
+        size_t at = rest.substr(0, n).find(termChar);
+        if (at != std::string_view::npos) {
             n = at + 1;
             result.reason |= VXI11_REASON_CHR;
         }
     }
-    if (n == l->output.size() && l->outputEnds) {
+    if (n == rest.size() && l->outputEnds) {
         result.reason |= VXI11_REASON_END;
     }
     if (n == requestSize) {
         result.reason |= VXI11_REASON_REQCNT;
     }
-    result.data = l->output.substr(0, n);
-    l->output.erase(0, n);
-    if (l->output.empty() && l->dropAfterOutput) {
+    result.data = std::string(rest.substr(0, n));
+    l->outputRead += n;
+    if (l->outputRead == l->output.size() && l->dropAfterOutput) {
         result.reason = 0;
         result.dropConnection = true;
         links_.erase(link);
@@ -515,6 +520,7 @@ long Vxi11Server::Clear(long link) {
     if (l != nullptr) {
         l->input.clear();
         l->output.clear();
+        l->outputRead = 0;
         l->dropAfterOutput = false;
         instrument_.DeviceClear();
     }

@@ -68,9 +68,10 @@ public:
 
 private:
     struct Link {
-        int connection;      // the socket the link was created on
-        std::string input;   // written without END so far
-        std::string output;  // response bytes not yet read
+        int connection;         // the socket the link was created on
+        std::string input;      // written without END so far
+        std::string output;     // the response being read
+        size_t outputRead = 0;  // how much of it was read: reads take from here on
         bool outputEnds = false;
         bool dropAfterOutput = false;
     };

@@ -5,44 +5,51 @@
 namespace kvt::visa {
 
 void MessageReadBuffer::Append(std::string_view bytes, bool endsMessage) {
+    if (taken_ > 0) {
+        bytes_.erase(0, taken_);
+        taken_ = 0;
+    }
     bytes_.append(bytes);
     endAfterLast_ = endsMessage;
 }
 
 void MessageReadBuffer::Clear() {
     bytes_.clear();
+    taken_ = 0;
     endAfterLast_ = false;
 }
 
 bool MessageReadBuffer::CanComplete(ViUInt32 count, bool termCharEnabled, ViUInt8 termChar) const {
-    if (count == 0 || bytes_.size() >= count) {
+    std::string_view pending = Pending();
+    if (count == 0 || pending.size() >= count) {
         return true;
     }
-    if (!bytes_.empty() && endAfterLast_) {
+    if (!pending.empty() && endAfterLast_) {
         return true;
     }
-    return termCharEnabled && bytes_.find(static_cast<char>(termChar)) != std::string::npos;
+    return termCharEnabled && pending.find(static_cast<char>(termChar)) != std::string::npos;
 }
 
 ViStatus MessageReadBuffer::Take(ViByte* data, ViUInt32 count, bool termCharEnabled,
                                  ViUInt8 termChar, ViUInt32& received) {
-    size_t n = std::min<size_t>(count, bytes_.size());
+    std::string_view pending = Pending();
+    size_t n = std::min<size_t>(count, pending.size());
     ViStatus status = VI_SUCCESS_MAX_CNT;
     if (termCharEnabled) {
-        size_t term = bytes_.find(static_cast<char>(termChar));
-        if (term != std::string::npos && term < n) {
+        size_t term = pending.substr(0, n).find(static_cast<char>(termChar));
+        if (term != std::string::npos) {
             n = term + 1;
-            status = VI_SUCCESS_TERM_CHAR;
-        } else if (term != std::string::npos && term + 1 == n) {
             status = VI_SUCCESS_TERM_CHAR;
         }
     }
-    if (n == bytes_.size() && endAfterLast_) {
+    if (n == pending.size() && endAfterLast_) {
         status = VI_SUCCESS;
     }
-    std::memcpy(data, bytes_.data(), n);
-    bytes_.erase(0, n);
-    if (bytes_.empty()) {
+    std::memcpy(data, pending.data(), n);
+    taken_ += n;
+    if (taken_ == bytes_.size()) {
+        bytes_.clear();
+        taken_ = 0;
         endAfterLast_ = false;
     }
     received = static_cast<ViUInt32>(n);

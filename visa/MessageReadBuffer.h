@@ -13,8 +13,8 @@ namespace kvt::visa {
 class MessageReadBuffer {
 public:
     void Append(std::string_view bytes, bool endsMessage);
-    bool Empty() const { return bytes_.empty(); }
-    size_t Size() const { return bytes_.size(); }
+    bool Empty() const { return taken_ == bytes_.size(); }
+    size_t Size() const { return bytes_.size() - taken_; }
     void Clear();
 
     // True when a read of `count` bytes can be completed from the buffer
@@ -29,7 +29,12 @@ public:
                   ViUInt32& received);
 
 private:
+    // What is still to be handed out: bytes_ from taken_ on. A long message
+    // read in small pieces is neither moved nor searched again per piece.
+    std::string_view Pending() const { return std::string_view(bytes_).substr(taken_); }
+
     std::string bytes_;
+    size_t taken_ = 0;
     bool endAfterLast_ = false;
 };
 

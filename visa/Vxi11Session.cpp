@@ -185,6 +185,43 @@ ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& writt
     return VI_SUCCESS;
 }
 
+ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
+    const SessionAttributes& a = Attributes();
+    if (scratch_.size() < size) {
+        scratch_.resize(size);
+    }
+    Device_ReadParms parms{};
+    parms.lid = link_;
+    parms.requestSize = size;
+    parms.io_timeout = a.timeoutMs;
+    parms.lock_timeout = a.timeoutMs;
+    parms.flags = a.termCharEnabled ? VXI11_FLAG_TERMCHRSET : 0;
+    parms.termChar = static_cast<char>(a.termChar);
+    Device_ReadResp reply{};
+    reply.data.data_val = reinterpret_cast<char*>(scratch_.data());
+    BoundedReadReply bounded{&reply, size};
+    clnt_stat rpc = core_->Call(device_read, Xdr(xdr_Device_ReadParms), &parms,
+                                Xdr(DecodeBoundedReadReply), &bounded, CallTimeoutMs());
+    if (rpc != RPC_SUCCESS) {
+        return TransportFailure(rpc);
+    }
+    bool end = (reply.reason & VXI11_REASON_END) != 0;
+    if (reply.data.data_len > 0 || end) {
+        pending_.Append(
+            std::string_view(reinterpret_cast<const char*>(scratch_.data()), reply.data.data_len),
+            end);
+    }
+    if (reply.error != VXI11_ERR_NONE) {
+        ViStatus mapped = MapDeviceError(reply.error);
+        connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+        return mapped;
+    }
+    if (reply.data.data_len == 0 && reply.reason == 0) {
+        return VI_ERROR_IO;  // no data and no reason: the device makes no progress
+    }
+    return VI_SUCCESS;
+}
+
 ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     received = 0;
     if (connectionLost_) {
@@ -194,39 +231,19 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
         return VI_SUCCESS_MAX_CNT;
     }
     const SessionAttributes& a = Attributes();
-    while (received < count) {
-        Device_ReadParms parms{};
-        parms.lid = link_;
-        parms.requestSize = count - received;
-        parms.io_timeout = a.timeoutMs;
-        parms.lock_timeout = a.timeoutMs;
-        parms.flags = a.termCharEnabled ? VXI11_FLAG_TERMCHRSET : 0;
-        parms.termChar = static_cast<char>(a.termChar);
-        Device_ReadResp reply{};
-        reply.data.data_val = reinterpret_cast<char*>(data + received);
-        BoundedReadReply bounded{&reply, count - received};
-        clnt_stat rpc = core_->Call(device_read, Xdr(xdr_Device_ReadParms), &parms,
-                                    Xdr(DecodeBoundedReadReply), &bounded, CallTimeoutMs());
-        if (rpc != RPC_SUCCESS) {
-            return TransportFailure(rpc);
-        }
-        received += reply.data.data_len;
-        if (reply.error != VXI11_ERR_NONE) {
-            ViStatus mapped = MapDeviceError(reply.error);
-            connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
-            return mapped;
-        }
-        if ((reply.reason & VXI11_REASON_END) != 0) {
-            return VI_SUCCESS;
-        }
-        if ((reply.reason & VXI11_REASON_CHR) != 0) {
-            return VI_SUCCESS_TERM_CHAR;
-        }
-        if (reply.data.data_len == 0 && (reply.reason & VXI11_REASON_REQCNT) == 0) {
-            return VI_ERROR_IO;  // no data and no reason: the device makes no progress
+    while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
+        ViUInt32 wanted = count - static_cast<ViUInt32>(pending_.Size());
+        ViStatus status = ReadMore(std::max(wanted, kReadAhead));
+        if (status < VI_SUCCESS) {
+            // Whatever arrived before the failure is handed out with it.
+            if (!pending_.Empty()) {
+                pending_.Take(data, count, false, 0, received);
+                pending_.Clear();
+            }
+            return status;
         }
     }
-    return VI_SUCCESS_MAX_CNT;
+    return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
 }
 
 ViStatus Vxi11Session::GetAttribute(ViAttr attribute, void* value) const {
@@ -273,6 +290,7 @@ ViStatus Vxi11Session::CallForError(unsigned long procedure, xdrproc_t encode, v
 }
 
 ViStatus Vxi11Session::Clear() {
+    pending_.Clear();
     Device_GenericParms parms = GenericParms();
     return CallForError(device_clear, Xdr(xdr_Device_GenericParms), &parms);
 }

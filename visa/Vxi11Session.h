@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "visa/MessageReadBuffer.h"
 #include "visa/ResourceName.h"
 #include "visa/RpcConnection.h"
 #include "visa/Session.h"
@@ -16,7 +18,10 @@ namespace kvt::visa {
 // A VXI-11 link to `TCPIP[n]::host[::device]::INSTR` on the instrument's
 // core channel. Writes go out in device_write calls no larger than the
 // link's maxRecvSize, END on the last one; reads repeat device_read until
-// END, the termination character or a full buffer. The session timeout is
+// END, the termination character or a full buffer. Each device_read asks
+// for at least kReadAhead bytes and keeps what the caller did not take for
+// the next read, so that a long response read in small pieces costs one
+// round trip, not one per piece. The session timeout is
 // passed on as io_timeout and lock_timeout and bounds every call. Once the
 // connection fails, every later call fails with VI_ERROR_CONN_LOST.
 class Vxi11Session : public Session {
@@ -32,6 +37,9 @@ public:
 
     ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
     ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
+    void DiscardInput() override { pending_.Clear(); }
+
+    static constexpr ViUInt32 kReadAhead = 1024 * 1024;
     ViStatus GetAttribute(ViAttr attribute, void* value) const override;
     void AbortIo() override;
     // device_clear, device_trigger, device_readstb, device_lock/unlock.
@@ -53,6 +61,8 @@ private:
     uint32_t CallTimeoutMs() const;
     // Maps a failed RPC call; anything but a reply timeout ends the link.
     ViStatus TransportFailure(int rpcStatus);
+    // One device_read of up to `size` bytes, appended to pending_.
+    ViStatus ReadMore(ViUInt32 size);
     // Parameters of the calls that take only the link and the timeouts.
     Device_GenericParms GenericParms() const;
     // A call whose reply is a Device_Error, mapped.
@@ -65,6 +75,8 @@ private:
     std::string address_;
     std::string device_;
     bool connectionLost_ = false;
+    MessageReadBuffer pending_;
+    std::vector<ViByte> scratch_;  // device_read replies are decoded here
 };
 
 }  // namespace kvt::visa
