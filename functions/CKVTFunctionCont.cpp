@@ -57,11 +57,13 @@ void CKVTFunctionCont::SyncFromInstrument() {
     auto guard = LockForCommand();
     m_beeper = link::GetBeeper();
     std::string threshold = link::GetContinuityThreshold();
-    // Only a threshold the field can show and edit replaces the current
-    // one; a missing or malformed reply keeps it.
+    // The field shows the meter's own threshold whenever its form (a sign
+    // and four digits) can hold it, even above the 2000 ohms that edits
+    // keep to: a stale value would mislead. A missing or malformed reply,
+    // or one the form cannot hold, keeps the current text.
     if (!threshold.empty() && threshold.find_first_not_of("+-0123456789") == std::string::npos) {
         int ohms = link::ParseInteger(threshold);
-        if (ohms >= 0 && ohms <= kMaxThreshold) {
+        if (ohms >= 0 && ohms <= kMaxShownThreshold) {
             m_threshold = ThresholdText(ohms);
         }
     }

@@ -15,7 +15,8 @@ public:
     enum : int { kBeeperKey = 85, kThresholdKey = 86 };
     // Positions the front panel sends for its cursor keys.
     enum : int { kCursorLeft = 6, kCursorRight = 7, kCursorUp = 8, kCursorDown = 9 };
-    static constexpr int kMaxThreshold = 2000;
+    static constexpr int kMaxThreshold = 2000;       // the most an edit sets
+    static constexpr int kMaxShownThreshold = 9999;  // the most the field shows
 
     explicit CKVTFunctionCont(IFrontPanelServices* panel);
     ~CKVTFunctionCont() override;

@@ -165,7 +165,7 @@ TEST_F(ContMenu, SyncReadsBeeperAndThresholdButKeepsAMalformedThreshold) {
     EXPECT_EQ(f_->GetItem(85)->GetValue(), "Off");
 
     // Beyond what the field can hold, or no answer: the threshold stays.
-    for (const char* reply : {"+5.00000000E+03\n", "-1.00000000E+01\n", ""}) {
+    for (const char* reply : {"+1.20000000E+04\n", "-1.00000000E+01\n", ""}) {
         SCOPED_TRACE(reply);
         device_->Answer("CONT:THR:VALUE?", reply);
         f_->SyncFromInstrument();
@@ -175,6 +175,26 @@ TEST_F(ContMenu, SyncReadsBeeperAndThresholdButKeepsAMalformedThreshold) {
     Sent();
     f_->OnSoftKey(kDown);
     EXPECT_EQ(Sent(), Strings{"CONT:THR:VALUE 0120"});
+}
+
+TEST_F(ContMenu, AThresholdAboveTheEditableRangeIsShownAsTheMeterHasIt) {
+    // A meter set to 2500 ohms elsewhere: the field shows 2500, not the
+    // last value it knew. Edits still keep to 0 to 2000: a step that
+    // stays above resends 2500, a step down into the range is taken.
+    device_->Answer("CONT:THR:VALUE?", "+2.50000000E+03\n");
+    f_->SyncFromInstrument();
+    EXPECT_EQ(f_->GetTinyMenuText(), "+2500 Ω");
+    Sent();
+    f_->OnSoftKey(kDown);  // cursor on the thousands: step 1000
+    EXPECT_EQ(f_->GetTinyMenuText(), "+1500 Ω");
+    EXPECT_EQ(Sent(), Strings{"CONT:THR:VALUE 1500"});
+    device_->Answer("CONT:THR:VALUE?", "+9.99900000E+03\n");
+    f_->SyncFromInstrument();
+    EXPECT_EQ(f_->GetTinyMenuText(), "+9999 Ω");
+    Sent();
+    f_->OnSoftKey(kUp);
+    EXPECT_EQ(f_->GetTinyMenuText(), "+9999 Ω");
+    EXPECT_EQ(Sent(), Strings{"CONT:THR:VALUE 9999"});
 }
 
 TEST_F(ContMenu, OpenAndNumericReadings) {

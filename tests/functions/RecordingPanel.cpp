@@ -1,5 +1,7 @@
 #include "tests/functions/RecordingPanel.h"
 
+#include <utility>
+
 namespace kvt::test {
 
 void RecordingPanel::Record(std::string call) {
@@ -28,11 +30,24 @@ bool RecordingPanel::SaveReadings(const std::string& path, std::string*) {
 }
 
 void RecordingPanel::PostNewReading() {
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        hook = m_onNewReading;
+    }
+    if (hook) {
+        hook();
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_newReadings;
     }
     m_changed.notify_all();
+}
+
+void RecordingPanel::SetNewReadingHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_onNewReading = std::move(hook);
 }
 
 std::vector<std::string> RecordingPanel::Calls() const {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ public:
     // The function GetCurrentFunction answers (null until set).
     void SetCurrentFunction(functions::CKVTFunction* function) { m_current = function; }
 
+    // Runs hook on the poster's thread at each new-reading notice, before
+    // it is counted; an empty hook stops that.
+    void SetNewReadingHook(std::function<void()> hook);
+
     // Every call but PostNewReading, as "Name(argument)".
     std::vector<std::string> Calls() const;
     int NewReadings() const;
@@ -41,6 +46,7 @@ private:
     std::vector<std::string> m_calls;
     int m_newReadings = 0;
     functions::CKVTFunction* m_current = nullptr;
+    std::function<void()> m_onNewReading;
 };
 
 }  // namespace kvt::test

@@ -105,8 +105,9 @@ TEST_F(AnalysisCommands, ScaleAutoReferenceReadsAtMostEightBytes) {
 }
 
 TEST_F(AnalysisCommands, TextQueriesAndTheirFallbacks) {
-    const std::pair<const char*, const char*> functions[] = {
-        {"DB", "dB"}, {"DB\n", "dB"}, {"DB;X\n", "dB"}, {"DBM\n", "dBm"}, {"DBX\n", "dBm"}};
+    const std::pair<const char*, const char*> functions[] = {{"DB", "dB"},     {"DB\n", "dB"},
+                                                             {"DB\r\n", "dB"}, {"DB;X\n", "dB"},
+                                                             {"DBM\n", "dBm"}, {"DBX\n", "dBm"}};
     for (const auto& [reply, label] : functions) {
         device_->Answer("CALCulate:SCALe:FUNCtion?", reply);
         EXPECT_EQ(link::GetScaleFunction(), label) << reply;

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <memory>
+#include <string>
+
 #include "link/AnalysisCommands.h"
 #include "link/CConectWithNI.h"
 #include "link/CommunicationFailure.h"
@@ -12,6 +16,8 @@
 #include "link/RangeCommands.h"
 #include "link/SettingsCommands.h"
 #include "link/TemperatureCommands.h"
+#include "sim/ManualClock.h"
+#include "sim/MeterModel.h"
 #include "sim/SimulatedMeter.h"
 #include "visa/Simulation.h"
 
@@ -134,7 +140,26 @@ TEST_F(EndToEnd, CalculateTree) {
     link::ReadAverageAll(averages, sizeof averages, &received);
     EXPECT_GT(received, 0u);
     EXPECT_FALSE(link::ReadAveragePeakToPeak().empty());
-    link::ReadAverageCount();
+    EXPECT_EQ(failures_, 0);
+}
+
+TEST_F(EndToEnd, AverageCountIsTheMetersOwnCount) {
+    // A meter on a stopped clock: its count changes only when told to.
+    auto clock = std::make_shared<sim::ManualClock>();
+    auto meter = std::make_shared<sim::MeterModel>(3, clock);
+    link::GetConnection()->Close();
+    visa::InstallSimulatedDevice([meter] { return meter; });
+    ASSERT_TRUE(link::GetConnection()->Open("USB?*INSTR"));
+    link::SetTriggerCountInfinite();
+    link::Initiate();
+    link::ClearAverage();
+    clock->Advance(std::chrono::seconds(5));
+    std::string text = link::ReadAverageCountText();
+    double count = link::ReadAverageCount();
+    EXPECT_GT(count, 1);
+    EXPECT_EQ(count, std::stod(text)) << text;
+    link::ClearAverage();
+    EXPECT_EQ(link::ReadAverageCount(), 0);
     EXPECT_EQ(failures_, 0);
 }
 

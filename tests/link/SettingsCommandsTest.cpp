@@ -142,6 +142,24 @@ TEST_F(SettingsTable, RangeQueries) {
     });
 }
 
+TEST_F(SettingsTable, RangeRepliesDropOrKeepTheirFirstCharacter) {
+    // Voltage, current and capacitance replies lose their first character
+    // (the sign); resistance and the frequency function's voltage keep it.
+    // Each reply here reads differently either way.
+    ExpectQueries({
+        {link::GetVoltDcRange, "VOLT:DC:RANGE?", "-2.00000000E+01\n", "20V"},
+        {link::GetVoltDcRange, "VOLT:DC:RANGE?", "20\n", "200mV"},
+        {link::GetVoltAcRange, "VOLT:AC:RANGE?", "-7.50000000E+02\n", "750V"},
+        {link::GetCurrDcRange, "CURR:DC:RANGE?", "-2.00000000E-02\n", "20mA"},
+        {link::GetCurrAcRange, "CURR:AC:RANGE?", "12\n", "2A"},
+        {link::GetCapRange, "CAP:RANGE?", "-2.00000000E-09\n", "2nF"},
+        {link::GetCapRange, "CAP:RANGE?", "12E-09\n", "2nF"},
+        {link::GetResRange, "RES:RANGE?", "20000\n", "20KΩ"},
+        {link::GetFresRange, "FRES:RANGE?", "-2.00000000E+03\n", "-2000Ω"},
+        {link::GetFreqRange, "FREQ:VOLT:RANGE?", "-2.00000000E+01\n", "200mV"},
+    });
+}
+
 TEST_F(SettingsTable, GarbledRangeRepliesAreFailedExchanges) {
     // A range reply that is not one number gives no label and raises the
     // failure message, so an automatic-range worker stops with a reason

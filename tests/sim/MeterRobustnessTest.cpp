@@ -2,6 +2,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,16 +118,28 @@ TEST_F(MeterRobustness, ConcurrentClientsSeeWholeResponses) {
     });
     std::vector<std::thread> clients;
     std::atomic<int> malformed{0};
+    std::atomic<int> whole{0};
     for (int t = 0; t < 3; ++t) {
         clients.emplace_back([&, t] {
+            // The three whole forms: a reading with its unit, the list of
+            // statistics, a quoted function name. Anything torn, joined or
+            // cut matches none of them.
+            const std::regex forms(R"(([+-]\d\.\d+E[+-]\d+ [A-Z]+)"
+                                   R"(|[-+0-9.E]+(,[-+0-9.E]+)*)"
+                                   R"(|"[A-Z:]+")\n)");
             for (int i = 0; i < 300; ++i) {
                 // Each client sends and reads in turn, as one session would
                 // under its own lock; responses may be taken by another
                 // client, but never torn.
                 meter_.ReceiveMessage(t == 0 ? "DATA:LAST?" : t == 1 ? "CALC:AVER:ALL?" : "FUNC?");
                 std::string r = meter_.TakeResponse();
-                if (!r.empty() && r.back() != '\n') {
+                if (r.empty()) {
+                    // taken by another client
+                } else if (std::regex_match(r, forms)) {
+                    ++whole;
+                } else {
                     ++malformed;
+                    ADD_FAILURE() << "torn response: " << r;
                 }
                 if (t == 2 && i % 50 == 0) {
                     meter_.ReceiveMessage(i % 100 == 0 ? "FUNC \"RES\"" : "FUNC \"VOLT\"");
@@ -140,6 +153,7 @@ TEST_F(MeterRobustness, ConcurrentClientsSeeWholeResponses) {
     stop = true;
     ticker.join();
     EXPECT_EQ(malformed.load(), 0);
+    EXPECT_GT(whole.load(), 300);
 }
 
 }  // namespace

@@ -91,14 +91,17 @@ TEST(ServedInstrument, PadsShortRepliesBeforeTheTerminator) {
 
 TEST(ServedInstrument, DelaysEachReplyButNotAnEmptyOne) {
     FaultSettings faults;
-    faults.delayMs = 150;
+    // A delay long enough that an undelayed empty reply cannot reach it
+    // even on a loaded machine.
+    constexpr std::chrono::milliseconds kDelay{2000};
+    faults.delayMs = static_cast<unsigned>(kDelay.count());
     auto instrument = Make(faults);
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(Query(*instrument, "*CLS").bytes.empty());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kDelay);
     start = std::chrono::steady_clock::now();
     EXPECT_EQ(Query(*instrument, "*IDN?").bytes, kIdentity);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, kDelay);
 }
 
 class CommandLogFile : public ::testing::Test {

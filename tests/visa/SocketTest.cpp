@@ -21,6 +21,9 @@ namespace {
 using kvt::test::Read;
 
 using Clock = std::chrono::steady_clock;
+// Added to a timeout for the latest it may end: wide enough for a loaded
+// two-core machine or a sanitizer build.
+constexpr std::chrono::seconds kTimeoutMargin{5};
 using kvt::sim::MeterModel;
 
 const std::string kIdentity = std::string(MeterModel::kIdentity) + "\n";
@@ -194,8 +197,11 @@ TEST_F(InProcessServer, SilenceTimesOutWithinTheTimeout) {
     EXPECT_EQ(Read(vi, 256, s), "");
     auto elapsed = Clock::now() - start;
     EXPECT_EQ(s, VI_ERROR_TMO);
+    // Honoured: not cut short, and ended by this timeout rather than a
+    // longer one (the margin is wide enough for a loaded machine; speed is
+    // measured elsewhere).
     EXPECT_GE(elapsed, std::chrono::milliseconds(400));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(900));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(400) + kTimeoutMargin);
     viClose(vi);
 }
 
@@ -306,7 +312,7 @@ TEST_F(SocketVisa, ConnectingIsBoundedByTheTimeout) {
     auto elapsed = Clock::now() - start;
     EXPECT_EQ(status, VI_ERROR_TMO);
     EXPECT_GE(elapsed, std::chrono::milliseconds(300));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(800));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(300) + kTimeoutMargin);
     ::close(listener);
 }
 
