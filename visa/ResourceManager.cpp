@@ -81,7 +81,7 @@ ViStatus ResourceManager::FindRsrc(ViSession rm, ViConstString expression, ViFin
         *count = static_cast<ViUInt32>(matches.size());
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (objects_.find(rm) == objects_.end()) {
+    if (FindLocked<ManagerEntry>(rm) == nullptr) {
         return VI_ERROR_INV_OBJECT;  // closed meanwhile
     }
     ViObject handle = AddLocked(FindListEntry{rm, std::move(matches), 1});
@@ -125,6 +125,9 @@ ViStatus ResourceManager::Open(ViSession rm, ViConstRsrc name, ViAccessMode mode
         0) {
         return VI_ERROR_INV_ACC_MODE;
     }
+    if ((mode & VI_EXCLUSIVE_LOCK) != 0 && (mode & VI_SHARED_LOCK) != 0) {
+        return VI_ERROR_INV_ACC_MODE;  // one lock or the other
+    }
     if (name == nullptr) {
         return VI_ERROR_INV_RSRC_NAME;
     }
@@ -147,7 +150,7 @@ ViStatus ResourceManager::Open(ViSession rm, ViConstRsrc name, ViAccessMode mode
         ViSession opened = VI_NULL;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (objects_.find(rm) == objects_.end()) {
+            if (FindLocked<ManagerEntry>(rm) == nullptr) {
                 return VI_ERROR_INV_OBJECT;  // the manager was closed meanwhile
             }
             opened = AddLocked(SessionEntry{rm, std::move(session)});

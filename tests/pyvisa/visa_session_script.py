@@ -7,6 +7,7 @@ resource what each step answered, so that two backends can be compared.
 A resource prefixed with "big:" is a meter whose every reply is 1 MiB.
 """
 import json
+import subprocess
 import sys
 import warnings
 
@@ -28,7 +29,25 @@ def outcome(call):
         return {"error": "not implemented"}
 
 
-def message_session(rm, name):
+def other_client(backend, name):
+    """What another process gets when it queries the resource now."""
+    result = subprocess.run([sys.executable, __file__, "--probe", backend, name],
+                            capture_output=True, text=True, timeout=60)
+    return json.loads(result.stdout) if result.returncode == 0 else {"failed": result.stderr}
+
+
+def probe(backend, name):
+    rm = pyvisa.ResourceManager(backend)
+    inst = rm.open_resource(name, read_termination="\n", write_termination="\n", timeout=500)
+    try:
+        answer = outcome(lambda: inst.query("ECHO? probe"))
+    finally:
+        inst.close()
+        rm.close()
+    json.dump(answer, sys.stdout)
+
+
+def message_session(rm, backend, name):
     inst = rm.open_resource(name, read_termination="\n", write_termination="\n", timeout=5000)
     answers = {}
     try:
@@ -54,6 +73,9 @@ def message_session(rm, name):
         answers["stb_idle"] = outcome(inst.read_stb)
         answers["lock_exclusive"] = outcome(lambda: inst.lock_excl(timeout=1000))
         answers["locked_query"] = inst.query("ECHO? locked")
+        if answers["resource_class"] == "INSTR" and answers["interface_type"] == 6:
+            # A VXI-11 instrument keeps other clients out while we hold the lock.
+            answers["other_client_while_locked"] = other_client(backend, name)
         answers["unlock"] = outcome(inst.unlock)
         answers["lock_shared"] = outcome(lambda: bool(inst.lock(timeout=1000)) or None)
         answers["unlock_shared"] = outcome(inst.unlock)
@@ -86,6 +108,9 @@ def big_reply(rm, name):
 
 
 def main():
+    if sys.argv[1] == "--probe":
+        probe(sys.argv[2], sys.argv[3])
+        return
     backend, names = sys.argv[1], sys.argv[2:]
     rm = pyvisa.ResourceManager(backend)
     results = {"list_usb": list(rm.list_resources("USB?*INSTR"))}
@@ -93,7 +118,7 @@ def main():
         if name.startswith("big:"):
             results[name] = big_reply(rm, name[4:])
         else:
-            results[name] = message_session(rm, name)
+            results[name] = message_session(rm, backend, name)
     rm.close()
     json.dump(results, sys.stdout, indent=1, sort_keys=True)
 

@@ -203,6 +203,8 @@ TEST_F(VisaControl, OpeningWithALockWaitsForIt) {
     ViSession holder = Open(VI_EXCLUSIVE_LOCK);
     ViSession other = VI_NULL;
     EXPECT_EQ(viOpen(rm_, kMeter, VI_EXCLUSIVE_LOCK, 0, &other), VI_ERROR_RSRC_LOCKED);
+    EXPECT_EQ(viOpen(rm_, kMeter, VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK, 0, &other),
+              VI_ERROR_INV_ACC_MODE);
     EXPECT_EQ(other, static_cast<ViSession>(VI_NULL));
     ASSERT_EQ(viUnlock(holder), VI_SUCCESS);
     ASSERT_EQ(viOpen(rm_, kMeter, VI_SHARED_LOCK, 0, &other), VI_SUCCESS);
