@@ -81,9 +81,6 @@ ViStatus Session::GetAttribute(ViAttr attribute, void* value) const {
         case VI_ATTR_IO_PROT:
             *static_cast<ViUInt16*>(value) = attributes_.ioProtocol;
             return VI_SUCCESS;
-        case VI_ATTR_RSRC_SPEC_VERSION:
-            *static_cast<ViUInt32*>(value) = VI_SPEC_VERSION;
-            return VI_SUCCESS;
         case VI_ATTR_RSRC_IMPL_VERSION:
             *static_cast<ViUInt32*>(value) = 0x00100000u;
             return VI_SUCCESS;
@@ -125,7 +122,6 @@ ViStatus Session::SetAttribute(ViAttr attribute, ViAttrState value) {
         case VI_ATTR_INTF_NUM:
         case VI_ATTR_RSRC_NAME:
         case VI_ATTR_RSRC_CLASS:
-        case VI_ATTR_RSRC_SPEC_VERSION:
         case VI_ATTR_RSRC_IMPL_VERSION:
         case VI_ATTR_RSRC_MANF_NAME:
         case VI_ATTR_RSRC_MANF_ID:
