@@ -84,14 +84,13 @@ ViStatus LockTable::Unlock(const std::string& resource, ViSession session,
     return status;
 }
 
-bool LockTable::Forget(const std::string& resource, ViSession session) {
+void LockTable::Forget(const std::string& resource, ViSession session) {
     auto it = locks_.find(resource);
     if (it == locks_.end()) {
-        return false;
+        return;
     }
     Entry& e = it->second;
-    bool exclusive = e.exclusiveOwner == session;
-    if (exclusive) {
+    if (e.exclusiveOwner == session) {
         e.exclusiveOwner = VI_NULL;
         e.exclusiveDepth = 0;
     }
@@ -99,7 +98,6 @@ bool LockTable::Forget(const std::string& resource, ViSession session) {
     if (e.exclusiveOwner == VI_NULL && e.sharedDepth.empty()) {
         locks_.erase(it);
     }
-    return exclusive;
 }
 
 bool LockTable::MayAccess(const std::string& resource, ViSession session) const {

@@ -30,8 +30,8 @@ public:
     // whether its exclusive lock is now gone entirely.
     ViStatus Unlock(const std::string& resource, ViSession session, bool& releasedExclusive);
 
-    // Drops every lock of a closing session; true if it held an exclusive one.
-    bool Forget(const std::string& resource, ViSession session);
+    // Drops every lock of a closing session.
+    void Forget(const std::string& resource, ViSession session);
 
     // Whether `session` may use the resource now.
     bool MayAccess(const std::string& resource, ViSession session) const;

@@ -173,7 +173,6 @@ ViStatus ResourceManager::Open(ViSession rm, ViConstRsrc name, ViAccessMode mode
 
 ViStatus ResourceManager::Close(ViObject object) {
     std::vector<std::pair<ViSession, std::shared_ptr<Session>>> closing;
-    std::vector<std::shared_ptr<Session>> deviceLocked;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = objects_.find(object);
@@ -197,18 +196,13 @@ ViStatus ResourceManager::Close(ViObject object) {
             closing.emplace_back(object, std::move(s->session));
         }
         objects_.erase(object);
+        // The instrument's own lock goes with the link when the session is
+        // destroyed (VXI-11 destroy_link releases it).
         for (const auto& [handle, session] : closing) {
-            if (locks_.Forget(session->ResourceName(), handle)) {
-                deviceLocked.push_back(session);
-            }
+            locks_.Forget(session->ResourceName(), handle);
         }
     }
     lockReleased_.notify_all();
-    for (const auto& session : deviceLocked) {
-        std::lock_guard<std::mutex> io(session->IoMutex());
-        session->UnlockDevice();
-    }
-    deviceLocked.clear();
     // Sessions are destroyed outside the table lock; one still busy in
     // another thread is destroyed when that call returns.
     closing.clear();

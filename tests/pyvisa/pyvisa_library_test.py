@@ -153,6 +153,7 @@ class PyvisaWithKorvataVisa(unittest.TestCase):
         self.assertEqual(self.ours[name]["interface_type"], 6)
         self.assertEqual(self.ours[name]["other_client_while_locked"],
                          {"error": VI_ERROR_RSRC_LOCKED})
+        self.assertEqual(self.ours[name]["other_client_after_locked_close"], {"ok": "probe"})
         self.check_instr(self.ours[name], name)
 
     def test_raw_socket(self):

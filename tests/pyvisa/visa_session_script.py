@@ -77,6 +77,12 @@ def message_session(rm, backend, name):
             # A VXI-11 instrument keeps other clients out while we hold the lock.
             answers["other_client_while_locked"] = other_client(backend, name)
         answers["unlock"] = outcome(inst.unlock)
+        if "other_client_while_locked" in answers:
+            # Closing a session that holds the lock lets the others in again.
+            second = rm.open_resource(name, timeout=5000)
+            second.lock_excl(timeout=1000)
+            second.close()
+            answers["other_client_after_locked_close"] = other_client(backend, name)
         answers["lock_shared"] = outcome(lambda: bool(inst.lock(timeout=1000)) or None)
         answers["unlock_shared"] = outcome(inst.unlock)
         answers["unlock_not_locked"] = outcome(inst.unlock)
