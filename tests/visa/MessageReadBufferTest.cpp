@@ -60,5 +60,30 @@ TEST(MessageReadBuffer, WaitsForMoreWithoutEndOrTerminator) {
     EXPECT_EQ(status, VI_SUCCESS);
 }
 
+TEST(MessageReadBuffer, MoreArrivingAfterPartialReadsJoinsWhatIsLeft) {
+    MessageReadBuffer buffer;
+    buffer.Append("abcdef", false);
+    ViStatus status = VI_SUCCESS;
+    EXPECT_EQ(TakeText(buffer, 4, status), "abcd");
+    EXPECT_EQ(buffer.Size(), 2u);
+    // The terminator already handed out is not found again.
+    EXPECT_FALSE(buffer.CanComplete(8, true, 'b'));
+    buffer.Append("gh\nij", true);
+    EXPECT_EQ(buffer.Size(), 7u);
+    EXPECT_TRUE(buffer.CanComplete(32, true, '\n'));
+    EXPECT_EQ(TakeText(buffer, 32, status, true), "efgh\n");
+    EXPECT_EQ(status, VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(TakeText(buffer, 32, status, true), "ij");
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_TRUE(buffer.Empty());
+    // A terminator beyond the count does not cut the read short.
+    buffer.Append("0123456789\n", true);
+    EXPECT_EQ(TakeText(buffer, 5, status, true), "01234");
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    buffer.Clear();
+    EXPECT_TRUE(buffer.Empty());
+    EXPECT_FALSE(buffer.CanComplete(1, true, '\n'));
+}
+
 }  // namespace
 }  // namespace kvt::visa
