@@ -154,6 +154,10 @@ ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& writt
     if (connectionLost_) {
         return VI_ERROR_CONN_LOST;
     }
+    // Reads fetch ahead. What was fetched and not read belongs to a reply
+    // that a new command abandons (an instrument discards it too), and must
+    // never be handed out as part of the next command's reply.
+    pending_.Clear();
     const SessionAttributes& a = Attributes();
     do {
         ViUInt32 chunk = std::min(count - written, maxRecvSize_);

@@ -190,6 +190,21 @@ TEST_F(Vxi11Visa, SmallBuffersAndTheTerminationCharacterSplitAResponse) {
     viClose(vi);
 }
 
+TEST_F(Vxi11Visa, ANewCommandNeverGetsTheUnreadRestOfAnEarlierReply) {
+    auto device = std::make_shared<kvt::test::EchoDevice>();
+    Serve(device);
+    ViSession vi = Open();
+    ASSERT_EQ(Write(vi, "+1.234567E+00 VDC"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(vi, 6, status), "+1.234");
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    // The rest was fetched ahead and left unread; the next reply is whole.
+    ASSERT_EQ(Write(vi, "-9.876543E-01 VDC"), VI_SUCCESS);
+    EXPECT_EQ(Read(vi, 100, status), "-9.876543E-01 VDC");
+    EXPECT_EQ(status, VI_SUCCESS);
+    viClose(vi);
+}
+
 TEST_F(Vxi11Visa, ASilentDeviceTimesOutWithinTheSessionTimeout) {
     Serve(std::make_shared<kvt::test::EchoDevice>());
     ViSession vi = Open();
