@@ -54,8 +54,7 @@ TEST_F(CoreCommands, TriggerAndSampleCommands) {
 TEST_F(CoreCommands, GetFunctionTakesTheQuotedName) {
     device_->Answer("FUNCTION?", "\"VOLT:AC\"\n");
     EXPECT_EQ(link::GetFunction(), "VOLT:AC");
-    EXPECT_EQ(Sent(), Strings{"FUNCTION?"});
-    EXPECT_EQ(PausesMs(), std::vector<long long>{100});
+    EXPECT_EQ(Timeline(), (Strings{"FUNCTION?", "pause 100", "read"}));
 
     device_->Answer("FUNCTION?", "VOLT\n");
     EXPECT_EQ(link::GetFunction(), "VOLT\n");
