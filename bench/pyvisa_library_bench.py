@@ -3,9 +3,10 @@
 and a 1 MiB read_raw, against korvata-sim (VXI-11, raw socket) and, for our
 library, the in-process simulated meter (USB).
 
-Usage: pyvisa_library_bench.py LIBRARY KORVATA_SIM [--repeat N] [--port111]
+Usage: pyvisa_library_bench.py LIBRARY KORVATA_SIM [--repeat N] [--port111] [--chunk BYTES]
 With --port111 the meter is also served on port 111, where pyvisa-py looks
-for VXI-11 (needs the port free).
+for VXI-11 (needs the port free). --chunk sets the resources' chunk_size
+(pyvisa reads a reply in pieces of this size; 20 KiB unless set).
 """
 import argparse
 import json
@@ -25,8 +26,11 @@ import json, statistics, sys, time, warnings
 warnings.simplefilter("ignore")
 import pyvisa
 backend, name, what, repeat = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+chunk = int(sys.argv[5])
 rm = pyvisa.ResourceManager(backend)
 inst = rm.open_resource(name, read_termination="\n", write_termination="\n", timeout=20000)
+if chunk:
+    inst.chunk_size = chunk
 def once():
     if what == "idn":
         start = time.perf_counter()
@@ -83,8 +87,9 @@ class Sim:
         self.process.wait(timeout=10)
 
 
-def measure(backend, name, what, env, repeat):
-    out = subprocess.run([sys.executable, "-c", CHILD, backend, name, what, str(repeat)],
+def measure(backend, name, what, env, repeat, chunk):
+    out = subprocess.run([sys.executable, "-c", CHILD, backend, name, what, str(repeat),
+                          str(chunk)],
                          env=env, capture_output=True, text=True, timeout=600)
     if out.returncode != 0:
         return None, out.stderr.strip().splitlines()[-1:]
@@ -97,6 +102,7 @@ def main():
     parser.add_argument("sim")
     parser.add_argument("--repeat", type=int, default=20)
     parser.add_argument("--port111", action="store_true")
+    parser.add_argument("--chunk", type=int, default=0)
     args = parser.parse_args()
 
     # One meter at a time, so that each can take port 111.
@@ -107,14 +113,14 @@ def main():
         try:
             for label, name in (("VXI-11", "TCPIP0::127.0.0.1::inst0::INSTR"),
                                 ("socket", "TCPIP0::127.0.0.1::%d::SOCKET" % sim.ports["socket"])):
-                ours, _ = measure(args.library, name, what, sim.env(), args.repeat)
+                ours, _ = measure(args.library, name, what, sim.env(), args.repeat, args.chunk)
                 theirs = None
                 if label == "socket" or args.port111:
-                    theirs, _ = measure("@py", name, what, sim.env(), args.repeat)
+                    theirs, _ = measure("@py", name, what, sim.env(), args.repeat, args.chunk)
                 rows.append((label, what, ours, theirs))
         finally:
             sim.stop()
-    ours, _ = measure(args.library, USB_SIM, "idn", usb_env, args.repeat)
+    ours, _ = measure(args.library, USB_SIM, "idn", usb_env, args.repeat, args.chunk)
     rows.append(("USB (in-process)", "idn", ours, None))
 
     def ms(value):
@@ -125,8 +131,8 @@ def main():
     for label, what, ours, theirs in rows:
         ratio = "%7.1fx" % (theirs / ours) if ours and theirs else "%8s" % "-"
         print("%-18s %-6s %s %s %s" % (label, what, ms(ours), ms(theirs), ratio))
-    print("(median of %d; 'what': query(\"*IDN?\") or read_raw() of a 1 MiB reply)"
-          % args.repeat)
+    print("(median of %d; 'what': query(\"*IDN?\") or read_raw() of a 1 MiB reply; "
+          "chunk size %s)" % (args.repeat, args.chunk or "pyvisa's default"))
 
 
 if __name__ == "__main__":
