@@ -227,7 +227,9 @@ void CKVTRangedFunction::MarkRange(const std::string& rangeMode, const std::stri
 }
 
 void CKVTRangedFunction::ShowMainMenu() {
-    MarkRange(GetRangeMode(), GetRange());
+    // One copy: the worker may change the range meanwhile.
+    std::string range = GetRange();
+    MarkRange(GetRangeMode(), range);
     if (m_speedKey != 0) {
         GetItem(m_speedKey)->SetSubtitle(m_speed);
         for (int id : m_speedChoices) {
@@ -243,7 +245,7 @@ void CKVTRangedFunction::ShowMainMenu() {
         GetItem(m_extraKey)->SetValue(m_extra);
     }
     GetItem(m_relKey)->SetValue(m_rel);
-    ShowMainPageFor(GetRange());
+    ShowMainPageFor(range);
     if (m_panel != nullptr) {
         m_panel->SetViewsUnit(m_shape.baseUnit);
     }
