@@ -15,8 +15,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # none, because its folder was configured without tests) fails the script.
 # Raise these as tests are added. The sanitizer builds leave out the three
 # tests that run the built program or package under Xvfb.
-min_tests=462
-min_sanitizer_tests=459
+min_tests=495
+min_sanitizer_tests=489
 min_fuzz_runs=9
 
 jobs="$(nproc)"

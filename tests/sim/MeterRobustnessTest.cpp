@@ -119,14 +119,15 @@ TEST_F(MeterRobustness, ConcurrentClientsSeeWholeResponses) {
     std::vector<std::thread> clients;
     std::atomic<int> malformed{0};
     std::atomic<int> whole{0};
+    // The three whole forms: a reading with its unit, the list of
+    // statistics, a quoted function name. Anything torn, joined or cut
+    // matches none of them. Compiled once, before the threads start: the
+    // standard library's character tables are filled on first use.
+    const std::regex forms(R"(([+-]\d\.\d+E[+-]\d+ [A-Z]+)"
+                           R"(|[-+0-9.E]+(,[-+0-9.E]+)*)"
+                           R"(|"[A-Z:]+")\n)");
     for (int t = 0; t < 3; ++t) {
         clients.emplace_back([&, t] {
-            // The three whole forms: a reading with its unit, the list of
-            // statistics, a quoted function name. Anything torn, joined or
-            // cut matches none of them.
-            const std::regex forms(R"(([+-]\d\.\d+E[+-]\d+ [A-Z]+)"
-                                   R"(|[-+0-9.E]+(,[-+0-9.E]+)*)"
-                                   R"(|"[A-Z:]+")\n)");
             for (int i = 0; i < 300; ++i) {
                 // Each client sends and reads in turn, as one session would
                 // under its own lock; responses may be taken by another
