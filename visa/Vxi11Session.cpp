@@ -189,11 +189,8 @@ ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& writt
     return VI_SUCCESS;
 }
 
-ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
+ViStatus Vxi11Session::DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& reply) {
     const SessionAttributes& a = Attributes();
-    if (scratch_.size() < size) {
-        scratch_.resize(size);
-    }
     Device_ReadParms parms{};
     parms.lid = link_;
     parms.requestSize = size;
@@ -201,13 +198,22 @@ ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
     parms.lock_timeout = a.timeoutMs;
     parms.flags = a.termCharEnabled ? VXI11_FLAG_TERMCHRSET : 0;
     parms.termChar = static_cast<char>(a.termChar);
-    Device_ReadResp reply{};
-    reply.data.data_val = reinterpret_cast<char*>(scratch_.data());
+    reply = Device_ReadResp{};
+    reply.data.data_val = reinterpret_cast<char*>(into);
     BoundedReadReply bounded{&reply, size};
     clnt_stat rpc = core_->Call(device_read, Xdr(xdr_Device_ReadParms), &parms,
                                 Xdr(DecodeBoundedReadReply), &bounded, CallTimeoutMs());
-    if (rpc != RPC_SUCCESS) {
-        return TransportFailure(rpc);
+    return rpc == RPC_SUCCESS ? VI_SUCCESS : TransportFailure(rpc);
+}
+
+ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
+    if (scratch_.size() < size) {
+        scratch_.resize(size);
+    }
+    Device_ReadResp reply{};
+    ViStatus status = DeviceRead(scratch_.data(), size, reply);
+    if (status < VI_SUCCESS) {
+        return status;
     }
     bool end = (reply.reason & VXI11_REASON_END) != 0;
     if (reply.data.data_len > 0 || end) {
@@ -226,6 +232,32 @@ ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
     return VI_SUCCESS;
 }
 
+ViStatus Vxi11Session::ReadDirect(ViByte* data, ViUInt32 count, ViUInt32& received) {
+    while (received < count) {
+        Device_ReadResp reply{};
+        ViStatus status = DeviceRead(data + received, count - received, reply);
+        if (status < VI_SUCCESS) {
+            return status;
+        }
+        received += reply.data.data_len;
+        if (reply.error != VXI11_ERR_NONE) {
+            ViStatus mapped = MapDeviceError(reply.error);
+            connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+            return mapped;
+        }
+        if ((reply.reason & VXI11_REASON_END) != 0) {
+            return VI_SUCCESS;
+        }
+        if ((reply.reason & VXI11_REASON_CHR) != 0) {
+            return VI_SUCCESS_TERM_CHAR;
+        }
+        if (reply.data.data_len == 0 && (reply.reason & VXI11_REASON_REQCNT) == 0) {
+            return VI_ERROR_IO;  // no data and no reason: the device makes no progress
+        }
+    }
+    return VI_SUCCESS_MAX_CNT;
+}
+
 ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     received = 0;
     if (connectionLost_) {
@@ -233,6 +265,9 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     }
     if (count == 0) {
         return VI_SUCCESS_MAX_CNT;
+    }
+    if (pending_.Empty() && count >= kReadAhead) {
+        return ReadDirect(data, count, received);
     }
     const SessionAttributes& a = Attributes();
     while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {

@@ -18,10 +18,12 @@ namespace kvt::visa {
 // A VXI-11 link to `TCPIP[n]::host[::device]::INSTR` on the instrument's
 // core channel. Writes go out in device_write calls no larger than the
 // link's maxRecvSize, END on the last one; reads repeat device_read until
-// END, the termination character or a full buffer. Each device_read asks
-// for at least kReadAhead bytes and keeps what the caller did not take for
-// the next read, so that a long response read in small pieces costs one
-// round trip, not one per piece. The session timeout is
+// END, the termination character or a full buffer. A read into a buffer
+// smaller than kReadAhead asks for kReadAhead bytes and keeps what the
+// caller did not take for the next read, so that a long response read in
+// small pieces costs one round trip, not one per piece; a read into a
+// larger buffer, with nothing kept, goes straight into that buffer, with
+// no copy. A write drops what was kept. The session timeout is
 // passed on as io_timeout and lock_timeout and bounds every call. Once the
 // connection fails, every later call fails with VI_ERROR_CONN_LOST.
 class Vxi11Session : public Session {
@@ -61,8 +63,14 @@ private:
     uint32_t CallTimeoutMs() const;
     // Maps a failed RPC call; anything but a reply timeout ends the link.
     ViStatus TransportFailure(int rpcStatus);
+    // One device_read of up to `size` bytes into `into`; fails only when
+    // the call itself fails (the device's own error is in reply.error).
+    ViStatus DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& reply);
     // One device_read of up to `size` bytes, appended to pending_.
     ViStatus ReadMore(ViUInt32 size);
+    // Reads straight into the caller's buffer until END, the termination
+    // character or a full buffer.
+    ViStatus ReadDirect(ViByte* data, ViUInt32 count, ViUInt32& received);
     // Parameters of the calls that take only the link and the timeouts.
     Device_GenericParms GenericParms() const;
     // A call whose reply is a Device_Error, mapped.

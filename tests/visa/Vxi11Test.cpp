@@ -23,6 +23,7 @@
 #include "tests/sim/EchoDevice.h"
 #include "tests/support/VisaRead.h"
 #include "visa/AbortIo.h"
+#include "visa/Vxi11Session.h"
 #include "visa/visa.h"
 #include "visa/vxi11.h"
 
@@ -202,6 +203,40 @@ TEST_F(Vxi11Visa, ANewCommandNeverGetsTheUnreadRestOfAnEarlierReply) {
     ASSERT_EQ(Write(vi, "-9.876543E-01 VDC"), VI_SUCCESS);
     EXPECT_EQ(Read(vi, 100, status), "-9.876543E-01 VDC");
     EXPECT_EQ(status, VI_SUCCESS);
+    viClose(vi);
+}
+
+TEST_F(Vxi11Visa, LargeAndSmallBuffersTakeALongReplyInOrder) {
+    auto device = std::make_shared<kvt::test::EchoDevice>();
+    Serve(device);
+    ViSession vi = Open();
+    std::string message;
+    for (int i = 0; message.size() < 1536 * 1024; ++i) {
+        message += std::to_string(i) + ',';
+    }
+    ASSERT_EQ(Write(vi, message), VI_SUCCESS);
+    const ViUInt32 large = kvt::visa::Vxi11Session::kReadAhead;
+    ViStatus status = VI_ERROR_IO;
+    // A small read first fetches ahead; a large one then takes the rest
+    // of what was fetched before asking the device again; a last large
+    // one reads straight into its buffer.
+    std::string got = Read(vi, 100, status);
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    got += Read(vi, large, status);
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    got += Read(vi, large, status);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(got, message);
+
+    // With nothing kept, a large buffer is filled straight from the device.
+    ASSERT_EQ(Write(vi, message), VI_SUCCESS);
+    got = Read(vi, large, status);
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    got += Read(vi, 100, status);
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    got += Read(vi, large, status);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(got, message);
     viClose(vi);
 }
 
