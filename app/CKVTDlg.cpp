@@ -294,7 +294,6 @@ void CKVTDlg::OnSaveData() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setIconProvider(&m_fileIcons);
     dialog.setNameFilter(QStringLiteral("Comma seperated file(*.csv)"));
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.selectFile(QStringLiteral("*.csv"));

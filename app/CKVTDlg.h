@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFileIconProvider>
 #include <QMainWindow>
 #include <QString>
 
@@ -107,10 +106,6 @@ private:
     QAction* m_vmcPos = nullptr;
     QAction* m_vmcNeg = nullptr;
     QAction* m_saveData = nullptr;
-    // Every save dialog shows its files with these same icons. A dialog
-    // with icons of its own leaves new scaled pixmaps in Qt's pixmap cache
-    // at each save, which a long session sees as memory that keeps growing.
-    QFileIconProvider m_fileIcons;
     QAction* m_about = nullptr;
     QAction* m_quit = nullptr;
 };
