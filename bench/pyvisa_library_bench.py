@@ -11,11 +11,14 @@ for VXI-11 (needs the port free). --chunk sets the resources' chunk_size
 import argparse
 import json
 import os
-import select
 import statistics
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "support"))
+from sim_ready import ports, read_until_ready  # noqa: E402
 
 MIB = 1024 * 1024
 USB_SIM = "USB0::0x1209::0x4B56::KVSIM0001::INSTR"
@@ -57,22 +60,11 @@ class Sim:
             command += ["--portmapper", "0"]
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL)
-        self.ports = {}
-        fd = self.process.stdout.fileno()
-        deadline = time.monotonic() + 10
-        text = b""
-        while b"ready\n" not in text:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise RuntimeError("korvata-sim did not get ready")
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                raise RuntimeError("korvata-sim ended early")
-            text += chunk
-        for line in text.decode().splitlines():
-            if line.startswith("ports:"):
-                self.ports = {k: int(v) for k, v in
-                              (item.split("=") for item in line.split()[1:])}
+        try:
+            self.ports = ports(read_until_ready(self.process))
+        except RuntimeError:
+            self.stop()
+            raise
         self.port111 = port111
 
     def env(self):

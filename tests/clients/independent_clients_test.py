@@ -6,13 +6,14 @@ system portmapper) and over the raw socket.
 Usage: independent_clients_test.py KORVATA_SIM_BINARY
 """
 import os
-import select
 import socket
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from sim_ready import ports, read_until_ready  # noqa: E402
 
 SIM = None
 IDENTITY_PREFIX = "KORVATA,"
@@ -34,26 +35,11 @@ class SimProcess:
         self.process = subprocess.Popen(
             [SIM, *args, "--log", self.log.name],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        # Read the raw pipe: a buffered reader could hold "ready" while
-        # select() waits on an empty descriptor.
-        fd = self.process.stdout.fileno()
-        deadline = time.monotonic() + 10
-        pending = b""
-        lines = []
-        while "ready" not in lines:
-            remaining = deadline - time.monotonic()
-            if remaining <= 0:
-                self.stop()
-                raise RuntimeError("korvata-sim did not get ready: %r" % lines)
-            readable, _, _ = select.select([fd], [], [], remaining)
-            if not readable:
-                continue
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                raise RuntimeError("korvata-sim ended early: %r" % lines)
-            pending += chunk
-            *complete, pending = pending.split(b"\n")
-            lines.extend(line.decode().strip() for line in complete)
+        try:
+            read_until_ready(self.process)
+        except RuntimeError:
+            self.stop()
+            raise
 
     def stop(self):
         if self.process.poll() is None:

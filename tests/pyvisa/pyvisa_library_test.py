@@ -9,11 +9,12 @@ pyvisa-py looks for VXI-11 too; otherwise through a private portmapper.
 """
 import json
 import os
-import select
 import subprocess
 import sys
-import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from sim_ready import ports, read_until_ready  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "visa_session_script.py")
@@ -41,28 +42,12 @@ class Sim:
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL)
         self.ports = {}
-        fd = self.process.stdout.fileno()
-        deadline = time.monotonic() + 10
-        pending = b""
-        lines = []
-        while "ready" not in lines:
-            remaining = deadline - time.monotonic()
-            if remaining <= 0:
-                self.stop()
-                raise RuntimeError("korvata-sim did not get ready: %r" % lines)
-            readable, _, _ = select.select([fd], [], [], remaining)
-            if not readable:
-                continue
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                raise RuntimeError("korvata-sim ended early: %r" % lines)
-            pending += chunk
-            *complete, pending = pending.split(b"\n")
-            lines.extend(line.decode().strip() for line in complete)
-        for line in lines:
-            if line.startswith("ports:"):
-                self.ports = dict((k, int(v)) for k, v in
-                                  (item.split("=") for item in line.split()[1:]))
+        try:
+            lines = read_until_ready(self.process)
+        except RuntimeError:
+            self.stop()
+            raise
+        self.ports = ports(lines)
 
     def names(self, prefix=""):
         return [prefix + "TCPIP0::127.0.0.1::inst0::INSTR",
