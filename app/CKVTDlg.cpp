@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPixmapCache>
 
 #include <algorithm>
 #include <string>
@@ -288,6 +289,19 @@ void CKVTDlg::OnVmcOutNeg() {
 }
 
 void CKVTDlg::OnSaveData() {
+    const QString path = AskSavePath();
+    // Each save dialog draws its file icons anew, and Qt keeps every
+    // scaled icon in its process-wide pixmap cache under a new key, so a
+    // long session of saves would fill that cache with icons no one shows
+    // again. Drop them once the dialog is gone; what the style caches is
+    // drawn again on the next paint.
+    QPixmapCache::clear();
+    if (!path.isEmpty()) {
+        SaveDataTo(path);
+    }
+}
+
+QString CKVTDlg::AskSavePath() {
     // The save variant of the dialog: it asks before replacing a file.
     QFileDialog dialog(this);
     dialog.setObjectName(QStringLiteral("saveDataDialog"));
@@ -297,23 +311,21 @@ void CKVTDlg::OnSaveData() {
     dialog.setNameFilter(QStringLiteral("Comma seperated file(*.csv)"));
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.selectFile(QStringLiteral("*.csv"));
-    QString path;
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-            return;
+            return QString();
         }
-        path = dialog.selectedFiles().constFirst();
+        const QString path = dialog.selectedFiles().constFirst();
         const QFileInfo chosen(path);
         if (!chosen.fileName().contains(QLatin1Char('*')) &&
             !chosen.fileName().contains(QLatin1Char('?'))) {
-            break;
+            return path;
         }
         // Save with the initial "*.csv" (or another pattern) names no file:
         // ask again in the same folder rather than write a file of that name.
         dialog.setDirectory(chosen.absolutePath());
         dialog.selectFile(chosen.fileName());
     }
-    SaveDataTo(path);
 }
 
 bool CKVTDlg::SaveDataTo(const QString& path) {

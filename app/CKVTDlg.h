@@ -88,6 +88,8 @@ private:
     // Stops and joins every function's worker; sends nothing.
     void StopWorkers();
     void BuildMenu();
+    // Asks for the file to save to; empty when the user cancelled.
+    QString AskSavePath();
     void CreateViews();
     QFrame* EtchedLine(int x, int y, int width);
 
