@@ -1,6 +1,8 @@
 #include "visa/RpcConnection.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -144,6 +146,10 @@ ViStatus RpcConnection::Connect(const sockaddr_in& address, rpcprog_t program, r
         Close();
         return VI_ERROR_SYSTEM_ERROR;
     }
+    // Each call is one small request answered by one small reply: send it
+    // at once rather than hold it back for the peer's acknowledgement.
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     netbuf remote{};
     remote.buf = &peer_;
     remote.len = sizeof(peer_);
