@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "visa/Deadline.h"
 #include "visa/VisaString.h"
@@ -206,15 +207,39 @@ ViStatus Vxi11Session::DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& 
     return rpc == RPC_SUCCESS ? VI_SUCCESS : TransportFailure(rpc);
 }
 
-ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
+ViStatus Vxi11Session::DeviceReadAhead(ViUInt32 wanted, Device_ReadResp& reply) {
+    const ViUInt32 size = std::max(wanted, kReadAhead);
     if (scratch_.size() < size) {
         scratch_.resize(size);
     }
+    return DeviceRead(scratch_.data(), size, reply);
+}
+
+bool Vxi11Session::HasEarlyTermChar(const SessionAttributes& a, const ViByte* bytes,
+                                    ViUInt32 length) {
+    return a.termCharEnabled && std::memchr(bytes, a.termChar, length - 1) != nullptr;
+}
+
+ViStatus Vxi11Session::HandOutAfterFailure(ViByte* data, ViUInt32 count, ViUInt32& received,
+                                           ViStatus status) {
+    // Whatever arrived before the failure is handed out with it.
+    if (!pending_.Empty()) {
+        pending_.Take(data, count, false, 0, received);
+        pending_.Clear();
+    }
+    return status;
+}
+
+ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
     Device_ReadResp reply{};
-    ViStatus status = DeviceRead(scratch_.data(), size, reply);
+    ViStatus status = DeviceReadAhead(size, reply);
     if (status < VI_SUCCESS) {
         return status;
     }
+    return KeepReply(reply);
+}
+
+ViStatus Vxi11Session::KeepReply(const Device_ReadResp& reply) {
     bool end = (reply.reason & VXI11_REASON_END) != 0;
     if (reply.data.data_len > 0 || end) {
         pending_.Append(
@@ -266,20 +291,37 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     if (count == 0) {
         return VI_SUCCESS_MAX_CNT;
     }
-    if (pending_.Empty() && count >= kReadAhead) {
-        return ReadDirect(data, count, received);
-    }
     const SessionAttributes& a = Attributes();
+    if (pending_.Empty()) {
+        if (count >= kReadAhead) {
+            return ReadDirect(data, count, received);
+        }
+        // The usual reply, whole in one device_read and no longer than the
+        // buffer, goes straight out without passing through the kept bytes.
+        Device_ReadResp reply{};
+        ViStatus status = DeviceReadAhead(count, reply);
+        if (status < VI_SUCCESS) {
+            return status;
+        }
+        const ViUInt32 length = reply.data.data_len;
+        const bool end = (reply.reason & VXI11_REASON_END) != 0;
+        if (reply.error == VXI11_ERR_NONE && length <= count && length > 0 &&
+            (end || (reply.reason & VXI11_REASON_CHR) != 0) &&
+            !HasEarlyTermChar(a, scratch_.data(), length)) {
+            std::memcpy(data, scratch_.data(), length);
+            received = length;
+            return end ? VI_SUCCESS : VI_SUCCESS_TERM_CHAR;
+        }
+        status = KeepReply(reply);
+        if (status < VI_SUCCESS) {
+            return HandOutAfterFailure(data, count, received, status);
+        }
+    }
     while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
         ViUInt32 wanted = count - static_cast<ViUInt32>(pending_.Size());
         ViStatus status = ReadMore(std::max(wanted, kReadAhead));
         if (status < VI_SUCCESS) {
-            // Whatever arrived before the failure is handed out with it.
-            if (!pending_.Empty()) {
-                pending_.Take(data, count, false, 0, received);
-                pending_.Clear();
-            }
-            return status;
+            return HandOutAfterFailure(data, count, received, status);
         }
     }
     return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
