@@ -215,11 +215,6 @@ ViStatus Vxi11Session::DeviceReadAhead(ViUInt32 wanted, Device_ReadResp& reply) 
     return DeviceRead(scratch_.data(), size, reply);
 }
 
-bool Vxi11Session::HasEarlyTermChar(const SessionAttributes& a, const ViByte* bytes,
-                                    ViUInt32 length) {
-    return a.termCharEnabled && std::memchr(bytes, a.termChar, length - 1) != nullptr;
-}
-
 ViStatus Vxi11Session::HandOutAfterFailure(ViByte* data, ViUInt32 count, ViUInt32& received,
                                            ViStatus status) {
     // Whatever arrived before the failure is handed out with it.
@@ -298,6 +293,9 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
         }
         // The usual reply, whole in one device_read and no longer than the
         // buffer, goes straight out without passing through the kept bytes.
+        // With the termination character on, only a reply that the device
+        // ended at it: one that ignored it may hold it further in, and the
+        // kept bytes split it there.
         Device_ReadResp reply{};
         ViStatus status = DeviceReadAhead(count, reply);
         if (status < VI_SUCCESS) {
@@ -305,9 +303,9 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
         }
         const ViUInt32 length = reply.data.data_len;
         const bool end = (reply.reason & VXI11_REASON_END) != 0;
-        if (reply.error == VXI11_ERR_NONE && length <= count && length > 0 &&
-            (end || (reply.reason & VXI11_REASON_CHR) != 0) &&
-            !HasEarlyTermChar(a, scratch_.data(), length)) {
+        const bool atTermChar = (reply.reason & VXI11_REASON_CHR) != 0;
+        if (reply.error == VXI11_ERR_NONE && length > 0 && length <= count &&
+            (a.termCharEnabled ? atTermChar : end)) {
             std::memcpy(data, scratch_.data(), length);
             received = length;
             return end ? VI_SUCCESS : VI_SUCCESS_TERM_CHAR;

@@ -72,9 +72,6 @@ private:
     ViStatus ReadMore(ViUInt32 size);
     // Appends a reply in scratch_ to pending_; the device's error, mapped.
     ViStatus KeepReply(const Device_ReadResp& reply);
-    // True when the enabled termination character comes before the last
-    // of `length` bytes (a device that did not stop at it).
-    static bool HasEarlyTermChar(const SessionAttributes& a, const ViByte* bytes, ViUInt32 length);
     // A failed read: hands out what was kept with the failure's status.
     ViStatus HandOutAfterFailure(ViByte* data, ViUInt32 count, ViUInt32& received, ViStatus status);
     // Reads straight into the caller's buffer until END, the termination
