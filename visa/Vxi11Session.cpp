@@ -68,6 +68,12 @@ ViStatus Vxi11Session::MapDeviceError(long error) {
     }
 }
 
+ViStatus Vxi11Session::DeviceStatus(long error) {
+    ViStatus mapped = MapDeviceError(error);
+    connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+    return mapped;
+}
+
 ViStatus Vxi11Session::Open(const visa::ResourceName& name, const sockaddr_in& core,
                             RpcConnection::Clock::time_point deadline, ViUInt32 timeoutMs,
                             std::unique_ptr<Session>& session) {
@@ -177,9 +183,7 @@ ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& writt
             return TransportFailure(rpc);
         }
         if (reply.error != VXI11_ERR_NONE) {
-            ViStatus mapped = MapDeviceError(reply.error);
-            connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
-            return mapped;
+            return DeviceStatus(reply.error);
         }
         ViUInt32 accepted = static_cast<ViUInt32>(std::min<u_long>(reply.size, chunk));
         if (accepted == 0 && chunk > 0) {
@@ -225,9 +229,9 @@ ViStatus Vxi11Session::HandOutAfterFailure(ViByte* data, ViUInt32 count, ViUInt3
     return status;
 }
 
-ViStatus Vxi11Session::ReadMore(ViUInt32 size) {
+ViStatus Vxi11Session::ReadMore(ViUInt32 wanted) {
     Device_ReadResp reply{};
-    ViStatus status = DeviceReadAhead(size, reply);
+    ViStatus status = DeviceReadAhead(wanted, reply);
     if (status < VI_SUCCESS) {
         return status;
     }
@@ -242,9 +246,7 @@ ViStatus Vxi11Session::KeepReply(const Device_ReadResp& reply) {
             end);
     }
     if (reply.error != VXI11_ERR_NONE) {
-        ViStatus mapped = MapDeviceError(reply.error);
-        connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
-        return mapped;
+        return DeviceStatus(reply.error);
     }
     if (reply.data.data_len == 0 && reply.reason == 0) {
         return VI_ERROR_IO;  // no data and no reason: the device makes no progress
@@ -261,9 +263,7 @@ ViStatus Vxi11Session::ReadDirect(ViByte* data, ViUInt32 count, ViUInt32& receiv
         }
         received += reply.data.data_len;
         if (reply.error != VXI11_ERR_NONE) {
-            ViStatus mapped = MapDeviceError(reply.error);
-            connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
-            return mapped;
+            return DeviceStatus(reply.error);
         }
         if ((reply.reason & VXI11_REASON_END) != 0) {
             return VI_SUCCESS;
@@ -316,8 +316,7 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
         }
     }
     while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
-        ViUInt32 wanted = count - static_cast<ViUInt32>(pending_.Size());
-        ViStatus status = ReadMore(std::max(wanted, kReadAhead));
+        ViStatus status = ReadMore(count - static_cast<ViUInt32>(pending_.Size()));
         if (status < VI_SUCCESS) {
             return HandOutAfterFailure(data, count, received, status);
         }
@@ -363,9 +362,7 @@ ViStatus Vxi11Session::CallForError(unsigned long procedure, xdrproc_t encode, v
     if (rpc != RPC_SUCCESS) {
         return TransportFailure(rpc);
     }
-    ViStatus mapped = MapDeviceError(reply.error);
-    connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
-    return mapped;
+    return DeviceStatus(reply.error);
 }
 
 ViStatus Vxi11Session::Clear() {
@@ -391,8 +388,7 @@ ViStatus Vxi11Session::ReadStatusByte(ViUInt16& status) {
     if (rpc != RPC_SUCCESS) {
         return TransportFailure(rpc);
     }
-    ViStatus mapped = MapDeviceError(reply.error);
-    connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+    ViStatus mapped = DeviceStatus(reply.error);
     if (mapped == VI_SUCCESS) {
         status = reply.stb;
     }

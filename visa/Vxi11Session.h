@@ -61,6 +61,8 @@ private:
     // The reply timeout of one call: the session timeout plus a margin for
     // the network, so that the device reports its own timeout first.
     uint32_t CallTimeoutMs() const;
+    // The device's error code as a status; a lost link ends the session.
+    ViStatus DeviceStatus(long error);
     // Maps a failed RPC call; anything but a reply timeout ends the link.
     ViStatus TransportFailure(int rpcStatus);
     // One device_read of up to `size` bytes into `into`; fails only when
@@ -68,8 +70,8 @@ private:
     ViStatus DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& reply);
     // One device_read of at least kReadAhead bytes into scratch_.
     ViStatus DeviceReadAhead(ViUInt32 wanted, Device_ReadResp& reply);
-    // One device_read of up to `size` bytes, appended to pending_.
-    ViStatus ReadMore(ViUInt32 size);
+    // One device_read of at least kReadAhead bytes, appended to pending_.
+    ViStatus ReadMore(ViUInt32 wanted);
     // Appends a reply in scratch_ to pending_; the device's error, mapped.
     ViStatus KeepReply(const Device_ReadResp& reply);
     // A failed read: hands out what was kept with the failure's status.
