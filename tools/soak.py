@@ -18,6 +18,7 @@ Usage: soak.py KORVATA KORVATA_SIM DURATION_SECONDS [LIMIT_MB]
 """
 
 import os
+import statistics
 import sys
 import tempfile
 import time
@@ -62,12 +63,6 @@ def save(app, path):
     ui.wait_for(lambda: os.path.exists(path), 20, "the saved file")
 
 
-def median(values):
-    ordered = sorted(values)
-    middle = len(ordered) // 2
-    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
-
-
 def memory_growth(samples, elapsed):
     """MB grown from the second minute to the last one, and the largest
     sample in MB."""
@@ -78,7 +73,7 @@ def memory_growth(samples, elapsed):
     last = [rss for at, rss in samples if at >= elapsed - 60]
     if not second or not last:
         return 0.0, peak
-    return (median(last) - median(second)) / 1024, peak
+    return (statistics.median(last) - statistics.median(second)) / 1024, peak
 
 
 def soak(program, sim_program, duration, limit_mb, work):
