@@ -14,6 +14,7 @@
 #include "link/CoreCommands.h"
 #include "link/Numbers.h"
 #include "views/CWaitCursor.h"
+#include "views/ViewText.h"
 
 namespace kvt::app {
 namespace {
@@ -99,8 +100,8 @@ std::string CDlgDelay::DelayText() const {
     const int index = m_unit->currentIndex();
     const DelayUnit& unit = kUnits.at(index < 0 ? kSeconds : static_cast<size_t>(index));
     // The longest leading number of the text (0 when it has none), read
-    // with a point whatever the user's locale; printed the same way.
-    const double value = link::ParseNumber(m_value->text().toStdString());
+    // with the locale's decimal separator or a point; printed with a point.
+    const double value = views::EditNumber(m_value->text());
     return link::FormatFixed(value * unit.multiplier / unit.divisor, 3);
 }
 

@@ -181,13 +181,13 @@ void CDlgHistogram::OnBinsSet() {
 
 void CDlgHistogram::OnUpperSet() {
     double value = functions::ParseWithPrefix(
-        (m_highEdit->text() + m_highPrefix->currentText()).toStdString());
+        TypedNumberText(m_highEdit->text() + m_highPrefix->currentText()));
     SendUnderFunctionLock(m_pPanel, [value] { link::SetHistogramUpper(value); });
 }
 
 void CDlgHistogram::OnLowerSet() {
     double value =
-        functions::ParseWithPrefix((m_lowEdit->text() + m_lowPrefix->currentText()).toStdString());
+        functions::ParseWithPrefix(TypedNumberText(m_lowEdit->text() + m_lowPrefix->currentText()));
     SendUnderFunctionLock(m_pPanel, [value] { link::SetHistogramLower(value); });
 }
 

@@ -343,7 +343,7 @@ void CDlgKVTMath::OnRefResistanceSet() {
 }
 
 void CDlgKVTMath::OnDbReferenceSet() {
-    int reference = link::ParseInteger(m_dbRefEdit->text().toStdString());
+    int reference = link::ParseInteger(TypedNumberText(m_dbRefEdit->text()));
     if (m_pPanel == nullptr) {
         return;
     }
@@ -374,7 +374,7 @@ bool CDlgKVTMath::ReadLimit(QLineEdit* edit, QComboBox* prefixes, const QString&
                             double* value) {
     QString text = edit->text() + prefixes->currentText();
     text.remove(QLatin1Char(' '));
-    *value = functions::ParseWithPrefix(text.toStdString());
+    *value = functions::ParseWithPrefix(TypedNumberText(text));
     double magnitude = std::fabs(*value);
     // Written so that a value that is no number is refused too.
     if (magnitude >= kSmallestLimit && magnitude <= kLargestLimit) {

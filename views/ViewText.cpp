@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QLocale>
 
 #include "functions/PrefixTable.h"
 #include "link/Numbers.h"
@@ -26,8 +27,17 @@ QString ValueText(double value) {
     return text;
 }
 
+std::string TypedNumberText(const QString& text) {
+    QString typed = text;
+    const QString separator = QLocale().decimalPoint();
+    if (separator != QStringLiteral(".")) {
+        typed.replace(separator, QStringLiteral("."));
+    }
+    return typed.toStdString();
+}
+
 double EditNumber(const QString& text) {
-    return link::ParseNumber(text.toStdString());
+    return link::ParseNumber(TypedNumberText(text));
 }
 
 void FillPrefixList(QComboBox* list, int first, int last) {

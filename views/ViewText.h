@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QString>
 
+#include <string>
 #include <string_view>
 
 class QComboBox;
@@ -21,8 +22,13 @@ QString ScaleText(double value);
 // Value texts of the histogram.
 QString ValueText(double value);
 
-// Number at the start of an edit's text, read like the C conversion; text
-// that is no number reads as 0.
+// The text a user typed into a number entry, with the locale's decimal
+// separator (a comma under de_DE) turned into a point, so that "2,5" and
+// "2.5" read alike whatever the locale. Nothing else is changed.
+std::string TypedNumberText(const QString& text);
+
+// Number at the start of an edit's text, read like the C conversion after
+// TypedNumberText; text that is no number reads as 0.
 double EditNumber(const QString& text);
 
 // Appends the letters of the prefix table from first to last (indexes,
