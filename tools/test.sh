@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs every test: the normal build,
 # the AddressSanitizer+UBSan and ThreadSanitizer builds, and a short run of
 # each libFuzzer target (clang). Also checks that the core builds with the
-# Unix Makefiles generator in parallel ("make" build).
+# Unix Makefiles generator in parallel with the Release build type ("make"
+# build). Warnings are errors in all of them.
 # KVT_TEST_BUILDS limits the builds, e.g. KVT_TEST_BUILDS="release".
 # Every build sets all of its options explicitly, so a folder configured
 # earlier with other options (by hand or by another script) is corrected.
@@ -25,7 +26,8 @@ launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-common=(-DKVT_BUILD_TESTS=ON -DKVT_BUILD_FUZZERS=OFF "${launcher[@]}")
+# Warnings are errors in every build the project checks itself.
+common=(-DKVT_BUILD_TESTS=ON -DKVT_BUILD_FUZZERS=OFF -DKVT_WARNINGS_AS_ERRORS=ON "${launcher[@]}")
 
 # Runs ctest with the given arguments and fails unless it ran at least
 # $1 tests (ctest itself fails the script when a test fails).
@@ -64,7 +66,8 @@ for build in $builds; do
             echo "=== fuzz build ==="
             CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja \
                 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVT_SANITIZE= -DKVT_BUILD_TESTS=ON \
-                -DKVT_BUILD_FUZZERS=ON -DKVT_BUILD_BENCH=OFF "${launcher[@]}"
+                -DKVT_BUILD_FUZZERS=ON -DKVT_BUILD_BENCH=OFF -DKVT_WARNINGS_AS_ERRORS=ON \
+                "${launcher[@]}"
             cmake --build "$root/build/fuzz" -j "$jobs" --target kvt_fuzzers
             echo "=== fuzz smoke runs ==="
             run_ctest "$min_fuzz_runs" fuzz --test-dir "$root/build/fuzz" -j "$jobs" \
@@ -72,12 +75,16 @@ for build in $builds; do
             continue
             ;;
         make)
-            # Unix Makefiles, CMake's default generator, in parallel: the
-            # targets with generated sources (VXI-11 stubs) and the program.
+            # Unix Makefiles, CMake's default generator, in parallel, with
+            # the Release build type (-O3) most users pick: the targets with
+            # generated sources (VXI-11 stubs) and the program. The
+            # optimiser's warnings differ from those at -O2, so they are
+            # errors here too.
             echo "=== make build ==="
             cmake -S "$root" -B "$root/build/make" -G "Unix Makefiles" \
-                -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVT_SANITIZE= -DKVT_BUILD_TESTS=OFF \
-                -DKVT_BUILD_BENCH=OFF -DKVT_BUILD_FUZZERS=OFF "${launcher[@]}"
+                -DCMAKE_BUILD_TYPE=Release -DKVT_SANITIZE= -DKVT_BUILD_TESTS=OFF \
+                -DKVT_BUILD_BENCH=OFF -DKVT_BUILD_FUZZERS=OFF -DKVT_WARNINGS_AS_ERRORS=ON \
+                "${launcher[@]}"
             cmake --build "$root/build/make" -j "$jobs" --target korvata korvata-sim korvata-visa
             continue
             ;;

@@ -29,7 +29,10 @@ std::string SerialField(const std::string& serial) {
 std::string PortPath(const UsbDeviceInfo& device) {
     std::string path = std::to_string(device.bus) + "-";
     for (size_t i = 0; i < device.ports.size(); ++i) {
-        path += (i == 0 ? "" : ".") + std::to_string(device.ports[i]);
+        if (i != 0) {
+            path += '.';
+        }
+        path += std::to_string(device.ports[i]);
     }
     return path;
 }
