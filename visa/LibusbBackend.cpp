@@ -181,7 +181,7 @@ UsbStatus LibusbBackend::Open(const UsbDeviceInfo& device,
             return result == LIBUSB_ERROR_NO_DEVICE ? UsbStatus::NotFound
                                                     : LibusbTransport::StatusOf(result);
         }
-        transport = std::make_unique<LibusbTransport>(handle, device, reattach);
+        transport = std::make_unique<LibusbTransport>(Context(), handle, device, reattach);
         return UsbStatus::Ok;
     }
     return UsbStatus::NotFound;

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 namespace kvt::visa {
 namespace {
@@ -16,11 +19,41 @@ unsigned LibusbTimeout(unsigned timeoutMs) {
     return std::max(timeoutMs, 1u);
 }
 
+extern "C" void LIBUSB_CALL MarkCompleted(libusb_transfer* transfer) {
+    *static_cast<int*>(transfer->user_data) = 1;
+}
+
+UsbStatus StatusOfTransfer(libusb_transfer_status status) {
+    switch (status) {
+        case LIBUSB_TRANSFER_COMPLETED:
+            return UsbStatus::Ok;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            return UsbStatus::Timeout;
+        case LIBUSB_TRANSFER_CANCELLED:
+            return UsbStatus::Cancelled;
+        case LIBUSB_TRANSFER_STALL:
+            return UsbStatus::Stall;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            return UsbStatus::Disconnected;
+        case LIBUSB_TRANSFER_OVERFLOW:
+            return UsbStatus::Overflow;
+        default:
+            return UsbStatus::Error;
+    }
+}
+
+// Frees a transfer (not its buffer) when the call that made it returns.
+struct TransferDeleter {
+    void operator()(libusb_transfer* transfer) const { libusb_free_transfer(transfer); }
+};
+using TransferPtr = std::unique_ptr<libusb_transfer, TransferDeleter>;
+
 }  // namespace
 
-LibusbTransport::LibusbTransport(libusb_device_handle* handle, const UsbDeviceInfo& device,
-                                 bool reattachDriver)
-    : handle_(handle),
+LibusbTransport::LibusbTransport(libusb_context* context, libusb_device_handle* handle,
+                                 const UsbDeviceInfo& device, bool reattachDriver)
+    : context_(context),
+      handle_(handle),
       interfaceNumber_(device.interfaceNumber),
       bulkOut_(device.bulkOutEndpoint),
       bulkIn_(device.bulkInEndpoint),
@@ -59,15 +92,59 @@ UsbStatus LibusbTransport::StatusOf(int result) {
     }
 }
 
-UsbStatus LibusbTransport::Bulk(uint8_t endpoint, uint8_t* data, size_t length, unsigned timeoutMs,
-                                size_t& transferred) {
+void LibusbTransport::Cancel() {
+    std::lock_guard<std::mutex> lock(cancelMutex_);
+    cancelled_ = true;
+    if (running_ != nullptr) {
+        libusb_cancel_transfer(running_);
+    }
+}
+
+UsbStatus LibusbTransport::Run(libusb_transfer* transfer) {
+    int completed = 0;
+    transfer->user_data = &completed;
+    transfer->callback = MarkCompleted;
+    {
+        std::lock_guard<std::mutex> lock(cancelMutex_);
+        if (cancelled_) {
+            return UsbStatus::Cancelled;
+        }
+        int submitted = libusb_submit_transfer(transfer);
+        if (submitted != LIBUSB_SUCCESS) {
+            return StatusOf(submitted);
+        }
+        running_ = transfer;
+    }
+    // As libusb's own synchronous calls do: handle events until this
+    // transfer completes; on an event-handling failure, cancel it and wait
+    // for the cancellation so that its buffer is no longer in use.
+    while (completed == 0) {
+        int result = libusb_handle_events_completed(context_, &completed);
+        if (result < 0 && result != LIBUSB_ERROR_INTERRUPTED) {
+            libusb_cancel_transfer(transfer);
+        }
+    }
+    std::lock_guard<std::mutex> lock(cancelMutex_);
+    running_ = nullptr;
+    return StatusOfTransfer(transfer->status);
+}
+
+UsbStatus LibusbTransport::Transfer(unsigned char type, uint8_t endpoint, uint8_t* data,
+                                    size_t length, unsigned timeoutMs, size_t& transferred) {
     transferred = 0;
-    int done = 0;
-    int result = libusb_bulk_transfer(handle_, endpoint, data,
-                                      static_cast<int>(std::min<size_t>(length, INT_MAX)), &done,
-                                      LibusbTimeout(timeoutMs));
-    transferred = static_cast<size_t>(std::max(done, 0));
-    return StatusOf(result);
+    TransferPtr transfer(libusb_alloc_transfer(0));
+    if (!transfer) {
+        return UsbStatus::Error;
+    }
+    transfer->dev_handle = handle_;
+    transfer->endpoint = endpoint;
+    transfer->type = type;
+    transfer->timeout = LibusbTimeout(timeoutMs);
+    transfer->buffer = data;
+    transfer->length = static_cast<int>(std::min<size_t>(length, INT_MAX));
+    UsbStatus status = Run(transfer.get());
+    transferred = static_cast<size_t>(std::max(transfer->actual_length, 0));
+    return status;
 }
 
 UsbStatus LibusbTransport::InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
@@ -76,39 +153,50 @@ UsbStatus LibusbTransport::InterruptIn(uint8_t* data, size_t length, unsigned ti
     if (interruptIn_ == 0) {
         return UsbStatus::Error;
     }
-    int done = 0;
-    int result = libusb_interrupt_transfer(handle_, interruptIn_, data,
-                                           static_cast<int>(std::min<size_t>(length, INT_MAX)),
-                                           &done, LibusbTimeout(timeoutMs));
-    transferred = static_cast<size_t>(std::max(done, 0));
-    return StatusOf(result);
+    return Transfer(LIBUSB_TRANSFER_TYPE_INTERRUPT, interruptIn_, data, length, timeoutMs,
+                    transferred);
 }
 
 UsbStatus LibusbTransport::BulkOut(const uint8_t* data, size_t length, unsigned timeoutMs,
                                    size_t& transferred) {
-    // libusb does not write through the pointer of an OUT transfer.
-    return Bulk(bulkOut_, const_cast<uint8_t*>(data), length, timeoutMs, transferred);
+    // libusb does not write through the buffer of an OUT transfer.
+    return Transfer(LIBUSB_TRANSFER_TYPE_BULK, bulkOut_, const_cast<uint8_t*>(data), length,
+                    timeoutMs, transferred);
 }
 
 UsbStatus LibusbTransport::BulkIn(uint8_t* data, size_t length, unsigned timeoutMs,
                                   size_t& transferred) {
-    return Bulk(bulkIn_, data, length, timeoutMs, transferred);
+    return Transfer(LIBUSB_TRANSFER_TYPE_BULK, bulkIn_, data, length, timeoutMs, transferred);
 }
 
 UsbStatus LibusbTransport::ControlIn(uint8_t requestType, uint8_t request, uint16_t value,
                                      uint16_t index, uint8_t* data, uint16_t length,
                                      unsigned timeoutMs, size_t& transferred) {
     transferred = 0;
-    int result = libusb_control_transfer(handle_, requestType, request, value, index, data, length,
-                                         LibusbTimeout(timeoutMs));
-    if (result < 0) {
-        return StatusOf(result);
+    // The setup packet and the data stage share one buffer.
+    std::vector<unsigned char> buffer(LIBUSB_CONTROL_SETUP_SIZE + size_t{length});
+    libusb_fill_control_setup(buffer.data(), requestType, request, value, index, length);
+    TransferPtr transfer(libusb_alloc_transfer(0));
+    if (!transfer) {
+        return UsbStatus::Error;
     }
-    transferred = static_cast<size_t>(result);
-    return UsbStatus::Ok;
+    libusb_fill_control_transfer(transfer.get(), handle_, buffer.data(), nullptr, nullptr,
+                                 LibusbTimeout(timeoutMs));
+    UsbStatus status = Run(transfer.get());
+    if (status == UsbStatus::Ok) {
+        transferred = static_cast<size_t>(std::max(transfer->actual_length, 0));
+        std::memcpy(data, libusb_control_transfer_get_data(transfer.get()), transferred);
+    }
+    return status;
 }
 
 UsbStatus LibusbTransport::ClearHalt(uint8_t endpoint) {
+    {
+        std::lock_guard<std::mutex> lock(cancelMutex_);
+        if (cancelled_) {
+            return UsbStatus::Cancelled;
+        }
+    }
     return StatusOf(libusb_clear_halt(handle_, endpoint));
 }
 

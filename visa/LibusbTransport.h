@@ -1,17 +1,24 @@
 #pragma once
 
+#include <mutex>
+
 #include "visa/UsbTransport.h"
 
+struct libusb_context;
 struct libusb_device_handle;
+struct libusb_transfer;
 
 namespace kvt::visa {
 
 // One claimed USBTMC interface of an open libusb device. Destroying it
 // releases the interface, gives it back to the kernel driver it was taken
-// from, and closes the device.
+// from, and closes the device. Transfers are submitted asynchronously and
+// waited for on the calling thread, so that Cancel() from another thread
+// can end the one in progress.
 class LibusbTransport : public UsbTransport {
 public:
-    LibusbTransport(libusb_device_handle* handle, const UsbDeviceInfo& device, bool reattachDriver);
+    LibusbTransport(libusb_context* context, libusb_device_handle* handle,
+                    const UsbDeviceInfo& device, bool reattachDriver);
     ~LibusbTransport() override;
     LibusbTransport(const LibusbTransport&) = delete;
     LibusbTransport& operator=(const LibusbTransport&) = delete;
@@ -26,20 +33,27 @@ public:
     UsbStatus ClearHalt(uint8_t endpoint) override;
     UsbStatus InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
                           size_t& transferred) override;
+    void Cancel() override;
 
     // libusb's result code as a UsbStatus.
     static UsbStatus StatusOf(int libusbResult);
 
 private:
-    UsbStatus Bulk(uint8_t endpoint, uint8_t* data, size_t length, unsigned timeoutMs,
-                   size_t& transferred);
+    // Submits the filled transfer and handles events until it completes.
+    UsbStatus Run(libusb_transfer* transfer);
+    UsbStatus Transfer(unsigned char type, uint8_t endpoint, uint8_t* data, size_t length,
+                       unsigned timeoutMs, size_t& transferred);
 
+    libusb_context* context_;
     libusb_device_handle* handle_;
     int interfaceNumber_;
     uint8_t bulkOut_;
     uint8_t bulkIn_;
     uint8_t interruptIn_;
     bool reattachDriver_;  // the driver was detached by hand, not by libusb
+    std::mutex cancelMutex_;
+    bool cancelled_ = false;              // guarded by cancelMutex_
+    libusb_transfer* running_ = nullptr;  // guarded by cancelMutex_
 };
 
 }  // namespace kvt::visa

@@ -18,6 +18,7 @@ enum class UsbStatus {
     Busy,          // another driver or program holds the interface
     NotFound,      // no such device or interface
     Unavailable,   // USB access as a whole is not possible on this host
+    Cancelled,     // Cancel() ended the transfer, or came before it
     Error,         // any other failure
 };
 
@@ -64,6 +65,12 @@ public:
 
     // CLEAR_FEATURE(ENDPOINT_HALT), resetting the data toggle on both sides.
     virtual UsbStatus ClearHalt(uint8_t endpoint) = 0;
+
+    // Makes a transfer that another thread has in progress return at once
+    // with Cancelled, and every later call too; sends nothing more to the
+    // device. Thread-safe. For a program that ends while a thread waits for
+    // a device that has stopped answering.
+    virtual void Cancel() = 0;
 
     // Receives one transfer from the interface's interrupt-IN endpoint.
     // Error for a transport that has none.

@@ -86,10 +86,18 @@ ViStatus UsbtmcSession::GetAttribute(ViAttr attribute, void* value) const {
     }
 }
 
+void UsbtmcSession::AbortIo() {
+    aborted_.store(true);
+    transport_->Cancel();
+}
+
 ViStatus UsbtmcSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
     written = 0;
     if (lost_) {
         return VI_ERROR_CONN_LOST;
+    }
+    if (aborted_.load()) {
+        return VI_ERROR_IO;
     }
     // A new message makes the device drop any reply not read yet; so do we.
     pending_.Clear();
@@ -114,6 +122,9 @@ ViStatus UsbtmcSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     received = 0;
     if (lost_) {
         return VI_ERROR_CONN_LOST;
+    }
+    if (aborted_.load()) {
+        return VI_ERROR_IO;
     }
     const SessionAttributes& a = Attributes();
     Clock::time_point deadline = Deadline();
@@ -253,7 +264,8 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
 }
 
 ViStatus UsbtmcSession::RecoverOut(UsbStatus failure, uint8_t tag) {
-    if (failure == UsbStatus::Disconnected) {
+    // A cancelled transfer is not recovered: the session is being given up.
+    if (failure == UsbStatus::Disconnected || failure == UsbStatus::Cancelled) {
         return FinishRecovery(failure, failure);
     }
     if (failure == UsbStatus::Stall) {
@@ -271,7 +283,8 @@ ViStatus UsbtmcSession::RecoverOut(UsbStatus failure, uint8_t tag) {
 }
 
 ViStatus UsbtmcSession::RecoverIn(UsbStatus failure, uint8_t tag) {
-    if (failure == UsbStatus::Disconnected) {
+    // A cancelled transfer is not recovered: the session is being given up.
+    if (failure == UsbStatus::Disconnected || failure == UsbStatus::Cancelled) {
         return FinishRecovery(failure, failure);
     }
     if (failure == UsbStatus::Stall) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -44,6 +45,9 @@ public:
     // USB488 TRIGGER; VI_ERROR_NSUP_OPER when the device does not take it.
     ViStatus AssertTrigger() override;
     void DiscardInput() override { pending_.Clear(); }
+    // Cancels the transfer in progress; this and every later call fail at
+    // once without recovering the device (nothing more is sent to it).
+    void AbortIo() override;
 
     const usbtmc::Capabilities& DeviceCapabilities() const { return capabilities_; }
 
@@ -71,6 +75,7 @@ private:
     MessageReadBuffer pending_;
     std::vector<uint8_t> inBuffer_;
     bool lost_ = false;
+    std::atomic<bool> aborted_{false};
     uint8_t statusTag_ = 1;  // the last READ_STATUS_BYTE bTag (2 to 127)
 };
 

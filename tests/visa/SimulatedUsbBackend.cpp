@@ -29,6 +29,7 @@ public:
                                   transferred);
     }
     UsbStatus ClearHalt(uint8_t endpoint) override { return device_->ClearHalt(endpoint); }
+    void Cancel() override { device_->Cancel(); }
     UsbStatus InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
                           size_t& transferred) override {
         return device_->InterruptIn(data, length, timeoutMs, transferred);

@@ -45,6 +45,10 @@ UsbStatus SimulatedUsbtmcDevice::BulkOut(const uint8_t* data, size_t length, uns
                                          size_t& transferred) {
     transferred = 0;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (cancelled_) {
+        ++callsAfterCancel_;
+        return UsbStatus::Cancelled;
+    }
     if (unplugged_) {
         return UsbStatus::Disconnected;
     }
@@ -63,8 +67,9 @@ UsbStatus SimulatedUsbtmcDevice::BulkOut(const uint8_t* data, size_t length, uns
         outPackets_ += accepted / packet;
         outTransferTag_ = length >= 2 ? data[1] : 0;
         transferred = accepted;
-        WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_; });
-        return unplugged_ ? UsbStatus::Disconnected : UsbStatus::Timeout;
+        WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_ || cancelled_; });
+        return unplugged_ ? UsbStatus::Disconnected
+                          : (cancelled_ ? UsbStatus::Cancelled : UsbStatus::Timeout);
     }
     outPackets_ += std::max<size_t>(1, (length + packet - 1) / packet);
     transferred = length;
@@ -181,12 +186,16 @@ UsbStatus SimulatedUsbtmcDevice::BulkIn(uint8_t* data, size_t length, unsigned t
                                         size_t& transferred) {
     transferred = 0;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (cancelled_) {
+        ++callsAfterCancel_;
+        return UsbStatus::Cancelled;
+    }
     if (stallIn_ && !unplugged_) {
         stallIn_ = false;
         inHalted_ = true;
     }
     auto ready = [&] {
-        return unplugged_ || inHalted_ ||
+        return unplugged_ || cancelled_ || inHalted_ ||
                (!paused_ &&
                 (!inPackets_.empty() || (request_ && !ignoreRequest_ && !output_.empty())));
     };
@@ -201,6 +210,9 @@ UsbStatus SimulatedUsbtmcDevice::BulkIn(uint8_t* data, size_t length, unsigned t
     }
     if (unplugged_) {
         return UsbStatus::Disconnected;
+    }
+    if (cancelled_) {
+        return UsbStatus::Cancelled;
     }
     if (inHalted_) {
         return UsbStatus::Stall;
@@ -235,8 +247,9 @@ UsbStatus SimulatedUsbtmcDevice::BulkIn(uint8_t* data, size_t length, unsigned t
         if (pauseAfter_ && --*pauseAfter_ == 0) {
             pauseAfter_.reset();
             paused_ = true;
-            WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_; });
-            return unplugged_ ? UsbStatus::Disconnected : UsbStatus::Timeout;
+            WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_ || cancelled_; });
+            return unplugged_ ? UsbStatus::Disconnected
+                              : (cancelled_ ? UsbStatus::Cancelled : UsbStatus::Timeout);
         }
     }
     return UsbStatus::Ok;
@@ -262,6 +275,10 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
                                            unsigned /*timeoutMs*/, size_t& transferred) {
     transferred = 0;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) {
+        ++callsAfterCancel_;
+        return UsbStatus::Cancelled;
+    }
     if (unplugged_) {
         return UsbStatus::Disconnected;
     }
@@ -378,6 +395,10 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
 
 UsbStatus SimulatedUsbtmcDevice::ClearHalt(uint8_t endpoint) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) {
+        ++callsAfterCancel_;
+        return UsbStatus::Cancelled;
+    }
     if (unplugged_) {
         return UsbStatus::Disconnected;
     }
@@ -438,7 +459,12 @@ void SimulatedUsbtmcDevice::SetZeroLengthPacketAfterFullEnd(bool on) {
     KVT_LOCKED(zlpAfterFullEnd_ = on);
 }
 void SimulatedUsbtmcDevice::SetClaimed(bool claimed) {
-    KVT_LOCKED(claimed_ = claimed);
+    std::lock_guard<std::mutex> lock(mutex_);
+    claimed_ = claimed;
+    if (claimed) {
+        cancelled_ = false;  // a new handle
+        callsAfterCancel_ = 0;
+    }
 }
 
 void SimulatedUsbtmcDevice::Unplug() {
@@ -496,9 +522,17 @@ UsbStatus SimulatedUsbtmcDevice::InterruptIn(uint8_t* data, size_t length, unsig
                                              size_t& transferred) {
     transferred = 0;
     std::unique_lock<std::mutex> lock(mutex_);
-    WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_ || !notifications_.empty(); });
+    if (cancelled_) {
+        ++callsAfterCancel_;
+        return UsbStatus::Cancelled;
+    }
+    WaitFor(changed_, lock, timeoutMs,
+            [&] { return unplugged_ || cancelled_ || !notifications_.empty(); });
     if (unplugged_) {
         return UsbStatus::Disconnected;
+    }
+    if (cancelled_) {
+        return UsbStatus::Cancelled;
     }
     if (notifications_.empty()) {
         return UsbStatus::Timeout;
@@ -513,6 +547,17 @@ UsbStatus SimulatedUsbtmcDevice::InterruptIn(uint8_t* data, size_t length, unsig
 size_t SimulatedUsbtmcDevice::Triggers() {
     std::lock_guard<std::mutex> lock(mutex_);
     return triggers_;
+}
+
+void SimulatedUsbtmcDevice::Cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    changed_.notify_all();
+}
+
+size_t SimulatedUsbtmcDevice::CallsAfterCancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return callsAfterCancel_;
 }
 
 }  // namespace kvt::visa

@@ -39,6 +39,9 @@ public:
     // The USB488 status byte notification that READ_STATUS_BYTE queued.
     UsbStatus InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
                           size_t& transferred) override;
+    // The host's end cancels: a transfer waiting returns Cancelled, and so
+    // does every later one until the next claim (a new handle).
+    void Cancel() override;
 
     // Faults, each for the next occasion only unless said otherwise.
     void StallNextBulkIn();
@@ -74,6 +77,9 @@ public:
     // Waits until a host is blocked in BulkIn with nothing to receive.
     bool WaitForBlockedBulkIn(unsigned timeoutMs);
 
+    // Host calls that arrived after Cancel() (each one answered Cancelled).
+    size_t CallsAfterCancel();
+
     // Claimed by an open session (set by the backend).
     void SetClaimed(bool claimed);
     bool Claimed();
@@ -103,6 +109,7 @@ private:
     bool claimed_ = false;
     bool inHalted_ = false, outHalted_ = false;
     bool blockedInBulkIn_ = false;
+    bool cancelled_ = false;
 
     std::string partialMessage_;
     std::string output_;  // the message being sent to the host
@@ -124,7 +131,7 @@ private:
     std::vector<std::string> messages_;
     std::deque<std::vector<uint8_t>> notifications_;  // interrupt-IN
     size_t triggers_ = 0;
-    size_t outPackets_ = 0, inPacketsSent_ = 0, rejected_ = 0;
+    size_t outPackets_ = 0, inPacketsSent_ = 0, rejected_ = 0, callsAfterCancel_ = 0;
 };
 
 }  // namespace kvt::visa

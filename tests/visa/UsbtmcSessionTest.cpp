@@ -410,6 +410,32 @@ TEST_F(UsbtmcSessionTest, UnplugWhileAReadWaitsEndsItAtOnce) {
     EXPECT_EQ(read.get(), VI_ERROR_CONN_LOST);
 }
 
+TEST_F(UsbtmcSessionTest, AbortIoEndsAWaitingReadAtOnceAndSendsNothingMore) {
+    Open();
+    SetTimeout(60000);
+    ASSERT_EQ(Write("NOREPLY"), VI_SUCCESS);
+    const size_t requestsBefore = device_->ControlRequests().size();
+    auto read = std::async(std::launch::async, [&] {
+        ViStatus status = VI_SUCCESS;
+        Read(64, status);
+        return status;
+    });
+    ASSERT_TRUE(device_->WaitForBlockedBulkIn(5000));
+    session_->AbortIo();
+    ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ViStatus status = read.get();
+    EXPECT_LT(status, VI_SUCCESS);
+    EXPECT_NE(status, VI_ERROR_TMO);
+    // No abort or clear requests for the cancelled transfer, and later
+    // calls fail without reaching the device.
+    EXPECT_LT(Write("AFTER"), VI_SUCCESS);
+    Read(64, status);
+    EXPECT_LT(status, VI_SUCCESS);
+    EXPECT_EQ(device_->ControlRequests().size(), requestsBefore);
+    EXPECT_EQ(device_->CallsAfterCancel(), 0u);
+    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"NOREPLY"});
+}
+
 TEST_F(UsbtmcSessionTest, AnEmptyWriteSendsNothing) {
     Open();
     EXPECT_EQ(Write(""), VI_SUCCESS);
