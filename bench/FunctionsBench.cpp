@@ -36,25 +36,25 @@ public:
 class ScriptedMeter final : public kvt::visa::MessageDevice {
 public:
     void Answer(const std::string& command, std::string reply) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        answers_[command] = std::move(reply);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_answers[command] = std::move(reply);
     }
     void ReceiveMessage(std::string_view message) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto answer = answers_.find(std::string(message));
-        pending_ = answer == answers_.end() ? std::string() : answer->second;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto answer = m_answers.find(std::string(message));
+        m_pending = answer == m_answers.end() ? std::string() : answer->second;
     }
     std::string TakeResponse() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return std::exchange(pending_, std::string());
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return std::exchange(m_pending, std::string());
     }
     void DeviceClear() override {}
     uint8_t StatusByte() override { return 0; }
 
 private:
-    std::mutex mutex_;
-    std::map<std::string, std::string> answers_;
-    std::string pending_;
+    std::mutex m_mutex;
+    std::map<std::string, std::string> m_answers;
+    std::string m_pending;
 };
 
 // Counts new-reading notices; a benchmark iteration waits for the next one.
@@ -69,25 +69,25 @@ public:
     kvt::functions::CKVTFunction* GetCurrentFunction() override { return nullptr; }
     void PostNewReading() override {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++notices_;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_notices;
         }
-        changed_.notify_one();
+        m_changed.notify_one();
     }
     long Notices() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return notices_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_notices;
     }
     void WaitForNext() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        long seen = notices_;
-        changed_.wait(lock, [&] { return notices_ > seen; });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        long seen = m_notices;
+        m_changed.wait(lock, [&] { return m_notices > seen; });
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    long notices_ = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    long m_notices = 0;
 };
 
 // "+1.23456789E+00,..." up to 1 MiB, the size of the trend reply buffer.
@@ -113,7 +113,7 @@ public:
     void Connect(std::shared_ptr<kvt::visa::MessageDevice> device) {
         setenv("KORVATA_VISA_SIMULATE", "1", 1);
         kvt::visa::InstallSimulatedDevice([device] { return device; });
-        kvt::link::InstallPacer(&pacer_);
+        kvt::link::InstallPacer(&m_pacer);
         kvt::link::GetConnection()->Open("TCPIP0::127.0.0.1::inst0::INSTR");
     }
     void TearDown(const benchmark::State&) override {
@@ -123,7 +123,7 @@ public:
     }
 
 private:
-    NoPause pacer_;
+    NoPause m_pacer;
 };
 
 void ParseTrendReply(benchmark::State& state) {

@@ -24,7 +24,7 @@ public:
     void SetUp(const benchmark::State&) override {
         setenv("KORVATA_VISA_SIMULATE", "1", 1);
         kvt::sim::InstallSimulatedMeter();
-        kvt::link::InstallPacer(&pacer_);
+        kvt::link::InstallPacer(&m_pacer);
         kvt::link::GetConnection()->Open("TCPIP0::127.0.0.1::inst0::INSTR");
     }
     void TearDown(const benchmark::State&) override {
@@ -33,7 +33,7 @@ public:
     }
 
 private:
-    NoPause pacer_;
+    NoPause m_pacer;
 };
 
 BENCHMARK_F(LinkToSimulatedMeter, ReadLastValue)(benchmark::State& state) {

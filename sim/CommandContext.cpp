@@ -93,18 +93,18 @@ bool CommandContext::Choice(std::span<const std::string_view> words, size_t& ind
 }
 
 void CommandContext::Reply(std::string_view text) {
-    reply_ += text;
-    reply_ += '\n';
+    m_reply += text;
+    m_reply += '\n';
 }
 
 void CommandContext::ReplyNumber(double value) {
-    scpi::AppendScientific(reply_, value);
-    reply_ += '\n';
+    scpi::AppendScientific(m_reply, value);
+    m_reply += '\n';
 }
 
 void CommandContext::ReplyInteger(int64_t value) {
-    scpi::AppendInteger(reply_, value);
-    reply_ += '\n';
+    scpi::AppendInteger(m_reply, value);
+    m_reply += '\n';
 }
 
 }  // namespace kvt::sim

@@ -25,7 +25,7 @@ public:
           now(time),
           unit(programUnit),
           nodes(headerNodes),
-          reply_(reply) {}
+          m_reply(reply) {}
 
     Instrument& meter;
     ErrorQueue& errors;
@@ -53,12 +53,12 @@ public:
     void ReplyInteger(int64_t value);
     void ReplyBoolean(bool value) { Reply(value ? "1" : "0"); }
     // Direct access for long replies; the caller ends them with '\n'.
-    std::string& ReplyBuffer() { return reply_; }
+    std::string& ReplyBuffer() { return m_reply; }
 
 private:
     bool Present();
 
-    std::string& reply_;
+    std::string& m_reply;
 };
 
 }  // namespace kvt::sim

@@ -43,22 +43,22 @@ std::string Escape(std::string_view text) {
 }  // namespace
 
 CommandLog::~CommandLog() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
+    if (m_file != nullptr) {
+        std::fclose(m_file);
     }
 }
 
 bool CommandLog::Open(const std::string& path, std::string& error) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::FILE* file = std::fopen(path.c_str(), "we");
     if (file == nullptr) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    if (file_ != nullptr) {
-        std::fclose(file_);
+    if (m_file != nullptr) {
+        std::fclose(m_file);
     }
-    file_ = file;
+    m_file = file;
     return true;
 }
 
@@ -71,13 +71,13 @@ void CommandLog::Reply(std::string_view response) {
 }
 
 void CommandLog::WriteLine(const char* prefix, std::string_view text) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (file_ == nullptr) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_file == nullptr) {
         return;
     }
     std::string line = prefix + Escape(text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fflush(file_);
+    std::fwrite(line.data(), 1, line.size(), m_file);
+    std::fflush(m_file);
 }
 
 }  // namespace kvt::sim

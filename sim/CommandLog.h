@@ -23,8 +23,8 @@ public:
 private:
     void WriteLine(const char* prefix, std::string_view text);
 
-    std::mutex mutex_;
-    std::FILE* file_ = nullptr;
+    std::mutex m_mutex;
+    std::FILE* m_file = nullptr;
 };
 
 }  // namespace kvt::sim

@@ -17,16 +17,16 @@ public:
     void Push(int code, std::string_view text);
     // The oldest entry as "-113,\"Undefined header\"", or +0,"No error".
     std::string Pop();
-    bool Empty() const { return entries_.empty(); }
+    bool Empty() const { return m_entries.empty(); }
     void Clear();
 
-    uint8_t EventStatus() const { return eventStatus_; }
+    uint8_t EventStatus() const { return m_eventStatus; }
     uint8_t TakeEventStatus();
-    void SetOperationComplete() { eventStatus_ |= 0x01; }
+    void SetOperationComplete() { m_eventStatus |= 0x01; }
 
 private:
-    std::deque<std::string> entries_;
-    uint8_t eventStatus_ = 0;
+    std::deque<std::string> m_entries;
+    uint8_t m_eventStatus = 0;
 };
 
 }  // namespace kvt::sim

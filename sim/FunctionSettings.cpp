@@ -12,12 +12,12 @@ constexpr std::array<double, 8> kNplcSteps = {0.02, 0.06, 0.2, 0.3, 1, 2, 10, 10
 
 }  // namespace
 
-FunctionSettings::FunctionSettings(std::vector<double> ranges) : ranges_(std::move(ranges)) {}
+FunctionSettings::FunctionSettings(std::vector<double> ranges) : m_ranges(std::move(ranges)) {}
 
 void FunctionSettings::Reset(double nominalInput) {
-    auto_ = true;
-    range_ = HasRanges() ? BestRangeFor(std::fabs(nominalInput)) : 0;
-    nplc_ = 1;
+    m_auto = true;
+    m_range = HasRanges() ? BestRangeFor(std::fabs(nominalInput)) : 0;
+    m_nplc = 1;
     filter = false;
     highImpedance = false;
     nullOn = false;
@@ -26,61 +26,61 @@ void FunctionSettings::Reset(double nominalInput) {
 }
 
 double FunctionSettings::Range() const {
-    return HasRanges() ? ranges_[range_] : 0;
+    return HasRanges() ? m_ranges[m_range] : 0;
 }
 
 size_t FunctionSettings::BestRangeFor(double magnitude) const {
-    for (size_t i = 0; i < ranges_.size(); ++i) {
-        if (magnitude <= ranges_[i]) {
+    for (size_t i = 0; i < m_ranges.size(); ++i) {
+        if (magnitude <= m_ranges[i]) {
             return i;
         }
     }
-    return ranges_.empty() ? 0 : ranges_.size() - 1;
+    return m_ranges.empty() ? 0 : m_ranges.size() - 1;
 }
 
 bool FunctionSettings::SetRange(double value) {
-    if (!HasRanges() || !std::isfinite(value) || std::fabs(value) > ranges_.back() * 1.000001) {
+    if (!HasRanges() || !std::isfinite(value) || std::fabs(value) > m_ranges.back() * 1.000001) {
         return false;
     }
     // Relative tolerance so that "0.200" picks the 200 mV range.
-    range_ = BestRangeFor(std::fabs(value) / 1.000001);
-    auto_ = false;
+    m_range = BestRangeFor(std::fabs(value) / 1.000001);
+    m_auto = false;
     return true;
 }
 
 void FunctionSettings::SetRangeToMinimum() {
-    range_ = 0;
-    auto_ = false;
+    m_range = 0;
+    m_auto = false;
 }
 
 void FunctionSettings::SetRangeToMaximum() {
-    range_ = ranges_.empty() ? 0 : ranges_.size() - 1;
-    auto_ = false;
+    m_range = m_ranges.empty() ? 0 : m_ranges.size() - 1;
+    m_auto = false;
 }
 
 bool FunctionSettings::StepRange(int direction) {
     if (!HasRanges()) {
         return false;
     }
-    auto_ = false;
-    if (direction > 0 && range_ + 1 < ranges_.size()) {
-        ++range_;
+    m_auto = false;
+    if (direction > 0 && m_range + 1 < m_ranges.size()) {
+        ++m_range;
         return true;
     }
-    if (direction < 0 && range_ > 0) {
-        --range_;
+    if (direction < 0 && m_range > 0) {
+        --m_range;
         return true;
     }
     return false;
 }
 
 void FunctionSettings::FollowInput(double magnitude) {
-    if (!auto_ || !HasRanges()) {
+    if (!m_auto || !HasRanges()) {
         return;
     }
-    if (magnitude > ranges_[range_] * kOverRange ||
-        (range_ > 0 && magnitude < ranges_[range_ - 1] * kDownRange)) {
-        range_ = BestRangeFor(magnitude);
+    if (magnitude > m_ranges[m_range] * kOverRange ||
+        (m_range > 0 && magnitude < m_ranges[m_range - 1] * kDownRange)) {
+        m_range = BestRangeFor(magnitude);
     }
 }
 
@@ -88,7 +88,7 @@ bool FunctionSettings::IsOverload(double magnitude) const {
     if (!HasRanges()) {
         return false;
     }
-    return magnitude > ranges_[range_] * kOverRange;
+    return magnitude > m_ranges[m_range] * kOverRange;
 }
 
 bool FunctionSettings::SetNplc(double nplc) {
@@ -98,11 +98,11 @@ bool FunctionSettings::SetNplc(double nplc) {
     }
     for (double step : kNplcSteps) {
         if (nplc <= step * 1.001) {
-            nplc_ = step;
+            m_nplc = step;
             return true;
         }
     }
-    nplc_ = kNplcSteps.back();
+    m_nplc = kNplcSteps.back();
     return true;
 }
 

@@ -13,10 +13,10 @@ public:
 
     void Reset(double nominalInput);
 
-    bool HasRanges() const { return !ranges_.empty(); }
+    bool HasRanges() const { return !m_ranges.empty(); }
     double Range() const;  // 0 without ranges
-    bool AutoRange() const { return auto_; }
-    void SetAutoRange(bool on) { auto_ = on; }
+    bool AutoRange() const { return m_auto; }
+    void SetAutoRange(bool on) { m_auto = on; }
 
     // Manual range holding |value|: the smallest range at least |value|.
     // False (nothing changed) when the value exceeds the largest range.
@@ -32,7 +32,7 @@ public:
     // Above 120 % of the range in use (or of the largest in auto).
     bool IsOverload(double magnitude) const;
 
-    double Nplc() const { return nplc_; }
+    double Nplc() const { return m_nplc; }
     // Accepts 0.02 to 100 PLC, rounded up to the next supported step.
     bool SetNplc(double nplc);
 
@@ -45,10 +45,10 @@ public:
 private:
     size_t BestRangeFor(double magnitude) const;
 
-    std::vector<double> ranges_;
-    size_t range_ = 0;
-    bool auto_ = true;
-    double nplc_ = 1;
+    std::vector<double> m_ranges;
+    size_t m_range = 0;
+    bool m_auto = true;
+    double m_nplc = 1;
 };
 
 }  // namespace kvt::sim

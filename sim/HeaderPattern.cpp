@@ -9,7 +9,7 @@ namespace kvt::sim {
 
 HeaderPattern::HeaderPattern(std::string_view pattern) {
     if (!pattern.empty() && pattern.back() == '?') {
-        query_ = true;
+        m_query = true;
         pattern.remove_suffix(1);
     }
     // Optional nodes are written "[:NODE]" or "[NODE:]"; strip the brackets
@@ -44,7 +44,7 @@ HeaderPattern::HeaderPattern(std::string_view pattern) {
                 node.shortForm += upper;
             }
         }
-        nodes_.push_back(std::move(node));
+        m_nodes.push_back(std::move(node));
     }
 }
 
@@ -54,13 +54,13 @@ bool HeaderPattern::NodeMatches(const Node& node, std::string_view token) {
 
 void HeaderPattern::Walk(std::span<const std::string_view> nodes, size_t node, size_t used,
                          std::vector<size_t>& out) const {
-    if (node == nodes_.size()) {
+    if (node == m_nodes.size()) {
         if (std::find(out.begin(), out.end(), used) == out.end()) {
             out.push_back(used);
         }
         return;
     }
-    const Node& current = nodes_[node];
+    const Node& current = m_nodes[node];
     if (used < nodes.size() && NodeMatches(current, nodes[used])) {
         Walk(nodes, node + 1, used + 1, out);
     }
@@ -78,15 +78,15 @@ void HeaderPattern::PrefixLengths(std::span<const std::string_view> nodes,
 bool HeaderPattern::Matches(std::span<const std::string_view> nodes) const {
     // Fast path without allocation for patterns with no optional node.
     bool anyOptional = false;
-    for (const Node& node : nodes_) {
+    for (const Node& node : m_nodes) {
         anyOptional = anyOptional || node.optional;
     }
     if (!anyOptional) {
-        if (nodes.size() != nodes_.size()) {
+        if (nodes.size() != m_nodes.size()) {
             return false;
         }
         for (size_t i = 0; i < nodes.size(); ++i) {
-            if (!NodeMatches(nodes_[i], nodes[i])) {
+            if (!NodeMatches(m_nodes[i], nodes[i])) {
                 return false;
             }
         }

@@ -15,7 +15,7 @@ class HeaderPattern {
 public:
     explicit HeaderPattern(std::string_view pattern);
 
-    bool IsQuery() const { return query_; }
+    bool IsQuery() const { return m_query; }
 
     // True when the nodes are exactly this header (the query flag is the
     // caller's to compare).
@@ -34,8 +34,8 @@ private:
     void Walk(std::span<const std::string_view> nodes, size_t node, size_t used,
               std::vector<size_t>& out) const;
 
-    std::vector<Node> nodes_;
-    bool query_ = false;
+    std::vector<Node> m_nodes;
+    bool m_query = false;
 };
 
 }  // namespace kvt::sim

@@ -22,17 +22,17 @@ bool Histogram::SetPoints(int bins) {
     if (bins < 1 || bins > kMaxBins) {
         return false;
     }
-    points_ = bins;
+    m_points = bins;
     return true;
 }
 
 void Histogram::AppendReply(const ReadingRecord& record, std::string& out) const {
-    uint64_t first = record.FirstFrom(mark_);
+    uint64_t first = record.FirstFrom(m_mark);
     uint64_t end = record.Next();
-    double lower = lower_;
-    double upper = upper_;
-    size_t bins = auto_ ? kAutoBins : static_cast<size_t>(points_);
-    if (auto_) {
+    double lower = m_lower;
+    double upper = m_upper;
+    size_t bins = m_auto ? kAutoBins : static_cast<size_t>(m_points);
+    if (m_auto) {
         bool any = false;
         for (uint64_t seq = first; seq < end; ++seq) {
             double v = record.At(seq);

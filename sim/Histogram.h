@@ -18,26 +18,26 @@ public:
     static constexpr int kMaxBins = 1000;
 
     void Reset();
-    void Clear(const ReadingRecord& record) { mark_ = record.Next(); }
+    void Clear(const ReadingRecord& record) { m_mark = record.Next(); }
 
-    bool AutoRange() const { return auto_; }
-    void SetAutoRange(bool on) { auto_ = on; }
-    int Points() const { return points_; }
+    bool AutoRange() const { return m_auto; }
+    void SetAutoRange(bool on) { m_auto = on; }
+    int Points() const { return m_points; }
     bool SetPoints(int bins);  // 1 to kMaxBins
-    double Lower() const { return lower_; }
-    double Upper() const { return upper_; }
-    void SetLower(double value) { lower_ = value; }
-    void SetUpper(double value) { upper_ = value; }
+    double Lower() const { return m_lower; }
+    double Upper() const { return m_upper; }
+    void SetLower(double value) { m_lower = value; }
+    void SetUpper(double value) { m_upper = value; }
 
     // "lower,upper,readings,below,count 1,...,count n,above" and the newline.
     void AppendReply(const ReadingRecord& record, std::string& out) const;
 
 private:
-    bool auto_ = true;
-    int points_ = 100;
-    double lower_ = -1;
-    double upper_ = 1;
-    uint64_t mark_ = 0;
+    bool m_auto = true;
+    int m_points = 100;
+    double m_lower = -1;
+    double m_upper = 1;
+    uint64_t m_mark = 0;
 };
 
 }  // namespace kvt::sim

@@ -13,7 +13,7 @@ constexpr auto kConversionOverhead = std::chrono::milliseconds(2);
 Instrument::Instrument(uint64_t seed) : generator(seed) {
     for (MeterFunction function : FunctionTable::All()) {
         const FunctionInfo& info = FunctionTable::Get(function);
-        settings_[info.settingsGroup] = FunctionSettings(info.ranges);
+        m_settings[info.settingsGroup] = FunctionSettings(info.ranges);
     }
     Reset(Nanos(0));
 }
@@ -23,12 +23,12 @@ void Instrument::Reset(Nanos now) {
     // meter: a reset leaves them alone.
     for (MeterFunction function : FunctionTable::All()) {
         const FunctionInfo& info = FunctionTable::Get(function);
-        settings_[info.settingsGroup].Reset(function == MeterFunction::kFreq ||
-                                                    function == MeterFunction::kPer
-                                                ? generator.SignalAmplitude()
-                                                : info.nominalInput);
+        m_settings[info.settingsGroup].Reset(function == MeterFunction::kFreq ||
+                                                     function == MeterFunction::kPer
+                                                 ? generator.SignalAmplitude()
+                                                 : info.nominalInput);
     }
-    function_ = MeterFunction::kVoltDc;
+    m_function = MeterFunction::kVoltDc;
     temperatureUnit = 'C';
     transducer = &Transducers::Default();
     beeper = true;
@@ -40,28 +40,28 @@ void Instrument::Reset(Nanos now) {
     histogram.Reset();
     scaling.Reset();
     limits.Reset();
-    hasReading_ = false;
-    lastSensorValue_ = 0;
-    skipped_ = 0;
+    m_hasReading = false;
+    m_lastSensorValue = 0;
+    m_skipped = 0;
     Initiate(now, 0);
 }
 
 FunctionSettings& Instrument::Settings(MeterFunction function) {
-    return settings_[FunctionTable::Get(function).settingsGroup];
+    return m_settings[FunctionTable::Get(function).settingsGroup];
 }
 
 Instrument::Nanos Instrument::ReadingTime() const {
     const FunctionInfo& info = Info();
     double seconds = info.readingTimeMs > 0
                          ? info.readingTimeMs / 1000.0
-                         : settings_[info.settingsGroup].Nplc() * kLineCycleSeconds;
+                         : m_settings[info.settingsGroup].Nplc() * kLineCycleSeconds;
     return std::chrono::duration_cast<Nanos>(std::chrono::duration<double>(seconds)) +
            kConversionOverhead;
 }
 
 void Instrument::SetFunction(MeterFunction function, Nanos now) {
-    function_ = function;
-    hasReading_ = false;
+    m_function = function;
+    m_hasReading = false;
     ClearRecords();
     scaling.ArmAutoReference();
     SettingsChanged(now);
@@ -84,14 +84,14 @@ void Instrument::Initiate(Nanos now, uint32_t bursts) {
 
 bool Instrument::ScalingApplies() const {
     return scaling.state &&
-           (function_ == MeterFunction::kVoltDc || function_ == MeterFunction::kVoltAc);
+           (m_function == MeterFunction::kVoltDc || m_function == MeterFunction::kVoltAc);
 }
 
 std::string_view Instrument::UnitWord() const {
     if (ScalingApplies()) {
         return scaling.decibel ? "DB" : "DBM";
     }
-    if (function_ == MeterFunction::kTemp) {
+    if (m_function == MeterFunction::kTemp) {
         return temperatureUnit == 'F' ? "F" : temperatureUnit == 'K' ? "K" : "C";
     }
     return Info().unitWord;
@@ -101,7 +101,7 @@ void Instrument::CatchUp(Nanos now) {
     Nanos readingTime = ReadingTime();
     Nanos when{0};
     while (true) {
-        skipped_ += trigger.SkipBacklog(now, readingTime, ReadingRecord::kCapacity);
+        m_skipped += trigger.SkipBacklog(now, readingTime, ReadingRecord::kCapacity);
         if (!trigger.PopDue(now, readingTime, when)) {
             break;
         }
@@ -123,16 +123,16 @@ double Instrument::ToTemperatureUnit(double celsius) const {
 void Instrument::TakeReading(Nanos when) {
     const FunctionInfo& info = Info();
     FunctionSettings& settings = Settings();
-    double raw = generator.Measure(function_, settings, when);
-    bool isFrequency = function_ == MeterFunction::kFreq || function_ == MeterFunction::kPer;
+    double raw = generator.Measure(m_function, settings, when);
+    bool isFrequency = m_function == MeterFunction::kFreq || m_function == MeterFunction::kPer;
     double level = isFrequency ? generator.SignalAmplitude() : std::fabs(raw);
     settings.FollowInput(level);
     bool overload = settings.IsOverload(level) ||
                     (info.fixedRange > 0 && std::fabs(raw) > info.fixedRange) ||
                     std::fabs(raw) >= kOverload;
     double value = raw;
-    if (function_ == MeterFunction::kTemp) {
-        lastSensorValue_ = transducer->ValueAt(raw);
+    if (m_function == MeterFunction::kTemp) {
+        m_lastSensorValue = transducer->ValueAt(raw);
         value = ToTemperatureUnit(raw);
     }
     if (overload) {
@@ -151,8 +151,8 @@ void Instrument::TakeReading(Nanos when) {
         statistics.Add(value);
         limits.Check(value);
     }
-    hasReading_ = true;
-    lastReading_ = value;
+    m_hasReading = true;
+    m_lastReading = value;
     record.Push(value);
 }
 

@@ -37,12 +37,12 @@ public:
     void Reset(Nanos now);
     void CatchUp(Nanos now);
 
-    MeterFunction Function() const { return function_; }
-    const FunctionInfo& Info() const { return FunctionTable::Get(function_); }
+    MeterFunction Function() const { return m_function; }
+    const FunctionInfo& Info() const { return FunctionTable::Get(m_function); }
     // Switches function; the statistics, trend and histogram start afresh.
     void SetFunction(MeterFunction function, Nanos now);
     FunctionSettings& Settings(MeterFunction function);
-    FunctionSettings& Settings() { return Settings(function_); }
+    FunctionSettings& Settings() { return Settings(m_function); }
     // The statistics, trend and histogram start afresh.
     void ClearRecords();
     // After a change that affects the reading in progress.
@@ -53,12 +53,12 @@ public:
     void Initiate(Nanos now, uint32_t bursts);
     void Initiate(Nanos now) { Initiate(now, trigger.triggerCount); }
 
-    double LastReading() const { return hasReading_ ? lastReading_ : kNoReading; }
-    double LastSensorValue() const { return lastSensorValue_; }
+    double LastReading() const { return m_hasReading ? m_lastReading : kNoReading; }
+    double LastSensorValue() const { return m_lastSensorValue; }
     // Unit word after a reading: "VDC", "DBM", "C", ...
     std::string_view UnitWord() const;
     bool ScalingApplies() const;
-    uint64_t SkippedReadings() const { return skipped_; }
+    uint64_t SkippedReadings() const { return m_skipped; }
 
     // Temperature: 'C', 'F' or 'K', and the sensor in use.
     char temperatureUnit = 'C';
@@ -79,12 +79,12 @@ private:
     void TakeReading(Nanos when);
     double ToTemperatureUnit(double celsius) const;
 
-    MeterFunction function_ = MeterFunction::kVoltDc;
-    std::array<FunctionSettings, 11> settings_;
-    bool hasReading_ = false;
-    double lastReading_ = 0;
-    double lastSensorValue_ = 0;
-    uint64_t skipped_ = 0;
+    MeterFunction m_function = MeterFunction::kVoltDc;
+    std::array<FunctionSettings, 11> m_settings;
+    bool m_hasReading = false;
+    double m_lastReading = 0;
+    double m_lastSensorValue = 0;
+    uint64_t m_skipped = 0;
 };
 
 }  // namespace kvt::sim

@@ -17,7 +17,7 @@ public:
     void Advance(std::chrono::nanoseconds step);
 
 private:
-    std::atomic<int64_t> now_{0};
+    std::atomic<int64_t> m_now{0};
 };
 
 }  // namespace kvt::sim

@@ -25,12 +25,12 @@ bool RunFrom(const std::vector<CommandEntry>& entries, CommandContext& context) 
 }  // namespace
 
 MeterModel::MeterModel(uint64_t seed, std::shared_ptr<const Clock> clock)
-    : clock_(clock ? std::move(clock) : std::make_shared<SteadyClock>()), meter_(seed) {
-    meter_.Reset(clock_->Now());
+    : m_clock(clock ? std::move(clock) : std::make_shared<SteadyClock>()), m_meter(seed) {
+    m_meter.Reset(m_clock->Now());
 }
 
 void MeterModel::ReceiveMessage(std::string_view message) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::string response;
     for (std::string_view unit : scpi::SplitUnits(message)) {
         std::string reply;
@@ -43,7 +43,7 @@ void MeterModel::ReceiveMessage(std::string_view message) {
         }
         response += reply;
         if (response.size() > kMaxPendingBytes) {
-            errors_.Push(-223, "Too much data");
+            m_errors.Push(-223, "Too much data");
             response.clear();
             break;
         }
@@ -56,59 +56,59 @@ void MeterModel::ReceiveMessage(std::string_view message) {
 void MeterModel::ExecuteLocked(std::string_view text, std::string& reply) {
     // Readings that fell due since the last command are taken first, so every
     // command sees the meter as it is now.
-    auto now = clock_->Now();
-    meter_.CatchUp(now);
+    auto now = m_clock->Now();
+    m_meter.CatchUp(now);
     scpi::ProgramUnit unit = scpi::ParseUnit(text);
     std::vector<std::string_view> nodes;
     scpi::SplitHeader(unit.header, nodes);
-    CommandContext context(meter_, errors_, now, unit, nodes, reply);
-    context.messageAvailable = !output_.empty();
+    CommandContext context(m_meter, m_errors, now, unit, nodes, reply);
+    context.messageAvailable = !m_output.empty();
     if (RunFrom(CoreCommands::Entries(), context) ||
         RunFrom(CalculateCommands::Entries(), context) ||
         RunFrom(TemperatureCommands::Entries(), context) || SettingsCommands::Execute(context)) {
         return;
     }
-    errors_.Push(-113, "Undefined header");
+    m_errors.Push(-113, "Undefined header");
 }
 
 void MeterModel::QueueLocked(std::string response) {
-    outputBytes_ += response.size();
-    output_.push_back(std::move(response));
-    while (output_.size() > kMaxPendingResponses ||
-           (outputBytes_ > kMaxPendingBytes && output_.size() > 1)) {
-        outputBytes_ -= output_.front().size();
-        output_.pop_front();
-        errors_.Push(-410, "Query INTERRUPTED");
+    m_outputBytes += response.size();
+    m_output.push_back(std::move(response));
+    while (m_output.size() > kMaxPendingResponses ||
+           (m_outputBytes > kMaxPendingBytes && m_output.size() > 1)) {
+        m_outputBytes -= m_output.front().size();
+        m_output.pop_front();
+        m_errors.Push(-410, "Query INTERRUPTED");
     }
 }
 
 std::string MeterModel::TakeResponse() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (output_.empty()) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_output.empty()) {
         return {};
     }
-    std::string response = std::move(output_.front());
-    output_.pop_front();
-    outputBytes_ -= response.size();
+    std::string response = std::move(m_output.front());
+    m_output.pop_front();
+    m_outputBytes -= response.size();
     return response;
 }
 
 void MeterModel::DeviceClear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    output_.clear();
-    outputBytes_ = 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_output.clear();
+    m_outputBytes = 0;
 }
 
 uint8_t MeterModel::StatusByte() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     uint8_t stb = 0;
-    if (!errors_.Empty()) {
+    if (!m_errors.Empty()) {
         stb |= 0x04;  // error/event queue not empty
     }
-    if (!output_.empty()) {
+    if (!m_output.empty()) {
         stb |= 0x10;  // message available
     }
-    if (errors_.EventStatus() != 0) {
+    if (m_errors.EventStatus() != 0) {
         stb |= 0x20;  // standard event summary
     }
     return stb;

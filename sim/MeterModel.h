@@ -37,12 +37,12 @@ private:
     void ExecuteLocked(std::string_view unit, std::string& reply);
     void QueueLocked(std::string response);
 
-    std::mutex mutex_;
-    std::shared_ptr<const Clock> clock_;
-    Instrument meter_;
-    ErrorQueue errors_;
-    std::deque<std::string> output_;
-    size_t outputBytes_ = 0;
+    std::mutex m_mutex;
+    std::shared_ptr<const Clock> m_clock;
+    Instrument m_meter;
+    ErrorQueue m_errors;
+    std::deque<std::string> m_output;
+    size_t m_outputBytes = 0;
 };
 
 }  // namespace kvt::sim

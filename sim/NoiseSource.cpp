@@ -11,15 +11,15 @@ void NoiseSource::Reseed(uint64_t seed) {
     uint64_t z = seed + 0x9E3779B97F4A7C15ULL;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    state_ = (z ^ (z >> 31)) | 1;
-    hasSpare_ = false;
+    m_state = (z ^ (z >> 31)) | 1;
+    m_hasSpare = false;
 }
 
 uint64_t NoiseSource::NextBits() {
-    state_ ^= state_ >> 12;
-    state_ ^= state_ << 25;
-    state_ ^= state_ >> 27;
-    return state_ * 2685821657736338717ULL;
+    m_state ^= m_state >> 12;
+    m_state ^= m_state << 25;
+    m_state ^= m_state >> 27;
+    return m_state * 2685821657736338717ULL;
 }
 
 double NoiseSource::Uniform() {
@@ -27,15 +27,15 @@ double NoiseSource::Uniform() {
 }
 
 double NoiseSource::Gaussian() {
-    if (hasSpare_) {
-        hasSpare_ = false;
-        return spare_;
+    if (m_hasSpare) {
+        m_hasSpare = false;
+        return m_spare;
     }
     // Box-Muller; 1 - Uniform() lies in (0, 1] so the logarithm is finite.
     double radius = std::sqrt(-2.0 * std::log(1.0 - Uniform()));
     double angle = 2.0 * std::numbers::pi * Uniform();
-    spare_ = radius * std::sin(angle);
-    hasSpare_ = true;
+    m_spare = radius * std::sin(angle);
+    m_hasSpare = true;
     return radius * std::cos(angle);
 }
 

@@ -17,9 +17,9 @@ public:
 private:
     uint64_t NextBits();
 
-    uint64_t state_ = 1;
-    double spare_ = 0;
-    bool hasSpare_ = false;
+    uint64_t m_state = 1;
+    double m_spare = 0;
+    bool m_hasSpare = false;
 };
 
 }  // namespace kvt::sim

@@ -204,95 +204,96 @@ Portmapper::~Portmapper() {
 
 bool Portmapper::Start(std::optional<uint16_t> port, std::string& error) {
     Stop();
-    stopping_ = false;
-    systemRpcbind_ = false;
+    m_stopping = false;
+    m_systemRpcbind = false;
     if (!port && SystemRpcbindAnswers()) {
-        systemRpcbind_ = true;
-        port_ = 0;
+        m_systemRpcbind = true;
+        m_port = 0;
         return true;
     }
     return StartBuiltIn(port.value_or(kStandardPort), error);
 }
 
 bool Portmapper::StartBuiltIn(uint16_t port, std::string& error) {
-    tcpFd_ = BindSocket(SOCK_STREAM, port, error);
-    if (tcpFd_ < 0) {
+    m_tcpFd = BindSocket(SOCK_STREAM, port, error);
+    if (m_tcpFd < 0) {
         return false;
     }
     sockaddr_in bound{};
     socklen_t length = sizeof(bound);
-    ::getsockname(tcpFd_, reinterpret_cast<sockaddr*>(&bound), &length);
-    port_ = ntohs(bound.sin_port);
-    udpFd_ = BindSocket(SOCK_DGRAM, port_, error);
+    ::getsockname(m_tcpFd, reinterpret_cast<sockaddr*>(&bound), &length);
+    m_port = ntohs(bound.sin_port);
+    m_udpFd = BindSocket(SOCK_DGRAM, m_port, error);
     int wake[2] = {-1, -1};
-    if (udpFd_ < 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (m_udpFd < 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         if (error.empty()) {
             error = std::string("portmapper pipe: ") + std::strerror(errno);
         }
         Stop();
         return false;
     }
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
+    m_wakeRead = wake[0];
+    m_wakeWrite = wake[1];
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        mappings_.push_back({kPortmapProgram, 2, IPPROTO_TCP, port_});
-        mappings_.push_back({kPortmapProgram, 2, IPPROTO_UDP, port_});
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_mappings.push_back({kPortmapProgram, 2, IPPROTO_TCP, m_port});
+        m_mappings.push_back({kPortmapProgram, 2, IPPROTO_UDP, m_port});
     }
-    thread_ = std::thread([this] { Run(); });
+    m_thread = std::thread([this] { Run(); });
     return true;
 }
 
 bool Portmapper::Register(uint32_t program, uint32_t version, uint16_t tcpPort,
                           std::string& error) {
-    if (systemRpcbind_) {
+    if (m_systemRpcbind) {
         rpcb_unset(program, version, nullptr);  // a stale entry of an earlier run
         if (!SystemRegister(program, version, tcpPort)) {
             error = "rpcbind refused to register program " + std::to_string(program);
             return false;
         }
-        systemRegistered_.push_back({program, version, IPPROTO_TCP, tcpPort});
+        m_systemRegistered.push_back({program, version, IPPROTO_TCP, tcpPort});
         return true;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    mappings_.push_back({program, version, IPPROTO_TCP, tcpPort});
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_mappings.push_back({program, version, IPPROTO_TCP, tcpPort});
     return true;
 }
 
 void Portmapper::Stop() {
-    for (const Mapping& m : systemRegistered_) {
+    for (const Mapping& m : m_systemRegistered) {
         rpcb_unset(m.program, m.version, nullptr);
     }
-    systemRegistered_.clear();
-    if (thread_.joinable()) {
-        stopping_ = true;
+    m_systemRegistered.clear();
+    if (m_thread.joinable()) {
+        m_stopping = true;
         char byte = 0;
-        [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &byte, 1);
-        thread_.join();
+        [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &byte, 1);
+        m_thread.join();
     }
-    for (Client& c : clients_) {
+    for (Client& c : m_clients) {
         ::close(c.fd);
     }
-    clients_.clear();
-    for (int* fd : {&tcpFd_, &udpFd_, &wakeRead_, &wakeWrite_}) {
+    m_clients.clear();
+    for (int* fd : {&m_tcpFd, &m_udpFd, &m_wakeRead, &m_wakeWrite}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
         }
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    mappings_.clear();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_mappings.clear();
 }
 
 std::vector<Portmapper::Mapping> Portmapper::Mappings() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return mappings_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_mappings;
 }
 
 void Portmapper::Run() {
-    while (!stopping_) {
-        std::vector<pollfd> fds{{wakeRead_, POLLIN, 0}, {tcpFd_, POLLIN, 0}, {udpFd_, POLLIN, 0}};
-        for (const Client& c : clients_) {
+    while (!m_stopping) {
+        std::vector<pollfd> fds{
+            {m_wakeRead, POLLIN, 0}, {m_tcpFd, POLLIN, 0}, {m_udpFd, POLLIN, 0}};
+        for (const Client& c : m_clients) {
             fds.push_back({c.fd, POLLIN, 0});
         }
         if (::poll(fds.data(), fds.size(), -1) < 0) {
@@ -304,11 +305,11 @@ void Portmapper::Run() {
         if (fds[0].revents != 0) {
             break;
         }
-        // Clients first: accepting may grow clients_ past the polled ones.
-        for (size_t i = clients_.size(); i-- > 0;) {
-            if (fds[3 + i].revents != 0 && !ServeClient(clients_[i])) {
-                ::close(clients_[i].fd);
-                clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
+        // Clients first: accepting may grow m_clients past the polled ones.
+        for (size_t i = m_clients.size(); i-- > 0;) {
+            if (fds[3 + i].revents != 0 && !ServeClient(m_clients[i])) {
+                ::close(m_clients[i].fd);
+                m_clients.erase(m_clients.begin() + static_cast<std::ptrdiff_t>(i));
             }
         }
         if (fds[2].revents != 0) {
@@ -321,9 +322,9 @@ void Portmapper::Run() {
 }
 
 void Portmapper::AcceptClient() {
-    int fd = ::accept4(tcpFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    int fd = ::accept4(m_tcpFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd >= 0) {
-        clients_.push_back({fd, {}, {}});
+        m_clients.push_back({fd, {}, {}});
     }
 }
 
@@ -377,14 +378,14 @@ void Portmapper::ServeDatagram() {
     sockaddr_in peer{};
     socklen_t length = sizeof(peer);
     ssize_t n =
-        ::recvfrom(udpFd_, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&peer), &length);
+        ::recvfrom(m_udpFd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&peer), &length);
     if (n <= 0) {
         return;
     }
     std::string reply =
         Answer(std::string_view(buffer, static_cast<size_t>(n)), LocalAddressFor(peer));
     if (!reply.empty()) {
-        ::sendto(udpFd_, reply.data(), reply.size(), MSG_NOSIGNAL,
+        ::sendto(m_udpFd, reply.data(), reply.size(), MSG_NOSIGNAL,
                  reinterpret_cast<sockaddr*>(&peer), length);
     }
 }

@@ -33,8 +33,8 @@ public:
     bool Register(uint32_t program, uint32_t version, uint16_t tcpPort, std::string& error);
 
     // The built-in portmapper's port; 0 when the system rpcbind is used.
-    uint16_t Port() const { return port_; }
-    bool UsesSystemRpcbind() const { return systemRpcbind_; }
+    uint16_t Port() const { return m_port; }
+    bool UsesSystemRpcbind() const { return m_systemRpcbind; }
 
     // Takes back what Register() put in the system rpcbind and ends the
     // built-in portmapper. Safe to call twice.
@@ -62,18 +62,18 @@ private:
     std::string Answer(std::string_view call, const std::string& localAddress);
     std::vector<Mapping> Mappings();
 
-    std::mutex mutex_;
-    std::vector<Mapping> mappings_;          // built-in: guarded by mutex_
-    std::vector<Mapping> systemRegistered_;  // system rpcbind: what to take back
-    bool systemRpcbind_ = false;
-    uint16_t port_ = 0;
-    int tcpFd_ = -1;
-    int udpFd_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-    std::vector<Client> clients_;  // owned by the thread
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
+    std::mutex m_mutex;
+    std::vector<Mapping> m_mappings;          // built-in: guarded by m_mutex
+    std::vector<Mapping> m_systemRegistered;  // system rpcbind: what to take back
+    bool m_systemRpcbind = false;
+    uint16_t m_port = 0;
+    int m_tcpFd = -1;
+    int m_udpFd = -1;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    std::vector<Client> m_clients;  // owned by the thread
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
 };
 
 }  // namespace kvt::sim

@@ -11,29 +11,29 @@ constexpr double kFilterNoiseDivisor = 4;
 
 }  // namespace
 
-ReadingGenerator::ReadingGenerator(uint64_t seed) : noise_(seed) {
+ReadingGenerator::ReadingGenerator(uint64_t seed) : m_noise(seed) {
     Reset(seed);
 }
 
 void ReadingGenerator::Reset(uint64_t seed) {
-    noise_.Reseed(seed);
+    m_noise.Reseed(seed);
     for (MeterFunction function : FunctionTable::All()) {
-        inputs_[static_cast<size_t>(function)] = FunctionTable::Get(function).nominalInput;
+        m_inputs[static_cast<size_t>(function)] = FunctionTable::Get(function).nominalInput;
     }
 }
 
 double ReadingGenerator::Input(MeterFunction function) const {
-    return inputs_[static_cast<size_t>(function)];
+    return m_inputs[static_cast<size_t>(function)];
 }
 
 void ReadingGenerator::SetInput(MeterFunction function, double value) {
     // Frequency and period look at the same signal.
     if (function == MeterFunction::kFreq || function == MeterFunction::kPer) {
-        inputs_[static_cast<size_t>(MeterFunction::kFreq)] = value;
-        inputs_[static_cast<size_t>(MeterFunction::kPer)] = value;
+        m_inputs[static_cast<size_t>(MeterFunction::kFreq)] = value;
+        m_inputs[static_cast<size_t>(MeterFunction::kPer)] = value;
         return;
     }
-    inputs_[static_cast<size_t>(function)] = value;
+    m_inputs[static_cast<size_t>(function)] = value;
 }
 
 double ReadingGenerator::Measure(MeterFunction function, const FunctionSettings& settings,
@@ -60,7 +60,7 @@ double ReadingGenerator::Measure(MeterFunction function, const FunctionSettings&
     if (info.hasFilter && settings.filter) {
         sigma /= kFilterNoiseDivisor;
     }
-    double value = input + drift + sigma * noise_.Gaussian();
+    double value = input + drift + sigma * m_noise.Gaussian();
     // A DC source of about 1 kΩ loses a little across the 10 MΩ input.
     if (function == MeterFunction::kVoltDc && !settings.highImpedance) {
         value *= 10e6 / (10e6 + 1e3);

@@ -31,8 +31,8 @@ public:
                    std::chrono::nanoseconds t);
 
 private:
-    NoiseSource noise_;
-    std::array<double, kFunctionCount> inputs_{};
+    NoiseSource m_noise;
+    std::array<double, kFunctionCount> m_inputs{};
 };
 
 }  // namespace kvt::sim

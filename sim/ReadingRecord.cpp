@@ -4,20 +4,20 @@
 
 namespace kvt::sim {
 
-ReadingRecord::ReadingRecord() : values_(kCapacity, 0.0) {}
+ReadingRecord::ReadingRecord() : m_values(kCapacity, 0.0) {}
 
 void ReadingRecord::Push(double value) {
-    values_[next_ % kCapacity] = value;
-    ++next_;
+    m_values[m_next % kCapacity] = value;
+    ++m_next;
 }
 
 void ReadingRecord::Clear() {
-    next_ = 0;
+    m_next = 0;
 }
 
 uint64_t ReadingRecord::FirstFrom(uint64_t mark) const {
-    uint64_t oldest = next_ > kCapacity ? next_ - kCapacity : 0;
-    return std::min(std::max(mark, oldest), next_);
+    uint64_t oldest = m_next > kCapacity ? m_next - kCapacity : 0;
+    return std::min(std::max(mark, oldest), m_next);
 }
 
 }  // namespace kvt::sim

@@ -19,15 +19,15 @@ public:
     void Push(double value);
     void Clear();
 
-    uint64_t Next() const { return next_; }  // number the next reading gets
+    uint64_t Next() const { return m_next; }  // number the next reading gets
     // First reading still held at or after `mark`.
     uint64_t FirstFrom(uint64_t mark) const;
     // Reading number `seq`; valid for FirstFrom(0) <= seq < Next().
-    double At(uint64_t seq) const { return values_[seq % kCapacity]; }
+    double At(uint64_t seq) const { return m_values[seq % kCapacity]; }
 
 private:
-    std::vector<double> values_;
-    uint64_t next_ = 0;
+    std::vector<double> m_values;
+    uint64_t m_next = 0;
 };
 
 }  // namespace kvt::sim

@@ -7,15 +7,15 @@
 namespace kvt::sim {
 
 void RunningStatistics::Add(double value) {
-    ++count_;
-    double delta = value - mean_;
-    mean_ += delta / static_cast<double>(count_);
-    m2_ += delta * (value - mean_);
-    if (count_ == 1 || value < min_) {
-        min_ = value;
+    ++m_count;
+    double delta = value - m_mean;
+    m_mean += delta / static_cast<double>(m_count);
+    m_m2 += delta * (value - m_mean);
+    if (m_count == 1 || value < m_min) {
+        m_min = value;
     }
-    if (count_ == 1 || value > max_) {
-        max_ = value;
+    if (m_count == 1 || value > m_max) {
+        m_max = value;
     }
 }
 
@@ -24,10 +24,10 @@ void RunningStatistics::Clear() {
 }
 
 double RunningStatistics::StandardDeviation() const {
-    if (count_ < 2) {
+    if (m_count < 2) {
         return 0;
     }
-    return std::sqrt(std::fmax(m2_, 0.0) / static_cast<double>(count_ - 1));
+    return std::sqrt(std::fmax(m_m2, 0.0) / static_cast<double>(m_count - 1));
 }
 
 void RunningStatistics::AppendAll(std::string& out) const {

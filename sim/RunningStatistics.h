@@ -12,22 +12,22 @@ public:
     void Add(double value);
     void Clear();
 
-    uint64_t Count() const { return count_; }
-    double Average() const { return mean_; }
+    uint64_t Count() const { return m_count; }
+    double Average() const { return m_mean; }
     double StandardDeviation() const;  // sample deviation; 0 below two readings
-    double Maximum() const { return count_ ? max_ : 0; }
-    double Minimum() const { return count_ ? min_ : 0; }
-    double PeakToPeak() const { return count_ ? max_ - min_ : 0; }
+    double Maximum() const { return m_count ? m_max : 0; }
+    double Minimum() const { return m_count ? m_min : 0; }
+    double PeakToPeak() const { return m_count ? m_max - m_min : 0; }
 
     // "average,standard deviation,maximum,minimum".
     void AppendAll(std::string& out) const;
 
 private:
-    uint64_t count_ = 0;
-    double mean_ = 0;
-    double m2_ = 0;
-    double min_ = 0;
-    double max_ = 0;
+    uint64_t m_count = 0;
+    double m_mean = 0;
+    double m_m2 = 0;
+    double m_min = 0;
+    double m_max = 0;
 };
 
 }  // namespace kvt::sim

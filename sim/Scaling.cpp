@@ -11,9 +11,9 @@ double Scaling::Apply(double volts) {
     if (!decibel) {
         return dbm;
     }
-    if (referencePending_) {
+    if (m_referencePending) {
         dbReference = dbm;
-        referencePending_ = false;
+        m_referencePending = false;
     }
     return dbm - dbReference;
 }

@@ -21,12 +21,12 @@ public:
     static constexpr int kMinDbmReference = 1;
     static constexpr int kMaxDbmReference = 10000;
 
-    void ArmAutoReference() { referencePending_ = autoReference; }
+    void ArmAutoReference() { m_referencePending = autoReference; }
     // The scaled value of a voltage reading (volts in, dB or dBm out).
     double Apply(double volts);
 
 private:
-    bool referencePending_ = false;
+    bool m_referencePending = false;
 };
 
 }  // namespace kvt::sim

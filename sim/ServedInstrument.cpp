@@ -7,72 +7,72 @@ namespace kvt::sim {
 
 ServedInstrument::ServedInstrument(std::shared_ptr<visa::MessageDevice> model, FaultSettings faults,
                                    CommandLog* log)
-    : model_(std::move(model)), faults_(faults), log_(log) {}
+    : m_model(std::move(model)), m_faults(faults), m_log(log) {}
 
 void ServedInstrument::Receive(std::string_view message) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++commandsReceived_;
-    if (log_ != nullptr) {
-        log_->Command(message);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_commandsReceived;
+    if (m_log != nullptr) {
+        m_log->Command(message);
     }
-    model_->ReceiveMessage(message);
+    m_model->ReceiveMessage(message);
 }
 
 ServedInstrument::Output ServedInstrument::TakeResponse(const Pause& pause) {
     Output out;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::string response = model_->TakeResponse();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::string response = m_model->TakeResponse();
         if (response.empty()) {
             return out;
         }
-        if (faults_.silentAfter && commandsReceived_ > *faults_.silentAfter) {
+        if (m_faults.silentAfter && m_commandsReceived > *m_faults.silentAfter) {
             return out;  // the response is swallowed: the meter has gone quiet
         }
-        ++responsesSent_;
+        ++m_responsesSent;
         bool terminated = response.back() == '\n';
-        if (response.size() < faults_.oversize) {
+        if (response.size() < m_faults.oversize) {
             // Blanks before the terminator keep the reply one message.
             size_t at = terminated ? response.size() - 1 : response.size();
-            response.insert(at, faults_.oversize - response.size(), ' ');
+            response.insert(at, m_faults.oversize - response.size(), ' ');
         }
-        if (faults_.garbageEvery != 0 && responsesSent_ % faults_.garbageEvery == 0) {
+        if (m_faults.garbageEvery != 0 && m_responsesSent % m_faults.garbageEvery == 0) {
             // Same length and terminator, so the framing holds and only the
             // content is wrong; never a line feed inside, which would split
             // the reply in two for a reader that stops at line feeds.
             size_t body = terminated ? response.size() - 1 : response.size();
             for (size_t i = 0; i < body; ++i) {
-                garbageState_ ^= garbageState_ << 13;
-                garbageState_ ^= garbageState_ >> 7;
-                garbageState_ ^= garbageState_ << 17;
-                char c = static_cast<char>(garbageState_ >> 56);
+                m_garbageState ^= m_garbageState << 13;
+                m_garbageState ^= m_garbageState >> 7;
+                m_garbageState ^= m_garbageState << 17;
+                char c = static_cast<char>(m_garbageState >> 56);
                 response[i] = c == '\n' ? '\x7F' : c;
             }
         }
-        out.dropMidway = faults_.dropAfter && commandsReceived_ > *faults_.dropAfter;
+        out.dropMidway = m_faults.dropAfter && m_commandsReceived > *m_faults.dropAfter;
         out.bytes = std::move(response);
     }
-    if (faults_.delayMs != 0) {
-        auto delay = std::chrono::milliseconds(faults_.delayMs);
+    if (m_faults.delayMs != 0) {
+        auto delay = std::chrono::milliseconds(m_faults.delayMs);
         if (!pause) {
             std::this_thread::sleep_for(delay);
         } else if (!pause(delay)) {
             return {};  // the server is stopping: the reply is never sent
         }
     }
-    if (log_ != nullptr) {
-        log_->Reply(out.dropMidway ? std::string_view(out.bytes).substr(0, out.bytes.size() / 2)
-                                   : std::string_view(out.bytes));
+    if (m_log != nullptr) {
+        m_log->Reply(out.dropMidway ? std::string_view(out.bytes).substr(0, out.bytes.size() / 2)
+                                    : std::string_view(out.bytes));
     }
     return out;
 }
 
 void ServedInstrument::DeviceClear() {
-    model_->DeviceClear();
+    m_model->DeviceClear();
 }
 
 uint8_t ServedInstrument::StatusByte() {
-    return model_->StatusByte();
+    return m_model->StatusByte();
 }
 
 }  // namespace kvt::sim

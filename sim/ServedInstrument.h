@@ -43,13 +43,13 @@ public:
     uint8_t StatusByte();
 
 private:
-    std::shared_ptr<visa::MessageDevice> model_;
-    FaultSettings faults_;
-    CommandLog* log_;
-    std::mutex mutex_;
-    uint64_t commandsReceived_ = 0;
-    uint64_t responsesSent_ = 0;
-    uint64_t garbageState_ = 0x9E3779B97F4A7C15ULL;
+    std::shared_ptr<visa::MessageDevice> m_model;
+    FaultSettings m_faults;
+    CommandLog* m_log;
+    std::mutex m_mutex;
+    uint64_t m_commandsReceived = 0;
+    uint64_t m_responsesSent = 0;
+    uint64_t m_garbageState = 0x9E3779B97F4A7C15ULL;
 };
 
 }  // namespace kvt::sim

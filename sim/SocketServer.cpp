@@ -31,67 +31,67 @@ void CloseFd(int& fd) {
 
 }  // namespace
 
-SocketServer::SocketServer(ServedInstrument& instrument) : instrument_(instrument) {}
+SocketServer::SocketServer(ServedInstrument& instrument) : m_instrument(instrument) {}
 
 SocketServer::~SocketServer() {
     Stop();
 }
 
 bool SocketServer::Start(uint16_t port, std::string& error) {
-    if (thread_.joinable() || listenFd_ >= 0) {
+    if (m_thread.joinable() || m_listenFd >= 0) {
         error = "the raw socket server is already running";
         return false;
     }
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) {
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0) {
         error = std::string("socket: ") + std::strerror(errno);
         return false;
     }
     int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(port);
     socklen_t length = sizeof address;
     int fds[2] = {-1, -1};
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 16) != 0 ||
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listenFd, 16) != 0 ||
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
         ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         error = "raw socket port " + std::to_string(port) + ": " + std::strerror(errno);
-        CloseFd(listenFd_);
+        CloseFd(m_listenFd);
         return false;
     }
-    wakeRead_ = fds[0];
-    wakeWrite_ = fds[1];
-    port_ = ntohs(address.sin_port);
-    stopping_ = false;
-    thread_ = std::thread([this] { Run(); });
+    m_wakeRead = fds[0];
+    m_wakeWrite = fds[1];
+    m_port = ntohs(address.sin_port);
+    m_stopping = false;
+    m_thread = std::thread([this] { Run(); });
     return true;
 }
 
 void SocketServer::Stop() {
-    if (thread_.joinable()) {
-        stopping_ = true;
+    if (m_thread.joinable()) {
+        m_stopping = true;
         char byte = 0;
-        while (::write(wakeWrite_, &byte, 1) < 0 && errno == EINTR) {
+        while (::write(m_wakeWrite, &byte, 1) < 0 && errno == EINTR) {
         }
-        thread_.join();
+        m_thread.join();
     }
-    CloseFd(listenFd_);
-    CloseFd(wakeRead_);
-    CloseFd(wakeWrite_);
+    CloseFd(m_listenFd);
+    CloseFd(m_wakeRead);
+    CloseFd(m_wakeWrite);
 }
 
 void SocketServer::Run() {
     std::vector<pollfd> polled;
-    while (!stopping_) {
+    while (!m_stopping) {
         polled.clear();
-        polled.push_back({wakeRead_, POLLIN, 0});
+        polled.push_back({m_wakeRead, POLLIN, 0});
         // While full, new clients wait in the backlog.
-        polled.push_back({clients_.size() < kMaxClients ? listenFd_ : -1, POLLIN, 0});
-        for (const Client& client : clients_) {
+        polled.push_back({m_clients.size() < kMaxClients ? m_listenFd : -1, POLLIN, 0});
+        for (const Client& client : m_clients) {
             polled.push_back({client.fd, POLLIN, 0});
         }
         if (::poll(polled.data(), polled.size(), -1) < 0) {
@@ -105,30 +105,30 @@ void SocketServer::Run() {
         }
         // Serve the clients polled this round before accepting new ones, so
         // the indices still match.
-        for (size_t i = clients_.size(); i-- > 0;) {
-            if (polled[i + 2].revents != 0 && !Serve(clients_[i])) {
-                ::close(clients_[i].fd);
-                clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
+        for (size_t i = m_clients.size(); i-- > 0;) {
+            if (polled[i + 2].revents != 0 && !Serve(m_clients[i])) {
+                ::close(m_clients[i].fd);
+                m_clients.erase(m_clients.begin() + static_cast<std::ptrdiff_t>(i));
             }
         }
         if (polled[1].revents != 0) {
             Accept();
         }
     }
-    for (Client& client : clients_) {
+    for (Client& client : m_clients) {
         ::close(client.fd);
     }
-    clients_.clear();
+    m_clients.clear();
 }
 
 void SocketServer::Accept() {
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
         return;  // the client gave up already, or a transient failure
     }
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    clients_.push_back(Client{fd, {}});
+    m_clients.push_back(Client{fd, {}});
 }
 
 bool SocketServer::Serve(Client& client) {
@@ -150,7 +150,7 @@ bool SocketServer::Serve(Client& client) {
         if (message.empty()) {
             continue;
         }
-        instrument_.Receive(message);
+        m_instrument.Receive(message);
         if (!Answer(client)) {
             return false;
         }
@@ -161,7 +161,7 @@ bool SocketServer::Serve(Client& client) {
 
 bool SocketServer::Answer(Client& client) {
     for (;;) {
-        ServedInstrument::Output out = instrument_.TakeResponse(
+        ServedInstrument::Output out = m_instrument.TakeResponse(
             [this](std::chrono::milliseconds time) { return Pause(time); });
         if (out.bytes.empty()) {
             return true;
@@ -182,13 +182,13 @@ bool SocketServer::Pause(std::chrono::milliseconds time) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline -
                                                                  std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            return !stopping_;
+            return !m_stopping;
         }
         // The wake pipe stays readable once Stop() has written to it.
-        pollfd polled{wakeRead_, POLLIN, 0};
+        pollfd polled{m_wakeRead, POLLIN, 0};
         int ready =
             ::poll(&polled, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
-        if (ready > 0 || stopping_) {
+        if (ready > 0 || m_stopping) {
             return false;
         }
         if (ready < 0 && errno != EINTR) {
@@ -210,7 +210,7 @@ bool SocketServer::SendAll(int fd, std::string_view bytes) {
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             return false;
         }
-        pollfd polled[2] = {{fd, POLLOUT, 0}, {wakeRead_, POLLIN, 0}};
+        pollfd polled[2] = {{fd, POLLOUT, 0}, {m_wakeRead, POLLIN, 0}};
         int ready = ::poll(polled, 2, kSendTimeoutMs);
         if (ready < 0 && errno == EINTR) {
             continue;

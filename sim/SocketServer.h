@@ -27,7 +27,7 @@ public:
     // Listens on every IPv4 address at `port` (0: an ephemeral port, see
     // Port()) and starts serving. False, with the reason, when it cannot.
     bool Start(uint16_t port, std::string& error);
-    uint16_t Port() const { return port_; }
+    uint16_t Port() const { return m_port; }
     // Closes every connection and ends the thread. Safe to call twice.
     void Stop();
 
@@ -47,14 +47,14 @@ private:
     // Waits for the given time; false as soon as the server is stopping.
     bool Pause(std::chrono::milliseconds time);
 
-    ServedInstrument& instrument_;
-    int listenFd_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-    uint16_t port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::vector<Client> clients_;  // owned by the server thread
-    std::thread thread_;
+    ServedInstrument& m_instrument;
+    int m_listenFd = -1;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::vector<Client> m_clients;  // owned by the server thread
+    std::thread m_thread;
 };
 
 }  // namespace kvt::sim

@@ -5,9 +5,9 @@
 namespace kvt::sim {
 
 void TrendChart::AppendReply(const ReadingRecord& record, std::string& out) const {
-    uint64_t first = record.FirstFrom(mark_);
+    uint64_t first = record.FirstFrom(m_mark);
     uint64_t end = record.Next();
-    if (!all_ && end - first > kRecentCount) {
+    if (!m_all && end - first > kRecentCount) {
         first = end - kRecentCount;
     }
     size_t start = out.size();

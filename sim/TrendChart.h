@@ -16,20 +16,20 @@ public:
     static constexpr size_t kRecentCount = 401;
     static constexpr size_t kMaxReplyBytes = 1048576;  // terminator included
 
-    bool AllMode() const { return all_; }
-    void SetAllMode(bool all) { all_ = all; }
-    void Clear(const ReadingRecord& record) { mark_ = record.Next(); }
+    bool AllMode() const { return m_all; }
+    void SetAllMode(bool all) { m_all = all; }
+    void Clear(const ReadingRecord& record) { m_mark = record.Next(); }
     void Reset() {
-        all_ = false;
-        mark_ = 0;
+        m_all = false;
+        m_mark = 0;
     }
 
     // The comma-separated numbers and the newline.
     void AppendReply(const ReadingRecord& record, std::string& out) const;
 
 private:
-    bool all_ = false;
-    uint64_t mark_ = 0;
+    bool m_all = false;
+    uint64_t m_mark = 0;
 };
 
 }  // namespace kvt::sim

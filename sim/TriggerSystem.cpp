@@ -16,58 +16,58 @@ TriggerSystem::Nanos TriggerSystem::Delay() const {
 }
 
 void TriggerSystem::Initiate(Nanos now, Nanos readingTime, uint32_t bursts) {
-    running_ = true;
-    endless_ = bursts == 0;
-    remaining_ = bursts;
-    sampleIndex_ = 0;
-    next_ = now + Delay() + readingTime;
+    m_running = true;
+    m_endless = bursts == 0;
+    m_remaining = bursts;
+    m_sampleIndex = 0;
+    m_next = now + Delay() + readingTime;
 }
 
 void TriggerSystem::Restart(Nanos now, Nanos readingTime) {
-    if (running_) {
-        next_ = now + (sampleIndex_ == 0 ? Delay() : Nanos(0)) + readingTime;
+    if (m_running) {
+        m_next = now + (m_sampleIndex == 0 ? Delay() : Nanos(0)) + readingTime;
     }
 }
 
 bool TriggerSystem::PopDue(Nanos now, Nanos readingTime, Nanos& when) {
-    if (!running_ || next_ > now) {
+    if (!m_running || m_next > now) {
         return false;
     }
-    when = next_;
-    ++sampleIndex_;
-    if (sampleIndex_ < sampleCount) {
-        next_ += readingTime;
+    when = m_next;
+    ++m_sampleIndex;
+    if (m_sampleIndex < sampleCount) {
+        m_next += readingTime;
         return true;
     }
-    sampleIndex_ = 0;
-    if (!endless_ && --remaining_ == 0) {
-        running_ = false;
+    m_sampleIndex = 0;
+    if (!m_endless && --m_remaining == 0) {
+        m_running = false;
         return true;
     }
-    next_ += Delay() + readingTime;
+    m_next += Delay() + readingTime;
     return true;
 }
 
 uint64_t TriggerSystem::SkipBacklog(Nanos now, Nanos readingTime, uint64_t keep) {
-    if (!running_ || next_ > now || sampleIndex_ != 0) {
+    if (!m_running || m_next > now || m_sampleIndex != 0) {
         return 0;
     }
     Nanos burst = Delay() + readingTime * sampleCount;
-    Nanos backlog = now - next_;
+    Nanos backlog = now - m_next;
     Nanos keepTime = readingTime * static_cast<int64_t>(keep);
     if (burst.count() <= 0 || backlog <= keepTime + burst) {
         return 0;
     }
     int64_t bursts = (backlog - keepTime) / burst;
-    if (!endless_) {
+    if (!m_endless) {
         // Keep the last burst so that the measurement ends the normal way.
-        bursts = std::min<int64_t>(bursts, static_cast<int64_t>(remaining_) - 1);
+        bursts = std::min<int64_t>(bursts, static_cast<int64_t>(m_remaining) - 1);
         if (bursts <= 0) {
             return 0;
         }
-        remaining_ -= static_cast<uint32_t>(bursts);
+        m_remaining -= static_cast<uint32_t>(bursts);
     }
-    next_ += burst * bursts;
+    m_next += burst * bursts;
     return static_cast<uint64_t>(bursts) * sampleCount;
 }
 

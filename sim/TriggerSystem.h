@@ -22,8 +22,8 @@ public:
     void Initiate(Nanos now, Nanos readingTime, uint32_t bursts);
     // A setting changed mid-measurement: the reading in progress starts over.
     void Restart(Nanos now, Nanos readingTime);
-    void Abort() { running_ = false; }
-    bool Running() const { return running_; }
+    void Abort() { m_running = false; }
+    bool Running() const { return m_running; }
 
     // The time of the next reading due at `now`, advancing past it; false
     // when none is due.
@@ -41,11 +41,11 @@ public:
 private:
     Nanos Delay() const;
 
-    bool running_ = false;
-    bool endless_ = false;
-    uint32_t remaining_ = 0;  // bursts left; unused while infinite
-    uint32_t sampleIndex_ = 0;
-    Nanos next_{0};
+    bool m_running = false;
+    bool m_endless = false;
+    uint32_t m_remaining = 0;  // bursts left; unused while infinite
+    uint32_t m_sampleIndex = 0;
+    Nanos m_next{0};
 };
 
 }  // namespace kvt::sim

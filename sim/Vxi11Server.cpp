@@ -204,14 +204,14 @@ int ListenEphemeral(uint16_t& port, std::string& error) {
 
 }  // namespace
 
-Vxi11Server::Vxi11Server(ServedInstrument& instrument) : instrument_(instrument) {}
+Vxi11Server::Vxi11Server(ServedInstrument& instrument) : m_instrument(instrument) {}
 
 Vxi11Server::~Vxi11Server() {
     Stop();
 }
 
 bool Vxi11Server::Start(std::optional<uint16_t> portmapperPort, std::string& error) {
-    if (thread_.joinable()) {
+    if (m_thread.joinable()) {
         error = "the VXI-11 server is already running";
         return false;
     }
@@ -221,11 +221,11 @@ bool Vxi11Server::Start(std::optional<uint16_t> portmapperPort, std::string& err
         return false;
     }
     {
-        std::lock_guard<std::mutex> lock(stopMutex_);
-        stopping_ = false;
+        std::lock_guard<std::mutex> lock(m_stopMutex);
+        m_stopping = false;
     }
-    int coreFd = ListenEphemeral(corePort_, error);
-    int abortFd = coreFd < 0 ? -1 : ListenEphemeral(abortPort_, error);
+    int coreFd = ListenEphemeral(m_corePort, error);
+    int abortFd = coreFd < 0 ? -1 : ListenEphemeral(m_abortPort, error);
     int wake[2] = {-1, -1};
     if (abortFd < 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         if (error.empty()) {
@@ -239,11 +239,11 @@ bool Vxi11Server::Start(std::optional<uint16_t> portmapperPort, std::string& err
         activeServer = nullptr;
         return false;
     }
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
+    m_wakeRead = wake[0];
+    m_wakeWrite = wake[1];
     std::promise<bool> ready;
     std::future<bool> started = ready.get_future();
-    thread_ = std::thread([this, coreFd, abortFd, &ready] {
+    m_thread = std::thread([this, coreFd, abortFd, &ready] {
         // A client that went away must not end the process with SIGPIPE.
         sigset_t pipe;
         sigemptyset(&pipe);
@@ -274,8 +274,8 @@ bool Vxi11Server::Start(std::optional<uint16_t> portmapperPort, std::string& err
         Stop();
         return false;
     }
-    if (!portmapper_.Start(portmapperPort, error) ||
-        !portmapper_.Register(DEVICE_CORE, DEVICE_CORE_VERSION, corePort_, error)) {
+    if (!m_portmapper.Start(portmapperPort, error) ||
+        !m_portmapper.Register(DEVICE_CORE, DEVICE_CORE_VERSION, m_corePort, error)) {
         Stop();
         return false;
     }
@@ -283,18 +283,18 @@ bool Vxi11Server::Start(std::optional<uint16_t> portmapperPort, std::string& err
 }
 
 void Vxi11Server::Stop() {
-    portmapper_.Stop();
-    if (thread_.joinable()) {
+    m_portmapper.Stop();
+    if (m_thread.joinable()) {
         {
-            std::lock_guard<std::mutex> lock(stopMutex_);
-            stopping_ = true;
+            std::lock_guard<std::mutex> lock(m_stopMutex);
+            m_stopping = true;
         }
-        stopChanged_.notify_all();
+        m_stopChanged.notify_all();
         char byte = 0;
-        [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &byte, 1);
-        thread_.join();
+        [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &byte, 1);
+        m_thread.join();
     }
-    for (int* fd : {&wakeRead_, &wakeWrite_}) {
+    for (int* fd : {&m_wakeRead, &m_wakeWrite}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
@@ -307,7 +307,7 @@ void Vxi11Server::Stop() {
 void Vxi11Server::Run(SVCXPRT* core, SVCXPRT* abort) {
     for (;;) {
         std::vector<pollfd> fds(svc_pollfd, svc_pollfd + svc_max_pollfd);
-        fds.push_back({wakeRead_, POLLIN, 0});
+        fds.push_back({m_wakeRead, POLLIN, 0});
         if (::poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR) {
                 continue;
@@ -345,8 +345,8 @@ void Vxi11Server::Run(SVCXPRT* core, SVCXPRT* abort) {
     }
     svc_destroy(core);
     svc_destroy(abort);
-    links_.clear();
-    lockHolder_.reset();
+    m_links.clear();
+    m_lockHolder.reset();
 }
 
 void Vxi11Server::ForgetClosedLinks() {
@@ -356,12 +356,12 @@ void Vxi11Server::ForgetClosedLinks() {
             open.push_back(svc_pollfd[i].fd);
         }
     }
-    for (auto it = links_.begin(); it != links_.end();) {
+    for (auto it = m_links.begin(); it != m_links.end();) {
         if (std::find(open.begin(), open.end(), it->second.connection) == open.end()) {
-            if (lockHolder_ == it->first) {
-                lockHolder_.reset();
+            if (m_lockHolder == it->first) {
+                m_lockHolder.reset();
             }
-            it = links_.erase(it);
+            it = m_links.erase(it);
         } else {
             ++it;
         }
@@ -369,12 +369,12 @@ void Vxi11Server::ForgetClosedLinks() {
 }
 
 Vxi11Server::Link* Vxi11Server::Find(long link, long& error) {
-    auto it = links_.find(link);
-    if (it == links_.end()) {
+    auto it = m_links.find(link);
+    if (it == m_links.end()) {
         error = VXI11_ERR_INVALID_LINK;
         return nullptr;
     }
-    if (lockHolder_ && *lockHolder_ != link && !ReleaseLockOfClosedConnection()) {
+    if (m_lockHolder && *m_lockHolder != link && !ReleaseLockOfClosedConnection()) {
         error = VXI11_ERR_LOCKED;
         return nullptr;
     }
@@ -383,43 +383,43 @@ Vxi11Server::Link* Vxi11Server::Find(long link, long& error) {
 }
 
 bool Vxi11Server::ReleaseLockOfClosedConnection() {
-    auto holder = links_.find(*lockHolder_);
-    if (holder != links_.end()) {
+    auto holder = m_links.find(*m_lockHolder);
+    if (holder != m_links.end()) {
         // The transport may not have seen the close yet (it is handled in
         // the same poll round as this request): ask the socket itself.
         pollfd p{holder->second.connection, POLLRDHUP, 0};
         if (::poll(&p, 1, 0) == 0 || (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) {
             return false;
         }
-        links_.erase(holder);
+        m_links.erase(holder);
     }
-    lockHolder_.reset();
+    m_lockHolder.reset();
     return true;
 }
 
 bool Vxi11Server::WaitForStop(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(stopMutex_);
-    return stopChanged_.wait_for(lock, timeout, [this] { return stopping_; });
+    std::unique_lock<std::mutex> lock(m_stopMutex);
+    return m_stopChanged.wait_for(lock, timeout, [this] { return m_stopping; });
 }
 
 long Vxi11Server::CreateLink(int connection, bool lockDevice, long& link) {
-    if (lockDevice && lockHolder_) {
+    if (lockDevice && m_lockHolder) {
         return VXI11_ERR_LOCKED;
     }
-    link = nextLink_++;
-    links_[link] = Link{connection, {}, {}, 0, false, false};
+    link = m_nextLink++;
+    m_links[link] = Link{connection, {}, {}, 0, false, false};
     if (lockDevice) {
-        lockHolder_ = link;
+        m_lockHolder = link;
     }
     return VXI11_ERR_NONE;
 }
 
 long Vxi11Server::DestroyLink(long link) {
-    if (links_.erase(link) == 0) {
+    if (m_links.erase(link) == 0) {
         return VXI11_ERR_INVALID_LINK;
     }
-    if (lockHolder_ == link) {
-        lockHolder_.reset();
+    if (m_lockHolder == link) {
+        m_lockHolder.reset();
     }
     return VXI11_ERR_NONE;
 }
@@ -438,7 +438,7 @@ long Vxi11Server::Write(long link, bool end, std::string_view data) {
     if (end) {
         std::string message = std::move(l->input);
         l->input.clear();
-        instrument_.Receive(message);
+        m_instrument.Receive(message);
     }
     return VXI11_ERR_NONE;
 }
@@ -458,14 +458,14 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ioTimeoutMs);
         // A delayed reply is waited for here too, so that Stop() cuts it short.
         auto pause = [this](std::chrono::milliseconds time) { return !WaitForStop(time); };
-        ServedInstrument::Output out = instrument_.TakeResponse(pause);
+        ServedInstrument::Output out = m_instrument.TakeResponse(pause);
         while (out.bytes.empty()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || WaitForStop(std::min(left, std::chrono::milliseconds(20)))) {
                 return VXI11_ERR_IO_TIMEOUT;
             }
-            out = instrument_.TakeResponse(pause);
+            out = m_instrument.TakeResponse(pause);
         }
         if (out.dropMidway) {
             l->output = out.bytes.substr(0, out.bytes.size() / 2);
@@ -498,9 +498,9 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
     if (l->outputRead == l->output.size() && l->dropAfterOutput) {
         result.reason = 0;
         result.dropConnection = true;
-        links_.erase(link);
-        if (lockHolder_ == link) {
-            lockHolder_.reset();
+        m_links.erase(link);
+        if (m_lockHolder == link) {
+            m_lockHolder.reset();
         }
     }
     return VXI11_ERR_NONE;
@@ -509,7 +509,7 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
 long Vxi11Server::ReadStatusByte(long link, uint8_t& statusByte) {
     long error = VXI11_ERR_NONE;
     if (Find(link, error) != nullptr) {
-        statusByte = instrument_.StatusByte();
+        statusByte = m_instrument.StatusByte();
     }
     return error;
 }
@@ -522,7 +522,7 @@ long Vxi11Server::Clear(long link) {
         l->output.clear();
         l->outputRead = 0;
         l->dropAfterOutput = false;
-        instrument_.DeviceClear();
+        m_instrument.DeviceClear();
     }
     return error;
 }
@@ -534,31 +534,31 @@ long Vxi11Server::Generic(long link) {
 }
 
 long Vxi11Server::Lock(long link) {
-    if (links_.find(link) == links_.end()) {
+    if (m_links.find(link) == m_links.end()) {
         return VXI11_ERR_INVALID_LINK;
     }
     // One thread serves every link, so waiting for another link to let go
     // could never succeed: a held lock is reported at once.
-    if (lockHolder_ && *lockHolder_ != link && !ReleaseLockOfClosedConnection()) {
+    if (m_lockHolder && *m_lockHolder != link && !ReleaseLockOfClosedConnection()) {
         return VXI11_ERR_LOCKED;
     }
-    lockHolder_ = link;
+    m_lockHolder = link;
     return VXI11_ERR_NONE;
 }
 
 long Vxi11Server::Unlock(long link) {
-    if (links_.find(link) == links_.end()) {
+    if (m_links.find(link) == m_links.end()) {
         return VXI11_ERR_INVALID_LINK;
     }
-    if (lockHolder_ != link) {
+    if (m_lockHolder != link) {
         return VXI11_ERR_NO_LOCK;
     }
-    lockHolder_.reset();
+    m_lockHolder.reset();
     return VXI11_ERR_NONE;
 }
 
 long Vxi11Server::Abort(long link) {
-    return links_.find(link) != links_.end() ? VXI11_ERR_NONE : VXI11_ERR_INVALID_LINK;
+    return m_links.find(link) != m_links.end() ? VXI11_ERR_NONE : VXI11_ERR_INVALID_LINK;
 }
 
 }  // namespace kvt::sim

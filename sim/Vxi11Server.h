@@ -40,10 +40,10 @@ public:
     // when one runs, else answer lookups on port 111; given: answer them on
     // that port only (0: ephemeral). False, with the reason, on failure.
     bool Start(std::optional<uint16_t> portmapperPort, std::string& error);
-    uint16_t CorePort() const { return corePort_; }
-    uint16_t AbortPort() const { return abortPort_; }
+    uint16_t CorePort() const { return m_corePort; }
+    uint16_t AbortPort() const { return m_abortPort; }
     // The built-in portmapper's port; 0 when registered with rpcbind.
-    uint16_t PortmapperPort() const { return portmapper_.Port(); }
+    uint16_t PortmapperPort() const { return m_portmapper.Port(); }
     // Unregisters, closes every connection and ends the thread. Safe twice.
     void Stop();
 
@@ -84,20 +84,20 @@ private:
     bool ReleaseLockOfClosedConnection();
     bool WaitForStop(std::chrono::milliseconds timeout);
 
-    ServedInstrument& instrument_;
-    Portmapper portmapper_;
-    uint16_t corePort_ = 0;
-    uint16_t abortPort_ = 0;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-    std::thread thread_;
-    std::mutex stopMutex_;
-    std::condition_variable stopChanged_;
-    bool stopping_ = false;
+    ServedInstrument& m_instrument;
+    Portmapper m_portmapper;
+    uint16_t m_corePort = 0;
+    uint16_t m_abortPort = 0;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    std::thread m_thread;
+    std::mutex m_stopMutex;
+    std::condition_variable m_stopChanged;
+    bool m_stopping = false;
     // Server thread only:
-    std::map<long, Link> links_;
-    long nextLink_ = 1;
-    std::optional<long> lockHolder_;
+    std::map<long, Link> m_links;
+    long m_nextLink = 1;
+    std::optional<long> m_lockHolder;
 };
 
 }  // namespace kvt::sim

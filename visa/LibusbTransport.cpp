@@ -52,21 +52,21 @@ using TransferPtr = std::unique_ptr<libusb_transfer, TransferDeleter>;
 
 LibusbTransport::LibusbTransport(libusb_context* context, libusb_device_handle* handle,
                                  const UsbDeviceInfo& device, bool reattachDriver)
-    : context_(context),
-      handle_(handle),
-      interfaceNumber_(device.interfaceNumber),
-      bulkOut_(device.bulkOutEndpoint),
-      bulkIn_(device.bulkInEndpoint),
-      interruptIn_(device.interruptInEndpoint),
-      reattachDriver_(reattachDriver) {}
+    : m_context(context),
+      m_handle(handle),
+      m_interfaceNumber(device.interfaceNumber),
+      m_bulkOut(device.bulkOutEndpoint),
+      m_bulkIn(device.bulkInEndpoint),
+      m_interruptIn(device.interruptInEndpoint),
+      m_reattachDriver(reattachDriver) {}
 
 LibusbTransport::~LibusbTransport() {
     // Each step fails harmlessly when the device has been unplugged.
-    libusb_release_interface(handle_, interfaceNumber_);
-    if (reattachDriver_) {
-        libusb_attach_kernel_driver(handle_, interfaceNumber_);
+    libusb_release_interface(m_handle, m_interfaceNumber);
+    if (m_reattachDriver) {
+        libusb_attach_kernel_driver(m_handle, m_interfaceNumber);
     }
-    libusb_close(handle_);
+    libusb_close(m_handle);
 }
 
 UsbStatus LibusbTransport::StatusOf(int result) {
@@ -93,10 +93,10 @@ UsbStatus LibusbTransport::StatusOf(int result) {
 }
 
 void LibusbTransport::Cancel() {
-    std::lock_guard<std::mutex> lock(cancelMutex_);
-    cancelled_ = true;
-    if (running_ != nullptr) {
-        libusb_cancel_transfer(running_);
+    std::lock_guard<std::mutex> lock(m_cancelMutex);
+    m_cancelled = true;
+    if (m_running != nullptr) {
+        libusb_cancel_transfer(m_running);
     }
 }
 
@@ -105,27 +105,27 @@ UsbStatus LibusbTransport::Run(libusb_transfer* transfer) {
     transfer->user_data = &completed;
     transfer->callback = MarkCompleted;
     {
-        std::lock_guard<std::mutex> lock(cancelMutex_);
-        if (cancelled_) {
+        std::lock_guard<std::mutex> lock(m_cancelMutex);
+        if (m_cancelled) {
             return UsbStatus::Cancelled;
         }
         int submitted = libusb_submit_transfer(transfer);
         if (submitted != LIBUSB_SUCCESS) {
             return StatusOf(submitted);
         }
-        running_ = transfer;
+        m_running = transfer;
     }
     // As libusb's own synchronous calls do: handle events until this
     // transfer completes; on an event-handling failure, cancel it and wait
     // for the cancellation so that its buffer is no longer in use.
     while (completed == 0) {
-        int result = libusb_handle_events_completed(context_, &completed);
+        int result = libusb_handle_events_completed(m_context, &completed);
         if (result < 0 && result != LIBUSB_ERROR_INTERRUPTED) {
             libusb_cancel_transfer(transfer);
         }
     }
-    std::lock_guard<std::mutex> lock(cancelMutex_);
-    running_ = nullptr;
+    std::lock_guard<std::mutex> lock(m_cancelMutex);
+    m_running = nullptr;
     return StatusOfTransfer(transfer->status);
 }
 
@@ -136,7 +136,7 @@ UsbStatus LibusbTransport::Transfer(unsigned char type, uint8_t endpoint, uint8_
     if (!transfer) {
         return UsbStatus::Error;
     }
-    transfer->dev_handle = handle_;
+    transfer->dev_handle = m_handle;
     transfer->endpoint = endpoint;
     transfer->type = type;
     transfer->timeout = LibusbTimeout(timeoutMs);
@@ -150,23 +150,23 @@ UsbStatus LibusbTransport::Transfer(unsigned char type, uint8_t endpoint, uint8_
 UsbStatus LibusbTransport::InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
                                        size_t& transferred) {
     transferred = 0;
-    if (interruptIn_ == 0) {
+    if (m_interruptIn == 0) {
         return UsbStatus::Error;
     }
-    return Transfer(LIBUSB_TRANSFER_TYPE_INTERRUPT, interruptIn_, data, length, timeoutMs,
+    return Transfer(LIBUSB_TRANSFER_TYPE_INTERRUPT, m_interruptIn, data, length, timeoutMs,
                     transferred);
 }
 
 UsbStatus LibusbTransport::BulkOut(const uint8_t* data, size_t length, unsigned timeoutMs,
                                    size_t& transferred) {
     // libusb does not write through the buffer of an OUT transfer.
-    return Transfer(LIBUSB_TRANSFER_TYPE_BULK, bulkOut_, const_cast<uint8_t*>(data), length,
+    return Transfer(LIBUSB_TRANSFER_TYPE_BULK, m_bulkOut, const_cast<uint8_t*>(data), length,
                     timeoutMs, transferred);
 }
 
 UsbStatus LibusbTransport::BulkIn(uint8_t* data, size_t length, unsigned timeoutMs,
                                   size_t& transferred) {
-    return Transfer(LIBUSB_TRANSFER_TYPE_BULK, bulkIn_, data, length, timeoutMs, transferred);
+    return Transfer(LIBUSB_TRANSFER_TYPE_BULK, m_bulkIn, data, length, timeoutMs, transferred);
 }
 
 UsbStatus LibusbTransport::ControlIn(uint8_t requestType, uint8_t request, uint16_t value,
@@ -180,7 +180,7 @@ UsbStatus LibusbTransport::ControlIn(uint8_t requestType, uint8_t request, uint1
     if (!transfer) {
         return UsbStatus::Error;
     }
-    libusb_fill_control_transfer(transfer.get(), handle_, buffer.data(), nullptr, nullptr,
+    libusb_fill_control_transfer(transfer.get(), m_handle, buffer.data(), nullptr, nullptr,
                                  LibusbTimeout(timeoutMs));
     UsbStatus status = Run(transfer.get());
     if (status == UsbStatus::Ok) {
@@ -192,12 +192,12 @@ UsbStatus LibusbTransport::ControlIn(uint8_t requestType, uint8_t request, uint1
 
 UsbStatus LibusbTransport::ClearHalt(uint8_t endpoint) {
     {
-        std::lock_guard<std::mutex> lock(cancelMutex_);
-        if (cancelled_) {
+        std::lock_guard<std::mutex> lock(m_cancelMutex);
+        if (m_cancelled) {
             return UsbStatus::Cancelled;
         }
     }
-    return StatusOf(libusb_clear_halt(handle_, endpoint));
+    return StatusOf(libusb_clear_halt(m_handle, endpoint));
 }
 
 }  // namespace kvt::visa

@@ -44,16 +44,16 @@ private:
     UsbStatus Transfer(unsigned char type, uint8_t endpoint, uint8_t* data, size_t length,
                        unsigned timeoutMs, size_t& transferred);
 
-    libusb_context* context_;
-    libusb_device_handle* handle_;
-    int interfaceNumber_;
-    uint8_t bulkOut_;
-    uint8_t bulkIn_;
-    uint8_t interruptIn_;
-    bool reattachDriver_;  // the driver was detached by hand, not by libusb
-    std::mutex cancelMutex_;
-    bool cancelled_ = false;              // guarded by cancelMutex_
-    libusb_transfer* running_ = nullptr;  // guarded by cancelMutex_
+    libusb_context* m_context;
+    libusb_device_handle* m_handle;
+    int m_interfaceNumber;
+    uint8_t m_bulkOut;
+    uint8_t m_bulkIn;
+    uint8_t m_interruptIn;
+    bool m_reattachDriver;  // the driver was detached by hand, not by libusb
+    std::mutex m_cancelMutex;
+    bool m_cancelled = false;              // guarded by m_cancelMutex
+    libusb_transfer* m_running = nullptr;  // guarded by m_cancelMutex
 };
 
 }  // namespace kvt::visa

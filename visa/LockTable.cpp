@@ -4,7 +4,7 @@ namespace kvt::visa {
 
 LockTable::Try LockTable::TryExclusive(const std::string& resource, ViSession session,
                                        ViStatus& status, bool& first) {
-    Entry& e = locks_[resource];
+    Entry& e = m_locks[resource];
     first = false;
     if (e.exclusiveOwner == session) {
         ++e.exclusiveDepth;
@@ -26,7 +26,7 @@ LockTable::Try LockTable::TryExclusive(const std::string& resource, ViSession se
 
 LockTable::Try LockTable::TryShared(const std::string& resource, ViSession session,
                                     std::string& key, ViStatus& status) {
-    Entry& e = locks_[resource];
+    Entry& e = m_locks[resource];
     auto held = e.sharedDepth.find(session);
     if (held != e.sharedDepth.end()) {
         ++held->second;
@@ -42,7 +42,7 @@ LockTable::Try LockTable::TryShared(const std::string& resource, ViSession sessi
             return key.empty() ? Try::Busy : Try::WrongKey;
         }
     } else {
-        e.sharedKey = key.empty() ? "korvata-lock-" + std::to_string(nextKey_++) : key;
+        e.sharedKey = key.empty() ? "korvata-lock-" + std::to_string(m_nextKey++) : key;
     }
     e.sharedDepth[session] = 1;
     key = e.sharedKey;
@@ -53,8 +53,8 @@ LockTable::Try LockTable::TryShared(const std::string& resource, ViSession sessi
 ViStatus LockTable::Unlock(const std::string& resource, ViSession session,
                            bool& releasedExclusive) {
     releasedExclusive = false;
-    auto it = locks_.find(resource);
-    if (it == locks_.end()) {
+    auto it = m_locks.find(resource);
+    if (it == m_locks.end()) {
         return VI_ERROR_SESN_NLOCKED;
     }
     Entry& e = it->second;
@@ -79,14 +79,14 @@ ViStatus LockTable::Unlock(const std::string& resource, ViSession session,
         status = VI_SUCCESS_NESTED_SHARED;
     }
     if (e.exclusiveOwner == VI_NULL && e.sharedDepth.empty()) {
-        locks_.erase(it);
+        m_locks.erase(it);
     }
     return status;
 }
 
 void LockTable::Forget(const std::string& resource, ViSession session) {
-    auto it = locks_.find(resource);
-    if (it == locks_.end()) {
+    auto it = m_locks.find(resource);
+    if (it == m_locks.end()) {
         return;
     }
     Entry& e = it->second;
@@ -96,13 +96,13 @@ void LockTable::Forget(const std::string& resource, ViSession session) {
     }
     e.sharedDepth.erase(session);
     if (e.exclusiveOwner == VI_NULL && e.sharedDepth.empty()) {
-        locks_.erase(it);
+        m_locks.erase(it);
     }
 }
 
 bool LockTable::MayAccess(const std::string& resource, ViSession session) const {
-    auto it = locks_.find(resource);
-    if (it == locks_.end()) {
+    auto it = m_locks.find(resource);
+    if (it == m_locks.end()) {
         return true;
     }
     const Entry& e = it->second;
@@ -113,8 +113,8 @@ bool LockTable::MayAccess(const std::string& resource, ViSession session) const 
 }
 
 ViAccessMode LockTable::State(const std::string& resource) const {
-    auto it = locks_.find(resource);
-    if (it == locks_.end()) {
+    auto it = m_locks.find(resource);
+    if (it == m_locks.end()) {
         return VI_NO_LOCK;
     }
     return it->second.exclusiveOwner != VI_NULL ? VI_EXCLUSIVE_LOCK : VI_SHARED_LOCK;

@@ -47,8 +47,8 @@ private:
         std::map<ViSession, unsigned> sharedDepth;
     };
 
-    std::map<std::string, Entry> locks_;
-    unsigned nextKey_ = 1;
+    std::map<std::string, Entry> m_locks;
+    unsigned m_nextKey = 1;
 };
 
 }  // namespace kvt::visa

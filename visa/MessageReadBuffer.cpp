@@ -5,18 +5,18 @@
 namespace kvt::visa {
 
 void MessageReadBuffer::Append(std::string_view bytes, bool endsMessage) {
-    if (taken_ > 0) {
-        bytes_.erase(0, taken_);
-        taken_ = 0;
+    if (m_taken > 0) {
+        m_bytes.erase(0, m_taken);
+        m_taken = 0;
     }
-    bytes_.append(bytes);
-    endAfterLast_ = endsMessage;
+    m_bytes.append(bytes);
+    m_endAfterLast = endsMessage;
 }
 
 void MessageReadBuffer::Clear() {
-    bytes_.clear();
-    taken_ = 0;
-    endAfterLast_ = false;
+    m_bytes.clear();
+    m_taken = 0;
+    m_endAfterLast = false;
 }
 
 bool MessageReadBuffer::CanComplete(ViUInt32 count, bool termCharEnabled, ViUInt8 termChar) const {
@@ -24,7 +24,7 @@ bool MessageReadBuffer::CanComplete(ViUInt32 count, bool termCharEnabled, ViUInt
     if (count == 0 || pending.size() >= count) {
         return true;
     }
-    if (!pending.empty() && endAfterLast_) {
+    if (!pending.empty() && m_endAfterLast) {
         return true;
     }
     return termCharEnabled && pending.find(static_cast<char>(termChar)) != std::string::npos;
@@ -42,15 +42,15 @@ ViStatus MessageReadBuffer::Take(ViByte* data, ViUInt32 count, bool termCharEnab
             status = VI_SUCCESS_TERM_CHAR;
         }
     }
-    if (n == pending.size() && endAfterLast_) {
+    if (n == pending.size() && m_endAfterLast) {
         status = VI_SUCCESS;
     }
     std::memcpy(data, pending.data(), n);
-    taken_ += n;
-    if (taken_ == bytes_.size()) {
-        bytes_.clear();
-        taken_ = 0;
-        endAfterLast_ = false;
+    m_taken += n;
+    if (m_taken == m_bytes.size()) {
+        m_bytes.clear();
+        m_taken = 0;
+        m_endAfterLast = false;
     }
     received = static_cast<ViUInt32>(n);
     return status;

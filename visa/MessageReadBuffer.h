@@ -13,8 +13,8 @@ namespace kvt::visa {
 class MessageReadBuffer {
 public:
     void Append(std::string_view bytes, bool endsMessage);
-    bool Empty() const { return taken_ == bytes_.size(); }
-    size_t Size() const { return bytes_.size() - taken_; }
+    bool Empty() const { return m_taken == m_bytes.size(); }
+    size_t Size() const { return m_bytes.size() - m_taken; }
     void Clear();
 
     // True when a read of `count` bytes can be completed from the buffer
@@ -29,13 +29,13 @@ public:
                   ViUInt32& received);
 
 private:
-    // What is still to be handed out: bytes_ from taken_ on. A long message
+    // What is still to be handed out: m_bytes from m_taken on. A long message
     // read in small pieces is neither moved nor searched again per piece.
-    std::string_view Pending() const { return std::string_view(bytes_).substr(taken_); }
+    std::string_view Pending() const { return std::string_view(m_bytes).substr(m_taken); }
 
-    std::string bytes_;
-    size_t taken_ = 0;
-    bool endAfterLast_ = false;
+    std::string m_bytes;
+    size_t m_taken = 0;
+    bool m_endAfterLast = false;
 };
 
 }  // namespace kvt::visa

@@ -20,7 +20,7 @@ void CopyDescriptor(const std::string& name, ViChar* descriptor) {
 }  // namespace
 
 ResourceManager::ResourceManager(std::vector<std::unique_ptr<InterfaceProvider>> providers)
-    : providers_(std::move(providers)) {}
+    : m_providers(std::move(providers)) {}
 
 ResourceManager& ResourceManager::Instance() {
     // Never destroyed: sessions may still be closed from other static destructors.
@@ -29,8 +29,8 @@ ResourceManager& ResourceManager::Instance() {
 }
 
 ViObject ResourceManager::AddLocked(Entry entry) {
-    ViObject handle = nextHandle_++;
-    objects_.emplace(handle, std::move(entry));
+    ViObject handle = m_nextHandle++;
+    m_objects.emplace(handle, std::move(entry));
     return handle;
 }
 
@@ -38,7 +38,7 @@ ViStatus ResourceManager::OpenDefaultRM(ViSession* vi) {
     if (vi == nullptr) {
         return VI_ERROR_INV_PARAMETER;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     *vi = AddLocked(ManagerEntry{});
     return VI_SUCCESS;
 }
@@ -52,7 +52,7 @@ ViStatus ResourceManager::FindRsrc(ViSession rm, ViConstString expression, ViFin
         *count = 0;
     }
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (FindLocked<ManagerEntry>(rm) == nullptr) {
             return VI_ERROR_INV_OBJECT;
         }
@@ -65,7 +65,7 @@ ViStatus ResourceManager::FindRsrc(ViSession rm, ViConstString expression, ViFin
         return VI_ERROR_INV_EXPR;
     }
     std::vector<std::string> matches;
-    for (auto& provider : providers_) {
+    for (auto& provider : m_providers) {
         for (std::string& name : provider->ListResources()) {
             if (search->Matches(name) &&
                 std::find(matches.begin(), matches.end(), name) == matches.end()) {
@@ -80,7 +80,7 @@ ViStatus ResourceManager::FindRsrc(ViSession rm, ViConstString expression, ViFin
     if (count != nullptr) {
         *count = static_cast<ViUInt32>(matches.size());
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (FindLocked<ManagerEntry>(rm) == nullptr) {
         return VI_ERROR_INV_OBJECT;  // closed meanwhile
     }
@@ -92,7 +92,7 @@ ViStatus ResourceManager::FindRsrc(ViSession rm, ViConstString expression, ViFin
 }
 
 ViStatus ResourceManager::FindNext(ViFindList list, ViChar* descriptor) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     FindListEntry* entry = FindLocked<FindListEntry>(list);
     if (entry == nullptr) {
         return VI_ERROR_INV_OBJECT;
@@ -111,7 +111,7 @@ ViStatus ResourceManager::Open(ViSession rm, ViConstRsrc name, ViAccessMode mode
     }
     ViUInt32 managerTimeout = 2000;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         const ManagerEntry* manager = FindLocked<ManagerEntry>(rm);
         if (manager == nullptr) {
             return VI_ERROR_INV_OBJECT;
@@ -138,7 +138,7 @@ ViStatus ResourceManager::Open(ViSession rm, ViConstRsrc name, ViAccessMode mode
     // The open timeout only bounds waiting for a lock asked for in `mode`;
     // connecting is bounded by the session timeout, which starts as the
     // VISA default.
-    for (auto& provider : providers_) {
+    for (auto& provider : m_providers) {
         if (!provider->Serves(*parsed)) {
             continue;
         }
@@ -149,7 +149,7 @@ ViStatus ResourceManager::Open(ViSession rm, ViConstRsrc name, ViAccessMode mode
         }
         ViSession opened = VI_NULL;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<std::mutex> lock(m_mutex);
             if (FindLocked<ManagerEntry>(rm) == nullptr) {
                 return VI_ERROR_INV_OBJECT;  // the manager was closed meanwhile
             }
@@ -174,13 +174,13 @@ ViStatus ResourceManager::Open(ViSession rm, ViConstRsrc name, ViAccessMode mode
 ViStatus ResourceManager::Close(ViObject object) {
     std::vector<std::pair<ViSession, std::shared_ptr<Session>>> closing;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto it = objects_.find(object);
-        if (it == objects_.end()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_objects.find(object);
+        if (it == m_objects.end()) {
             return VI_ERROR_INV_OBJECT;
         }
         if (std::holds_alternative<ManagerEntry>(it->second)) {
-            for (auto child = objects_.begin(); child != objects_.end();) {
+            for (auto child = m_objects.begin(); child != m_objects.end();) {
                 ViSession owner = VI_NULL;
                 if (auto* s = std::get_if<SessionEntry>(&child->second)) {
                     owner = s->manager;
@@ -190,19 +190,19 @@ ViStatus ResourceManager::Close(ViObject object) {
                 } else if (auto* f = std::get_if<FindListEntry>(&child->second)) {
                     owner = f->manager;
                 }
-                child = owner == object ? objects_.erase(child) : std::next(child);
+                child = owner == object ? m_objects.erase(child) : std::next(child);
             }
         } else if (auto* s = std::get_if<SessionEntry>(&it->second)) {
             closing.emplace_back(object, std::move(s->session));
         }
-        objects_.erase(object);
+        m_objects.erase(object);
         // The instrument's own lock goes with the link when the session is
         // destroyed (VXI-11 destroy_link releases it).
         for (const auto& [handle, session] : closing) {
-            locks_.Forget(session->ResourceName(), handle);
+            m_locks.Forget(session->ResourceName(), handle);
         }
     }
-    lockReleased_.notify_all();
+    m_lockReleased.notify_all();
     // Sessions are destroyed outside the table lock; one still busy in
     // another thread is destroyed when that call returns.
     closing.clear();
@@ -210,7 +210,7 @@ ViStatus ResourceManager::Close(ViObject object) {
 }
 
 std::shared_ptr<Session> ResourceManager::SessionFor(ViSession vi) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     const SessionEntry* entry = FindLocked<SessionEntry>(vi);
     return entry != nullptr ? entry->session : nullptr;
 }
@@ -219,12 +219,12 @@ template <typename F>
 ViStatus ResourceManager::WithSession(ViSession vi, F&& call) {
     std::shared_ptr<Session> session;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         const SessionEntry* entry = FindLocked<SessionEntry>(vi);
         if (entry == nullptr) {
             return VI_ERROR_INV_OBJECT;
         }
-        if (!locks_.MayAccess(entry->session->ResourceName(), vi)) {
+        if (!m_locks.MayAccess(entry->session->ResourceName(), vi)) {
             return VI_ERROR_RSRC_LOCKED;
         }
         session = entry->session;
@@ -278,7 +278,7 @@ ViStatus ResourceManager::Read(ViSession vi, ViBuf data, ViUInt32 count, ViUInt3
 
 ViStatus ResourceManager::SetAttribute(ViObject object, ViAttr attribute, ViAttrState value) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (auto* manager = FindLocked<ManagerEntry>(object)) {
             if (attribute != VI_ATTR_TMO_VALUE) {
                 return VI_ERROR_NSUP_ATTR;
@@ -302,7 +302,7 @@ ViStatus ResourceManager::GetAttribute(ViObject object, ViAttr attribute, void* 
         return VI_ERROR_INV_PARAMETER;
     }
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (const auto* manager = FindLocked<ManagerEntry>(object)) {
             if (attribute != VI_ATTR_TMO_VALUE) {
                 return VI_ERROR_NSUP_ATTR;
@@ -315,7 +315,7 @@ ViStatus ResourceManager::GetAttribute(ViObject object, ViAttr attribute, void* 
         }
         if (const auto* entry = FindLocked<SessionEntry>(object)) {
             if (attribute == VI_ATTR_RSRC_LOCK_STATE) {
-                *static_cast<ViAccessMode*>(value) = locks_.State(entry->session->ResourceName());
+                *static_cast<ViAccessMode*>(value) = m_locks.State(entry->session->ResourceName());
                 return VI_SUCCESS;
             }
             if (attribute == VI_ATTR_RM_SESSION) {
@@ -337,7 +337,7 @@ ViStatus ResourceManager::ParseRsrc(ViSession rm, ViConstRsrc name, ViUInt16* in
                                     ViUInt16* interfaceNumber, ViChar* resourceClass,
                                     ViChar* expandedName, ViChar* alias) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (FindLocked<ManagerEntry>(rm) == nullptr) {
             return VI_ERROR_INV_OBJECT;
         }
@@ -420,7 +420,7 @@ ViStatus ResourceManager::Lock(ViSession vi, ViAccessMode type, ViUInt32 timeout
     if (type != VI_EXCLUSIVE_LOCK && type != VI_SHARED_LOCK) {
         return SessionFor(vi) ? VI_ERROR_INV_LOCK_TYPE : VI_ERROR_INV_OBJECT;
     }
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(m_mutex);
     const SessionEntry* entry = FindLocked<SessionEntry>(vi);
     if (entry == nullptr) {
         return VI_ERROR_INV_OBJECT;
@@ -436,8 +436,8 @@ ViStatus ResourceManager::Lock(ViSession vi, ViAccessMode type, ViUInt32 timeout
             return VI_ERROR_INV_OBJECT;  // closed while waiting
         }
         LockTable::Try outcome = type == VI_EXCLUSIVE_LOCK
-                                     ? locks_.TryExclusive(resource, vi, status, first)
-                                     : locks_.TryShared(resource, vi, key, status);
+                                     ? m_locks.TryExclusive(resource, vi, status, first)
+                                     : m_locks.TryShared(resource, vi, key, status);
         if (outcome == LockTable::Try::Granted) {
             break;
         }
@@ -448,9 +448,9 @@ ViStatus ResourceManager::Lock(ViSession vi, ViAccessMode type, ViUInt32 timeout
             return VI_ERROR_RSRC_LOCKED;
         }
         if (IsInfinite(deadline)) {
-            lockReleased_.wait(lock);
+            m_lockReleased.wait(lock);
         } else {
-            lockReleased_.wait_until(lock, deadline);
+            m_lockReleased.wait_until(lock, deadline);
         }
     }
     lock.unlock();
@@ -464,10 +464,10 @@ ViStatus ResourceManager::Lock(ViSession vi, ViAccessMode type, ViUInt32 timeout
         if (device < VI_SUCCESS) {
             bool releasedExclusive = false;
             {
-                std::lock_guard<std::mutex> relock(mutex_);
-                locks_.Unlock(resource, vi, releasedExclusive);
+                std::lock_guard<std::mutex> relock(m_mutex);
+                m_locks.Unlock(resource, vi, releasedExclusive);
             }
-            lockReleased_.notify_all();
+            m_lockReleased.notify_all();
             return device;
         }
     }
@@ -479,15 +479,15 @@ ViStatus ResourceManager::Unlock(ViSession vi) {
     ViStatus status = VI_SUCCESS;
     bool releasedExclusive = false;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         const SessionEntry* entry = FindLocked<SessionEntry>(vi);
         if (entry == nullptr) {
             return VI_ERROR_INV_OBJECT;
         }
         session = entry->session;
-        status = locks_.Unlock(session->ResourceName(), vi, releasedExclusive);
+        status = m_locks.Unlock(session->ResourceName(), vi, releasedExclusive);
     }
-    lockReleased_.notify_all();
+    m_lockReleased.notify_all();
     if (releasedExclusive) {
         std::lock_guard<std::mutex> io(session->IoMutex());
         ViStatus device = session->UnlockDevice();

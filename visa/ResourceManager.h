@@ -72,11 +72,11 @@ private:
     };
     using Entry = std::variant<ManagerEntry, SessionEntry, FindListEntry>;
 
-    // The entry of this kind under the handle, or nullptr; mutex_ held.
+    // The entry of this kind under the handle, or nullptr; m_mutex held.
     template <typename T>
     T* FindLocked(ViObject object) {
-        auto it = objects_.find(object);
-        return it == objects_.end() ? nullptr : std::get_if<T>(&it->second);
+        auto it = m_objects.find(object);
+        return it == m_objects.end() ? nullptr : std::get_if<T>(&it->second);
     }
     std::shared_ptr<Session> SessionFor(ViSession vi);
     // Runs `call` on the session with its I/O lock held, unless the handle
@@ -87,12 +87,12 @@ private:
     ViStatus CheckEventArguments(ViSession vi, ViUInt32 eventType, ViUInt16 mechanism);
     ViObject AddLocked(Entry entry);
 
-    std::vector<std::unique_ptr<InterfaceProvider>> providers_;
-    std::mutex mutex_;
-    ViObject nextHandle_ = 1;
-    std::map<ViObject, Entry> objects_;
-    LockTable locks_;
-    std::condition_variable lockReleased_;
+    std::vector<std::unique_ptr<InterfaceProvider>> m_providers;
+    std::mutex m_mutex;
+    ViObject m_nextHandle = 1;
+    std::map<ViObject, Entry> m_objects;
+    LockTable m_locks;
+    std::condition_variable m_lockReleased;
 };
 
 // Every interface of the built-in layer, in the order they are asked.

@@ -27,14 +27,14 @@ public:
         sigaddset(&pipe, SIGPIPE);
         sigset_t pending;
         sigpending(&pending);
-        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
-        blocked_ = pthread_sigmask(SIG_BLOCK, &pipe, &previous_) == 0;
+        m_alreadyPending = sigismember(&pending, SIGPIPE) == 1;
+        m_blocked = pthread_sigmask(SIG_BLOCK, &pipe, &m_previous) == 0;
     }
     ~SigpipeGuard() {
-        if (!blocked_) {
+        if (!m_blocked) {
             return;
         }
-        if (!alreadyPending_) {
+        if (!m_alreadyPending) {
             sigset_t pipe;
             sigemptyset(&pipe);
             sigaddset(&pipe, SIGPIPE);
@@ -46,15 +46,15 @@ public:
                 }
             }
         }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
     }
     SigpipeGuard(const SigpipeGuard&) = delete;
     SigpipeGuard& operator=(const SigpipeGuard&) = delete;
 
 private:
-    sigset_t previous_{};
-    bool alreadyPending_ = false;
-    bool blocked_ = false;
+    sigset_t m_previous{};
+    bool m_alreadyPending = false;
+    bool m_blocked = false;
 };
 
 bool ProcessIgnoresSigpipe() {
@@ -84,21 +84,21 @@ RpcConnection::~RpcConnection() {
 }
 
 void RpcConnection::Close() {
-    timeoutSet_ = false;
-    if (client_ != nullptr) {
-        clnt_destroy(client_);
-        client_ = nullptr;
+    m_timeoutSet = false;
+    if (m_client != nullptr) {
+        clnt_destroy(m_client);
+        m_client = nullptr;
     }
     // Taken out first, so that Shutdown on another thread never reaches a
     // descriptor number that was closed and handed out again.
-    int fd = fd_.exchange(-1);
+    int fd = m_fd.exchange(-1);
     if (fd >= 0) {
         ::close(fd);
     }
 }
 
 void RpcConnection::Shutdown() {
-    int fd = fd_.load();
+    int fd = m_fd.load();
     if (fd >= 0) {
         ::shutdown(fd, SHUT_RDWR);
     }
@@ -107,19 +107,19 @@ void RpcConnection::Shutdown() {
 ViStatus RpcConnection::Connect(const sockaddr_in& address, rpcprog_t program, rpcvers_t version,
                                 Clock::time_point deadline) {
     Close();
-    peer_ = address;
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd_ < 0) {
+    m_peer = address;
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_fd < 0) {
         return VI_ERROR_SYSTEM_ERROR;
     }
-    const sockaddr* raw = reinterpret_cast<const sockaddr*>(&peer_);
-    int rc = ::connect(fd_, raw, sizeof(peer_));
+    const sockaddr* raw = reinterpret_cast<const sockaddr*>(&m_peer);
+    int rc = ::connect(m_fd, raw, sizeof(m_peer));
     if (rc != 0 && errno != EINPROGRESS) {
         Close();
         return VI_ERROR_RSRC_NFOUND;  // refused or unreachable: fails at once
     }
     if (rc != 0) {
-        pollfd p{fd_, POLLOUT, 0};
+        pollfd p{m_fd, POLLOUT, 0};
         for (;;) {
             int ready = ::poll(&p, 1, PollTimeoutMs(deadline));
             if (ready < 0 && errno == EINTR) {
@@ -133,7 +133,7 @@ ViStatus RpcConnection::Connect(const sockaddr_in& address, rpcprog_t program, r
         }
         int error = 0;
         socklen_t length = sizeof(error);
-        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
             Close();
             // Refused, unreachable: nobody will answer there.
             return error == ETIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
@@ -141,46 +141,46 @@ ViStatus RpcConnection::Connect(const sockaddr_in& address, rpcprog_t program, r
     }
     // libtirpc reads with poll() and its own timeout, and writes blocking;
     // the send timeout set per call bounds the writes.
-    int flags = ::fcntl(fd_, F_GETFL);
-    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags < 0 || ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         Close();
         return VI_ERROR_SYSTEM_ERROR;
     }
     // Each call is one small request answered by one small reply: send it
     // at once rather than hold it back for the peer's acknowledgement.
     int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     netbuf remote{};
-    remote.buf = &peer_;
-    remote.len = sizeof(peer_);
-    remote.maxlen = sizeof(peer_);
-    client_ = clnt_vc_create(fd_, &remote, program, version, 0, 0);
-    if (client_ == nullptr) {
+    remote.buf = &m_peer;
+    remote.len = sizeof(m_peer);
+    remote.maxlen = sizeof(m_peer);
+    m_client = clnt_vc_create(m_fd, &remote, program, version, 0, 0);
+    if (m_client == nullptr) {
         Close();
         return VI_ERROR_ALLOC;
     }
-    guardSigpipe_ = !ProcessIgnoresSigpipe();
+    m_guardSigpipe = !ProcessIgnoresSigpipe();
     return VI_SUCCESS;
 }
 
 clnt_stat RpcConnection::Call(rpcproc_t procedure, xdrproc_t encodeArgs, void* args,
                               xdrproc_t decodeResult, void* result, uint32_t timeoutMs) {
-    if (client_ == nullptr) {
+    if (m_client == nullptr) {
         return RPC_CANTSEND;
     }
     timeval tv = ToTimeval(timeoutMs);
-    if (!timeoutSet_ || timeoutMs != timeoutMs_) {
+    if (!m_timeoutSet || timeoutMs != m_timeoutMs) {
         // A set timeout overrides the one passed to each call.
-        clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
-        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
-        timeoutMs_ = timeoutMs;
-        timeoutSet_ = true;
+        clnt_control(m_client, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
+        ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+        m_timeoutMs = timeoutMs;
+        m_timeoutSet = true;
     }
     auto call = [&] {
-        return clnt_call(client_, procedure, encodeArgs, static_cast<caddr_t>(args), decodeResult,
+        return clnt_call(m_client, procedure, encodeArgs, static_cast<caddr_t>(args), decodeResult,
                          static_cast<caddr_t>(result), tv);
     };
-    if (!guardSigpipe_) {
+    if (!m_guardSigpipe) {
         return call();
     }
     SigpipeGuard guard;
@@ -188,17 +188,17 @@ clnt_stat RpcConnection::Call(rpcproc_t procedure, xdrproc_t encodeArgs, void* a
 }
 
 int RpcConnection::LastErrno() const {
-    if (client_ == nullptr) {
+    if (m_client == nullptr) {
         return 0;
     }
     rpc_err error{};
-    clnt_geterr(client_, &error);
+    clnt_geterr(m_client, &error);
     return error.re_errno;
 }
 
 void RpcConnection::FreeResult(xdrproc_t decodeResult, void* result) {
-    if (client_ != nullptr) {
-        clnt_freeres(client_, decodeResult, static_cast<caddr_t>(result));
+    if (m_client != nullptr) {
+        clnt_freeres(m_client, decodeResult, static_cast<caddr_t>(result));
     } else {
         xdr_free(decodeResult, static_cast<char*>(result));
     }

@@ -43,23 +43,23 @@ public:
     // The system error behind the last failed call (0 when none).
     int LastErrno() const;
 
-    bool Connected() const { return client_ != nullptr; }
+    bool Connected() const { return m_client != nullptr; }
     void Close();
     // Shuts the socket down in both directions, so that a call blocked on
     // it in another thread returns at once. Thread-safe.
     void Shutdown();
 
 private:
-    std::atomic<int> fd_{-1};
-    CLIENT* client_ = nullptr;
-    sockaddr_in peer_{};
+    std::atomic<int> m_fd{-1};
+    CLIENT* m_client = nullptr;
+    sockaddr_in m_peer{};
     // The timeout last given to the client and the socket; set again only
     // when a call asks for another one.
-    uint32_t timeoutMs_ = 0;
-    bool timeoutSet_ = false;
+    uint32_t m_timeoutMs = 0;
+    bool m_timeoutSet = false;
     // Whether SIGPIPE must be held off around each call: not when the
     // process ignores it (korvata and korvata-sim do), looked at on connect.
-    bool guardSigpipe_ = true;
+    bool m_guardSigpipe = true;
 };
 
 }  // namespace kvt::visa

@@ -98,7 +98,7 @@ std::optional<SearchExpression> SearchExpression::Compile(std::string_view expre
 }
 
 bool SearchExpression::Matches(std::string_view resourceName) const {
-    return std::regex_match(resourceName.begin(), resourceName.end(), regex_);
+    return std::regex_match(resourceName.begin(), resourceName.end(), m_regex);
 }
 
 }  // namespace kvt::visa

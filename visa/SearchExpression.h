@@ -19,9 +19,9 @@ public:
     bool Matches(std::string_view resourceName) const;
 
 private:
-    explicit SearchExpression(std::regex regex) : regex_(std::move(regex)) {}
+    explicit SearchExpression(std::regex regex) : m_regex(std::move(regex)) {}
 
-    std::regex regex_;
+    std::regex m_regex;
 };
 
 }  // namespace kvt::visa

@@ -7,13 +7,13 @@
 namespace kvt::visa {
 
 Session::Session(std::string resourceName, ViUInt16 interfaceType, unsigned board)
-    : resourceName_(std::move(resourceName)), interfaceType_(interfaceType), board_(board) {}
+    : m_resourceName(std::move(resourceName)), m_interfaceType(interfaceType), m_board(board) {}
 
 Session::~Session() = default;
 
 std::string Session::ResourceClassName() const {
-    size_t at = resourceName_.rfind("::");
-    return at == std::string::npos ? std::string() : resourceName_.substr(at + 2);
+    size_t at = m_resourceName.rfind("::");
+    return at == std::string::npos ? std::string() : m_resourceName.substr(at + 2);
 }
 
 ViStatus Session::ReadStatusByte(ViUInt16& status) {
@@ -30,12 +30,12 @@ ViStatus Session::QueryStatusByte(ViUInt16& status) {
         return written;
     }
     // The reply is a number in NR1 form ending with a newline.
-    SessionAttributes saved = attributes_;
-    attributes_.termChar = '\n';
-    attributes_.termCharEnabled = true;
+    SessionAttributes saved = m_attributes;
+    m_attributes.termChar = '\n';
+    m_attributes.termCharEnabled = true;
     char reply[32] = {};
     ViStatus read = Read(reinterpret_cast<ViByte*>(reply), sizeof(reply) - 1, done);
-    attributes_ = saved;
+    m_attributes = saved;
     if (read < VI_SUCCESS) {
         return read;
     }
@@ -55,31 +55,31 @@ ViStatus Session::GetAttribute(ViAttr attribute, void* value) const {
     }
     switch (attribute) {
         case VI_ATTR_TMO_VALUE:
-            *static_cast<ViUInt32*>(value) = attributes_.timeoutMs;
+            *static_cast<ViUInt32*>(value) = m_attributes.timeoutMs;
             return VI_SUCCESS;
         case VI_ATTR_TERMCHAR:
-            *static_cast<ViUInt8*>(value) = attributes_.termChar;
+            *static_cast<ViUInt8*>(value) = m_attributes.termChar;
             return VI_SUCCESS;
         case VI_ATTR_TERMCHAR_EN:
-            *static_cast<ViBoolean*>(value) = attributes_.termCharEnabled ? VI_TRUE : VI_FALSE;
+            *static_cast<ViBoolean*>(value) = m_attributes.termCharEnabled ? VI_TRUE : VI_FALSE;
             return VI_SUCCESS;
         case VI_ATTR_SEND_END_EN:
-            *static_cast<ViBoolean*>(value) = attributes_.sendEndEnabled ? VI_TRUE : VI_FALSE;
+            *static_cast<ViBoolean*>(value) = m_attributes.sendEndEnabled ? VI_TRUE : VI_FALSE;
             return VI_SUCCESS;
         case VI_ATTR_INTF_TYPE:
-            *static_cast<ViUInt16*>(value) = interfaceType_;
+            *static_cast<ViUInt16*>(value) = m_interfaceType;
             return VI_SUCCESS;
         case VI_ATTR_INTF_NUM:
-            *static_cast<ViUInt16*>(value) = static_cast<ViUInt16>(board_);
+            *static_cast<ViUInt16*>(value) = static_cast<ViUInt16>(m_board);
             return VI_SUCCESS;
         case VI_ATTR_RSRC_NAME:
-            CopyVisaString(resourceName_, value);
+            CopyVisaString(m_resourceName, value);
             return VI_SUCCESS;
         case VI_ATTR_RSRC_CLASS:
             CopyVisaString(ResourceClassName(), value);
             return VI_SUCCESS;
         case VI_ATTR_IO_PROT:
-            *static_cast<ViUInt16*>(value) = attributes_.ioProtocol;
+            *static_cast<ViUInt16*>(value) = m_attributes.ioProtocol;
             return VI_SUCCESS;
         case VI_ATTR_RSRC_IMPL_VERSION:
             *static_cast<ViUInt32*>(value) = 0x00100000u;
@@ -98,25 +98,25 @@ ViStatus Session::GetAttribute(ViAttr attribute, void* value) const {
 ViStatus Session::SetAttribute(ViAttr attribute, ViAttrState value) {
     switch (attribute) {
         case VI_ATTR_TMO_VALUE:
-            attributes_.timeoutMs = static_cast<ViUInt32>(value);
+            m_attributes.timeoutMs = static_cast<ViUInt32>(value);
             break;
         case VI_ATTR_TERMCHAR:
             if (value > 0xFF) {
                 return VI_ERROR_NSUP_ATTR_STATE;
             }
-            attributes_.termChar = static_cast<ViUInt8>(value);
+            m_attributes.termChar = static_cast<ViUInt8>(value);
             break;
         case VI_ATTR_TERMCHAR_EN:
-            attributes_.termCharEnabled = value != VI_FALSE;
+            m_attributes.termCharEnabled = value != VI_FALSE;
             break;
         case VI_ATTR_SEND_END_EN:
-            attributes_.sendEndEnabled = value != VI_FALSE;
+            m_attributes.sendEndEnabled = value != VI_FALSE;
             break;
         case VI_ATTR_IO_PROT:
             if (value > 0xFFFF || !SupportsIoProtocol(static_cast<ViUInt16>(value))) {
                 return VI_ERROR_NSUP_ATTR_STATE;
             }
-            attributes_.ioProtocol = static_cast<ViUInt16>(value);
+            m_attributes.ioProtocol = static_cast<ViUInt16>(value);
             break;
         case VI_ATTR_INTF_TYPE:
         case VI_ATTR_INTF_NUM:

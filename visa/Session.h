@@ -63,14 +63,14 @@ public:
     // calls cannot be cut short keep this default, which does nothing.
     virtual void AbortIo() {}
 
-    const std::string& ResourceName() const { return resourceName_; }
+    const std::string& ResourceName() const { return m_resourceName; }
     // "INSTR" or "SOCKET", from the canonical name.
     std::string ResourceClassName() const;
-    ViUInt16 InterfaceType() const { return interfaceType_; }
-    unsigned Board() const { return board_; }
-    const SessionAttributes& Attributes() const { return attributes_; }
-    SessionAttributes& MutableAttributes() { return attributes_; }
-    std::mutex& IoMutex() { return ioMutex_; }
+    ViUInt16 InterfaceType() const { return m_interfaceType; }
+    unsigned Board() const { return m_board; }
+    const SessionAttributes& Attributes() const { return m_attributes; }
+    SessionAttributes& MutableAttributes() { return m_attributes; }
+    std::mutex& IoMutex() { return m_ioMutex; }
 
 protected:
     // Whether VI_ATTR_IO_PROT may take this value here; VI_PROT_NORMAL only
@@ -81,11 +81,11 @@ protected:
     ViStatus QueryStatusByte(ViUInt16& status);
 
 private:
-    std::string resourceName_;
-    ViUInt16 interfaceType_;
-    unsigned board_;
-    SessionAttributes attributes_;
-    std::mutex ioMutex_;
+    std::string m_resourceName;
+    ViUInt16 m_interfaceType;
+    unsigned m_board;
+    SessionAttributes m_attributes;
+    std::mutex m_ioMutex;
 };
 
 }  // namespace kvt::visa

@@ -7,14 +7,14 @@ namespace kvt::visa {
 
 SimulatedSession::SimulatedSession(std::string resourceName, ViUInt16 interfaceType, unsigned board,
                                    std::shared_ptr<MessageDevice> device)
-    : Session(std::move(resourceName), interfaceType, board), device_(std::move(device)) {}
+    : Session(std::move(resourceName), interfaceType, board), m_device(std::move(device)) {}
 
 ViStatus SimulatedSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
-    partialMessage_.append(reinterpret_cast<const char*>(data), count);
+    m_partialMessage.append(reinterpret_cast<const char*>(data), count);
     written = count;
     if (Attributes().sendEndEnabled) {
-        device_->ReceiveMessage(partialMessage_);
-        partialMessage_.clear();
+        m_device->ReceiveMessage(m_partialMessage);
+        m_partialMessage.clear();
     }
     return VI_SUCCESS;
 }
@@ -22,27 +22,27 @@ ViStatus SimulatedSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& w
 ViStatus SimulatedSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     received = 0;
     const SessionAttributes& a = Attributes();
-    if (pending_.Empty()) {
-        std::string response = device_->TakeResponse();
+    if (m_pending.Empty()) {
+        std::string response = m_device->TakeResponse();
         if (!response.empty()) {
-            pending_.Append(response, true);
+            m_pending.Append(response, true);
         }
     }
-    if (pending_.Empty()) {
+    if (m_pending.Empty()) {
         return VI_ERROR_TMO;
     }
-    return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
+    return m_pending.Take(data, count, a.termCharEnabled, a.termChar, received);
 }
 
 ViStatus SimulatedSession::Clear() {
-    partialMessage_.clear();
-    pending_.Clear();
-    device_->DeviceClear();
+    m_partialMessage.clear();
+    m_pending.Clear();
+    m_device->DeviceClear();
     return VI_SUCCESS;
 }
 
 ViStatus SimulatedSession::ReadStatusByte(ViUInt16& status) {
-    status = device_->StatusByte();
+    status = m_device->StatusByte();
     return VI_SUCCESS;
 }
 

@@ -22,13 +22,13 @@ public:
     // The simulated meter takes a bus trigger as the servers do: accepted,
     // with nothing armed to start.
     ViStatus AssertTrigger() override { return VI_SUCCESS; }
-    void DiscardInput() override { pending_.Clear(); }
+    void DiscardInput() override { m_pending.Clear(); }
     ViStatus GetAttribute(ViAttr attribute, void* value) const override;
 
 private:
-    std::shared_ptr<MessageDevice> device_;
-    std::string partialMessage_;  // written without END so far
-    MessageReadBuffer pending_;
+    std::shared_ptr<MessageDevice> m_device;
+    std::string m_partialMessage;  // written without END so far
+    MessageReadBuffer m_pending;
 };
 
 }  // namespace kvt::visa

@@ -126,35 +126,35 @@ ViStatus SocketSession::Connect(const std::string& resourceName, unsigned board,
 SocketSession::SocketSession(std::string resourceName, unsigned board, int fd, std::string host,
                              std::string address, uint16_t port)
     : Session(std::move(resourceName), VI_INTF_TCPIP, board),
-      fd_(fd),
-      host_(std::move(host)),
-      address_(std::move(address)),
-      port_(port) {
+      m_fd(fd),
+      m_host(std::move(host)),
+      m_address(std::move(address)),
+      m_port(port) {
     // A raw socket has no END: the line feed ends a message.
     MutableAttributes().termCharEnabled = true;
     MutableAttributes().termChar = '\n';
 }
 
 SocketSession::~SocketSession() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (m_fd >= 0) {
+        ::close(m_fd);
     }
 }
 
 void SocketSession::AbortIo() {
-    ::shutdown(fd_, SHUT_RDWR);
+    ::shutdown(m_fd, SHUT_RDWR);
 }
 
 ViStatus SocketSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
     written = 0;
-    if (connectionLost_) {
+    if (m_connectionLost) {
         return VI_ERROR_CONN_LOST;
     }
     ViUInt32 timeoutMs = Attributes().timeoutMs;
     Clock::time_point deadline = DeadlineAfter(timeoutMs);
     bool infinite = IsInfinite(deadline);
     while (written < count) {
-        ssize_t n = ::send(fd_, data + written, count - written, MSG_NOSIGNAL);
+        ssize_t n = ::send(m_fd, data + written, count - written, MSG_NOSIGNAL);
         if (n > 0) {
             written += static_cast<ViUInt32>(n);
             continue;
@@ -164,7 +164,7 @@ ViStatus SocketSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& writ
             continue;
         }
         if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK)) {
-            int ready = WaitFor(fd_, POLLOUT, deadline, infinite);
+            int ready = WaitFor(m_fd, POLLOUT, deadline, infinite);
             if (ready == 0) {
                 return VI_ERROR_TMO;
             }
@@ -174,7 +174,7 @@ ViStatus SocketSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& writ
             continue;  // writable, or an error that the next send reports
         }
         if (ConnectionGone(error)) {
-            connectionLost_ = true;
+            m_connectionLost = true;
             return VI_ERROR_CONN_LOST;
         }
         return VI_ERROR_IO;
@@ -185,13 +185,13 @@ ViStatus SocketSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& writ
 ViStatus SocketSession::ReceiveMore(Clock::time_point deadline, bool infinite) {
     char chunk[65536];
     for (;;) {
-        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
         if (n > 0) {
-            pending_.Append(std::string_view(chunk, static_cast<size_t>(n)), false);
+            m_pending.Append(std::string_view(chunk, static_cast<size_t>(n)), false);
             return VI_SUCCESS;
         }
         if (n == 0) {
-            connectionLost_ = true;
+            m_connectionLost = true;
             return VI_ERROR_CONN_LOST;
         }
         int error = errno;
@@ -200,12 +200,12 @@ ViStatus SocketSession::ReceiveMore(Clock::time_point deadline, bool infinite) {
         }
         if (error != EAGAIN && error != EWOULDBLOCK) {
             if (ConnectionGone(error)) {
-                connectionLost_ = true;
+                m_connectionLost = true;
                 return VI_ERROR_CONN_LOST;
             }
             return VI_ERROR_IO;
         }
-        int ready = WaitFor(fd_, POLLIN, deadline, infinite);
+        int ready = WaitFor(m_fd, POLLIN, deadline, infinite);
         if (ready == 0) {
             return VI_ERROR_TMO;
         }
@@ -220,12 +220,12 @@ ViStatus SocketSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     const SessionAttributes& a = Attributes();
     Clock::time_point deadline = DeadlineAfter(a.timeoutMs);
     bool infinite = IsInfinite(deadline);
-    while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
-        if (connectionLost_) {
+    while (!m_pending.CanComplete(count, a.termCharEnabled, a.termChar)) {
+        if (m_connectionLost) {
             // Whatever arrived before the close is handed out with the error,
             // so the caller sees both the bytes and that the message is cut.
-            if (!pending_.Empty()) {
-                pending_.Take(data, count, false, 0, received);
+            if (!m_pending.Empty()) {
+                m_pending.Take(data, count, false, 0, received);
             }
             return VI_ERROR_CONN_LOST;
         }
@@ -237,7 +237,7 @@ ViStatus SocketSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
             return status;
         }
     }
-    return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
+    return m_pending.Take(data, count, a.termCharEnabled, a.termChar, received);
 }
 
 ViStatus SocketSession::GetAttribute(ViAttr attribute, void* value) const {
@@ -246,11 +246,11 @@ ViStatus SocketSession::GetAttribute(ViAttr attribute, void* value) const {
     }
     switch (attribute) {
         case VI_ATTR_TCPIP_PORT:
-            *static_cast<ViUInt16*>(value) = port_;
+            *static_cast<ViUInt16*>(value) = m_port;
             return VI_SUCCESS;
         case VI_ATTR_TCPIP_ADDR:
         case VI_ATTR_TCPIP_HOSTNAME:
-            CopyVisaString(attribute == VI_ATTR_TCPIP_ADDR ? address_ : host_, value);
+            CopyVisaString(attribute == VI_ATTR_TCPIP_ADDR ? m_address : m_host, value);
             return VI_SUCCESS;
         default:
             return Session::GetAttribute(attribute, value);
@@ -275,17 +275,17 @@ ViStatus SocketSession::SendCommand(const char* command) {
 }
 
 ViStatus SocketSession::Clear() {
-    if (connectionLost_) {
+    if (m_connectionLost) {
         return VI_ERROR_CONN_LOST;
     }
-    pending_.Clear();
+    m_pending.Clear();
     // What already arrived belongs to replies the caller gives up on.
     char chunk[65536];
     ssize_t n = 0;
-    while ((n = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT)) > 0 || (n < 0 && errno == EINTR)) {
+    while ((n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT)) > 0 || (n < 0 && errno == EINTR)) {
     }
     if (n == 0) {
-        connectionLost_ = true;
+        m_connectionLost = true;
         return VI_ERROR_CONN_LOST;
     }
     if (Attributes().ioProtocol == VI_PROT_4882_STRS) {

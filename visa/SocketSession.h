@@ -43,7 +43,7 @@ public:
     ViStatus Clear() override;
     ViStatus ReadStatusByte(ViUInt16& status) override;
     ViStatus AssertTrigger() override;
-    void DiscardInput() override { pending_.Clear(); }
+    void DiscardInput() override { m_pending.Clear(); }
 
 protected:
     bool SupportsIoProtocol(ViUInt16 protocol) const override {
@@ -54,17 +54,17 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // Waits (until the deadline) for the socket to become readable and
-    // appends what arrives to pending_. VI_SUCCESS when bytes arrived.
+    // appends what arrives to m_pending. VI_SUCCESS when bytes arrived.
     ViStatus ReceiveMore(Clock::time_point deadline, bool infinite);
     // Sends one 488.2 command string whole.
     ViStatus SendCommand(const char* command);
 
-    int fd_;
-    std::string host_;     // as named in the resource
-    std::string address_;  // dotted IPv4 address connected to
-    uint16_t port_;
-    MessageReadBuffer pending_;
-    bool connectionLost_ = false;
+    int m_fd;
+    std::string m_host;     // as named in the resource
+    std::string m_address;  // dotted IPv4 address connected to
+    uint16_t m_port;
+    MessageReadBuffer m_pending;
+    bool m_connectionLost = false;
 };
 
 }  // namespace kvt::visa

@@ -65,7 +65,7 @@ ViStatus OpenStatus(UsbStatus status) {
 
 UsbInterface::UsbInterface() : UsbInterface(std::make_shared<LibusbBackend>()) {}
 
-UsbInterface::UsbInterface(std::shared_ptr<UsbBackend> backend) : backend_(std::move(backend)) {}
+UsbInterface::UsbInterface(std::shared_ptr<UsbBackend> backend) : m_backend(std::move(backend)) {}
 
 ResourceName UsbInterface::NameOf(const UsbDeviceInfo& device) {
     ResourceName name;
@@ -83,7 +83,7 @@ bool UsbInterface::Serves(const ResourceName& name) const {
 
 bool UsbInterface::Devices(std::vector<UsbDeviceInfo>& devices) {
     devices.clear();
-    if (backend_->Enumerate(devices) != UsbStatus::Ok) {
+    if (m_backend->Enumerate(devices) != UsbStatus::Ok) {
         devices.clear();
         return false;
     }
@@ -97,8 +97,8 @@ bool UsbInterface::Devices(std::vector<UsbDeviceInfo>& devices) {
 void UsbInterface::WarnAccessDenied(const UsbDeviceInfo& device) {
     std::string where = PortPath(device);
     {
-        std::lock_guard<std::mutex> lock(warnedMutex_);
-        if (!warned_.insert(where).second) {
+        std::lock_guard<std::mutex> lock(m_warnedMutex);
+        if (!m_warned.insert(where).second) {
             return;
         }
     }
@@ -142,7 +142,7 @@ ViStatus UsbInterface::Open(const ResourceName& name, ViUInt32 /*openTimeoutMs*/
             continue;
         }
         std::unique_ptr<UsbTransport> transport;
-        status = OpenStatus(backend_->Open(device, transport));
+        status = OpenStatus(m_backend->Open(device, transport));
         if (status == VI_ERROR_INV_SETUP) {
             WarnAccessDenied(device);
         }

@@ -37,9 +37,9 @@ private:
     bool Devices(std::vector<UsbDeviceInfo>& devices);
     void WarnAccessDenied(const UsbDeviceInfo& device);
 
-    std::shared_ptr<UsbBackend> backend_;
-    std::mutex warnedMutex_;
-    std::set<std::string> warned_;
+    std::shared_ptr<UsbBackend> m_backend;
+    std::mutex m_warnedMutex;
+    std::set<std::string> m_warned;
 };
 
 }  // namespace kvt::visa

@@ -25,14 +25,14 @@ unsigned UsbTimeoutMs(std::chrono::steady_clock::time_point deadline) {
 }
 
 UsbtmcControl::UsbtmcControl(UsbTransport& transport, const UsbDeviceInfo& device)
-    : transport_(transport), device_(device) {}
+    : m_transport(transport), m_device(device) {}
 
 UsbStatus UsbtmcControl::Request(uint8_t requestType, uint8_t request, uint16_t value,
                                  uint16_t index, uint8_t* reply, uint16_t length,
                                  Clock::time_point deadline) {
     size_t got = 0;
-    UsbStatus status = transport_.ControlIn(requestType, request, value, index, reply, length,
-                                            UsbTimeoutMs(deadline), got);
+    UsbStatus status = m_transport.ControlIn(requestType, request, value, index, reply, length,
+                                             UsbTimeoutMs(deadline), got);
     if (status == UsbStatus::Ok && got < 1) {
         return UsbStatus::Error;  // no USBTMC_status byte
     }
@@ -54,8 +54,8 @@ UsbStatus UsbtmcControl::GetCapabilities(usbtmc::Capabilities& capabilities,
                                          Clock::time_point deadline) {
     uint8_t reply[usbtmc::kCapabilitiesLength] = {};
     size_t got = 0;
-    UsbStatus status = transport_.ControlIn(
-        usbtmc::kRequestToInterface, usbtmc::kGetCapabilities, 0, device_.interfaceNumber, reply,
+    UsbStatus status = m_transport.ControlIn(
+        usbtmc::kRequestToInterface, usbtmc::kGetCapabilities, 0, m_device.interfaceNumber, reply,
         usbtmc::kCapabilitiesLength, UsbTimeoutMs(deadline), got);
     if (status != UsbStatus::Ok) {
         return status;
@@ -67,11 +67,11 @@ UsbStatus UsbtmcControl::DrainBulkIn(Clock::time_point deadline) {
     if (Clock::now() >= deadline) {
         return UsbStatus::Timeout;
     }
-    size_t chunk = std::max<size_t>(device_.bulkInMaxPacket, 4);
+    size_t chunk = std::max<size_t>(m_device.bulkInMaxPacket, 4);
     std::vector<uint8_t> buffer(chunk);
     for (size_t drained = 0; drained < kMaxDrainBytes; drained += chunk) {
         size_t got = 0;
-        UsbStatus status = transport_.BulkIn(buffer.data(), chunk, UsbTimeoutMs(deadline), got);
+        UsbStatus status = m_transport.BulkIn(buffer.data(), chunk, UsbTimeoutMs(deadline), got);
         if (status == UsbStatus::Timeout) {
             return UsbStatus::Ok;  // nothing more is coming
         }
@@ -88,7 +88,7 @@ UsbStatus UsbtmcControl::DrainBulkIn(Clock::time_point deadline) {
 UsbStatus UsbtmcControl::AbortBulkOut(uint8_t tag, Clock::time_point deadline) {
     uint8_t reply[8] = {};
     UsbStatus status = Request(usbtmc::kRequestToEndpoint, usbtmc::kInitiateAbortBulkOut, tag,
-                               device_.bulkOutEndpoint, reply, 2, deadline);
+                               m_device.bulkOutEndpoint, reply, 2, deadline);
     if (status != UsbStatus::Ok) {
         return status;
     }
@@ -100,7 +100,7 @@ UsbStatus UsbtmcControl::AbortBulkOut(uint8_t tag, Clock::time_point deadline) {
     }
     while (true) {
         status = Request(usbtmc::kRequestToEndpoint, usbtmc::kCheckAbortBulkOutStatus, 0,
-                         device_.bulkOutEndpoint, reply, 8, deadline);
+                         m_device.bulkOutEndpoint, reply, 8, deadline);
         if (status != UsbStatus::Ok) {
             return status;
         }
@@ -114,13 +114,13 @@ UsbStatus UsbtmcControl::AbortBulkOut(uint8_t tag, Clock::time_point deadline) {
     if (reply[0] != usbtmc::kStatusSuccess) {
         return UsbStatus::Error;
     }
-    return transport_.ClearHalt(device_.bulkOutEndpoint);
+    return m_transport.ClearHalt(m_device.bulkOutEndpoint);
 }
 
 UsbStatus UsbtmcControl::AbortBulkIn(uint8_t tag, Clock::time_point deadline) {
     uint8_t reply[8] = {};
     UsbStatus status = Request(usbtmc::kRequestToEndpoint, usbtmc::kInitiateAbortBulkIn, tag,
-                               device_.bulkInEndpoint, reply, 2, deadline);
+                               m_device.bulkInEndpoint, reply, 2, deadline);
     if (status != UsbStatus::Ok) {
         return status;
     }
@@ -133,7 +133,7 @@ UsbStatus UsbtmcControl::AbortBulkIn(uint8_t tag, Clock::time_point deadline) {
     status = DrainBulkIn(deadline);
     while (status == UsbStatus::Ok) {
         status = Request(usbtmc::kRequestToEndpoint, usbtmc::kCheckAbortBulkInStatus, 0,
-                         device_.bulkInEndpoint, reply, 8, deadline);
+                         m_device.bulkInEndpoint, reply, 8, deadline);
         if (status != UsbStatus::Ok) {
             return status;
         }
@@ -153,21 +153,22 @@ UsbStatus UsbtmcControl::ReadStatusByte(uint8_t tag, uint8_t& statusByte,
                                         Clock::time_point deadline) {
     uint8_t reply[3] = {};
     UsbStatus status = Request(usbtmc::kRequestToInterface, usbtmc::kReadStatusByte, tag,
-                               device_.interfaceNumber, reply, 3, deadline);
+                               m_device.interfaceNumber, reply, 3, deadline);
     if (status != UsbStatus::Ok) {
         return status;
     }
     if (reply[0] != usbtmc::kStatusSuccess || reply[1] != tag) {
         return UsbStatus::Error;
     }
-    if (device_.interruptInEndpoint == 0) {
+    if (m_device.interruptInEndpoint == 0) {
         statusByte = reply[2];
         return UsbStatus::Ok;
     }
     // The notification: bNotify1 = 0x80 | bTag, then the status byte.
     uint8_t notification[2] = {};
     size_t got = 0;
-    status = transport_.InterruptIn(notification, sizeof notification, UsbTimeoutMs(deadline), got);
+    status =
+        m_transport.InterruptIn(notification, sizeof notification, UsbTimeoutMs(deadline), got);
     if (status != UsbStatus::Ok) {
         return status;
     }
@@ -181,7 +182,7 @@ UsbStatus UsbtmcControl::ReadStatusByte(uint8_t tag, uint8_t& statusByte,
 UsbStatus UsbtmcControl::Clear(Clock::time_point deadline) {
     uint8_t reply[2] = {};
     UsbStatus status = Request(usbtmc::kRequestToInterface, usbtmc::kInitiateClear, 0,
-                               device_.interfaceNumber, reply, 1, deadline);
+                               m_device.interfaceNumber, reply, 1, deadline);
     if (status != UsbStatus::Ok) {
         return status;
     }
@@ -190,7 +191,7 @@ UsbStatus UsbtmcControl::Clear(Clock::time_point deadline) {
     }
     while (true) {
         status = Request(usbtmc::kRequestToInterface, usbtmc::kCheckClearStatus, 0,
-                         device_.interfaceNumber, reply, 2, deadline);
+                         m_device.interfaceNumber, reply, 2, deadline);
         if (status != UsbStatus::Ok) {
             return status;
         }
@@ -209,7 +210,7 @@ UsbStatus UsbtmcControl::Clear(Clock::time_point deadline) {
     if (reply[0] != usbtmc::kStatusSuccess) {
         return UsbStatus::Error;
     }
-    return transport_.ClearHalt(device_.bulkOutEndpoint);
+    return m_transport.ClearHalt(m_device.bulkOutEndpoint);
 }
 
 }  // namespace kvt::visa

@@ -46,8 +46,8 @@ private:
     // Waits a little before the next status poll; false once the deadline passed.
     static bool PauseBeforePoll(Clock::time_point deadline);
 
-    UsbTransport& transport_;
-    const UsbDeviceInfo& device_;
+    UsbTransport& m_transport;
+    const UsbDeviceInfo& m_device;
 };
 
 // A transfer's timeout: milliseconds left until the deadline, at least 1;

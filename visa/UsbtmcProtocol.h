@@ -96,15 +96,15 @@ bool DecodeCapabilities(const uint8_t* data, size_t length, Capabilities& capabi
 // 0 is never used.
 class TagSequence {
 public:
-    explicit TagSequence(uint8_t last = 0) : last_(last) {}
+    explicit TagSequence(uint8_t last = 0) : m_last(last) {}
     uint8_t Next() {
-        last_ = last_ == 255 ? uint8_t{1} : static_cast<uint8_t>(last_ + 1);
-        return last_;
+        m_last = m_last == 255 ? uint8_t{1} : static_cast<uint8_t>(m_last + 1);
+        return m_last;
     }
-    uint8_t Last() const { return last_; }
+    uint8_t Last() const { return m_last; }
 
 private:
-    uint8_t last_;
+    uint8_t m_last;
 };
 
 }  // namespace kvt::visa::usbtmc

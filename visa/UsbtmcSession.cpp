@@ -39,10 +39,10 @@ ViStatus ToViStatus(UsbStatus status) {
 UsbtmcSession::UsbtmcSession(std::string resourceName, unsigned board, UsbDeviceInfo device,
                              std::unique_ptr<UsbTransport> transport)
     : Session(std::move(resourceName), VI_INTF_USB, board),
-      device_(std::move(device)),
-      transport_(std::move(transport)),
-      control_(*transport_, device_) {
-    device_.bulkInMaxPacket = std::max<uint16_t>(device_.bulkInMaxPacket, 4);
+      m_device(std::move(device)),
+      m_transport(std::move(transport)),
+      m_control(*m_transport, m_device) {
+    m_device.bulkInMaxPacket = std::max<uint16_t>(m_device.bulkInMaxPacket, 4);
 }
 
 // Destroying the transport releases the interface and hands it back to the kernel driver.
@@ -53,13 +53,13 @@ UsbtmcSession::Clock::time_point UsbtmcSession::Deadline() const {
 }
 
 ViStatus UsbtmcSession::Start() {
-    UsbStatus status = control_.GetCapabilities(capabilities_, Deadline());
+    UsbStatus status = m_control.GetCapabilities(m_capabilities, Deadline());
     if (status == UsbStatus::Disconnected) {
-        lost_ = true;
+        m_lost = true;
         return VI_ERROR_RSRC_NFOUND;
     }
     if (status != UsbStatus::Ok) {
-        capabilities_ = usbtmc::Capabilities{};
+        m_capabilities = usbtmc::Capabilities{};
     }
     return VI_SUCCESS;
 }
@@ -70,16 +70,16 @@ ViStatus UsbtmcSession::GetAttribute(ViAttr attribute, void* value) const {
     }
     switch (attribute) {
         case VI_ATTR_MANF_ID:
-            *static_cast<ViUInt16*>(value) = device_.vendorId;
+            *static_cast<ViUInt16*>(value) = m_device.vendorId;
             return VI_SUCCESS;
         case VI_ATTR_MODEL_CODE:
-            *static_cast<ViUInt16*>(value) = device_.productId;
+            *static_cast<ViUInt16*>(value) = m_device.productId;
             return VI_SUCCESS;
         case VI_ATTR_USB_INTFC_NUM:
-            *static_cast<ViInt16*>(value) = device_.interfaceNumber;
+            *static_cast<ViInt16*>(value) = m_device.interfaceNumber;
             return VI_SUCCESS;
         case VI_ATTR_USB_SERIAL_NUM:
-            CopyVisaString(device_.serial, value);
+            CopyVisaString(m_device.serial, value);
             return VI_SUCCESS;
         default:
             return Session::GetAttribute(attribute, value);
@@ -87,26 +87,26 @@ ViStatus UsbtmcSession::GetAttribute(ViAttr attribute, void* value) const {
 }
 
 void UsbtmcSession::AbortIo() {
-    aborted_.store(true);
-    transport_->Cancel();
+    m_aborted.store(true);
+    m_transport->Cancel();
 }
 
 ViStatus UsbtmcSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
     written = 0;
-    if (lost_) {
+    if (m_lost) {
         return VI_ERROR_CONN_LOST;
     }
-    if (aborted_.load()) {
+    if (m_aborted.load()) {
         return VI_ERROR_IO;
     }
     // A new message makes the device drop any reply not read yet; so do we.
-    pending_.Clear();
+    m_pending.Clear();
     Clock::time_point deadline = Deadline();
     std::string_view message(reinterpret_cast<const char*>(data), count);
     while (written < count) {
         uint32_t part = std::min(count - written, kMaxOutTransfer);
         bool last = written + part == count;
-        uint8_t tag = tags_.Next();
+        uint8_t tag = m_tags.Next();
         std::string transfer = usbtmc::DevDepMsgOut(tag, message.substr(written, part),
                                                     last && Attributes().sendEndEnabled);
         ViStatus status = SendTransfer(transfer, tag, deadline);
@@ -120,55 +120,55 @@ ViStatus UsbtmcSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& writ
 
 ViStatus UsbtmcSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     received = 0;
-    if (lost_) {
+    if (m_lost) {
         return VI_ERROR_CONN_LOST;
     }
-    if (aborted_.load()) {
+    if (m_aborted.load()) {
         return VI_ERROR_IO;
     }
     const SessionAttributes& a = Attributes();
     Clock::time_point deadline = Deadline();
-    while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
+    while (!m_pending.CanComplete(count, a.termCharEnabled, a.termChar)) {
         uint32_t wanted =
-            std::min<uint32_t>(count - static_cast<ViUInt32>(pending_.Size()), kMaxInTransfer);
+            std::min<uint32_t>(count - static_cast<ViUInt32>(m_pending.Size()), kMaxInTransfer);
         ViStatus status = RequestTransfer(wanted, deadline);
         if (status != VI_SUCCESS) {
             // Whatever arrived before the failure is handed out with it.
-            if (!pending_.Empty()) {
-                pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
-                pending_.Clear();
+            if (!m_pending.Empty()) {
+                m_pending.Take(data, count, a.termCharEnabled, a.termChar, received);
+                m_pending.Clear();
             }
             return status;
         }
     }
-    return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
+    return m_pending.Take(data, count, a.termCharEnabled, a.termChar, received);
 }
 
 ViStatus UsbtmcSession::Clear() {
-    if (lost_) {
+    if (m_lost) {
         return VI_ERROR_CONN_LOST;
     }
-    pending_.Clear();
-    UsbStatus status = control_.Clear(Clock::now() + kRecoveryTime);
+    m_pending.Clear();
+    UsbStatus status = m_control.Clear(Clock::now() + kRecoveryTime);
     if (status == UsbStatus::Disconnected) {
-        lost_ = true;
+        m_lost = true;
     }
     return ToViStatus(status);
 }
 
 ViStatus UsbtmcSession::ReadStatusByte(ViUInt16& status) {
     status = 0;
-    if (lost_) {
+    if (m_lost) {
         return VI_ERROR_CONN_LOST;
     }
-    if (!capabilities_.usb488) {
+    if (!m_capabilities.usb488) {
         return VI_ERROR_NSUP_OPER;
     }
-    statusTag_ = statusTag_ >= 127 ? uint8_t{2} : static_cast<uint8_t>(statusTag_ + 1);
+    m_statusTag = m_statusTag >= 127 ? uint8_t{2} : static_cast<uint8_t>(m_statusTag + 1);
     uint8_t statusByte = 0;
-    UsbStatus result = control_.ReadStatusByte(statusTag_, statusByte, Deadline());
+    UsbStatus result = m_control.ReadStatusByte(m_statusTag, statusByte, Deadline());
     if (result == UsbStatus::Disconnected) {
-        lost_ = true;
+        m_lost = true;
     }
     if (result == UsbStatus::Ok) {
         status = statusByte;
@@ -177,21 +177,21 @@ ViStatus UsbtmcSession::ReadStatusByte(ViUInt16& status) {
 }
 
 ViStatus UsbtmcSession::AssertTrigger() {
-    if (lost_) {
+    if (m_lost) {
         return VI_ERROR_CONN_LOST;
     }
-    if (!capabilities_.trigger) {
+    if (!m_capabilities.trigger) {
         return VI_ERROR_NSUP_OPER;
     }
-    uint8_t tag = tags_.Next();
+    uint8_t tag = m_tags.Next();
     return SendTransfer(usbtmc::TriggerMessage(tag), tag, Deadline());
 }
 
 ViStatus UsbtmcSession::SendTransfer(const std::string& transfer, uint8_t tag,
                                      Clock::time_point deadline) {
     size_t sent = 0;
-    UsbStatus status = transport_->BulkOut(reinterpret_cast<const uint8_t*>(transfer.data()),
-                                           transfer.size(), UsbTimeoutMs(deadline), sent);
+    UsbStatus status = m_transport->BulkOut(reinterpret_cast<const uint8_t*>(transfer.data()),
+                                            transfer.size(), UsbTimeoutMs(deadline), sent);
     if (status == UsbStatus::Ok && sent != transfer.size()) {
         status = UsbStatus::Error;
     }
@@ -202,8 +202,8 @@ ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point dead
     const SessionAttributes& a = Attributes();
     // The device stops at the termination character only if it can; the
     // read buffer looks for it in any case.
-    bool termChar = a.termCharEnabled && capabilities_.termChar;
-    uint8_t tag = tags_.Next();
+    bool termChar = a.termCharEnabled && m_capabilities.termChar;
+    uint8_t tag = m_tags.Next();
     ViStatus status =
         SendTransfer(usbtmc::RequestDevDepMsgIn(tag, maxSize, termChar, a.termChar), tag, deadline);
     if (status != VI_SUCCESS) {
@@ -213,10 +213,10 @@ ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point dead
 }
 
 ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point deadline) {
-    const size_t packet = device_.bulkInMaxPacket;
+    const size_t packet = m_device.bulkInMaxPacket;
     const size_t capacity = RoundUp(usbtmc::Aligned(usbtmc::kHeaderSize + maxSize), packet);
     const size_t chunk = std::max(packet, kInChunk / packet * packet);
-    inBuffer_.resize(capacity);
+    m_inBuffer.resize(capacity);
     usbtmc::BulkHeader header;
     bool haveHeader = false;
     bool skippedEmpty = false;
@@ -229,7 +229,7 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
         size_t asked = std::min({RoundUp(target - got, packet), chunk, capacity - got});
         size_t n = 0;
         UsbStatus status =
-            transport_->BulkIn(inBuffer_.data() + got, asked, UsbTimeoutMs(deadline), n);
+            m_transport->BulkIn(m_inBuffer.data() + got, asked, UsbTimeoutMs(deadline), n);
         if (status != UsbStatus::Ok) {
             return RecoverIn(status, tag);
         }
@@ -241,7 +241,7 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
         }
         got += std::min(n, asked);
         if (!haveHeader && got >= usbtmc::kHeaderSize) {
-            if (!usbtmc::DecodeHeader(inBuffer_.data(), got, header) ||
+            if (!usbtmc::DecodeHeader(m_inBuffer.data(), got, header) ||
                 header.msgId != usbtmc::kDevDepMsgIn || header.tag != tag ||
                 header.transferSize > maxSize) {
                 return RecoverIn(UsbStatus::Error, tag);
@@ -257,9 +257,9 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
     if (!haveHeader || got < usbtmc::kHeaderSize + header.transferSize) {
         return RecoverIn(UsbStatus::Error, tag);
     }
-    std::string_view bytes(reinterpret_cast<const char*>(inBuffer_.data()) + usbtmc::kHeaderSize,
+    std::string_view bytes(reinterpret_cast<const char*>(m_inBuffer.data()) + usbtmc::kHeaderSize,
                            header.transferSize);
-    pending_.Append(bytes, (header.attributes & usbtmc::kAttrEom) != 0);
+    m_pending.Append(bytes, (header.attributes & usbtmc::kAttrEom) != 0);
     return VI_SUCCESS;
 }
 
@@ -269,15 +269,15 @@ ViStatus UsbtmcSession::RecoverOut(UsbStatus failure, uint8_t tag) {
         return FinishRecovery(failure, failure);
     }
     if (failure == UsbStatus::Stall) {
-        UsbStatus cleared = transport_->ClearHalt(device_.bulkOutEndpoint);
+        UsbStatus cleared = m_transport->ClearHalt(m_device.bulkOutEndpoint);
         if (cleared == UsbStatus::Disconnected) {
             return FinishRecovery(failure, cleared);
         }
     }
     Clock::time_point deadline = Clock::now() + kRecoveryTime;
-    UsbStatus recovery = control_.AbortBulkOut(tag, deadline);
+    UsbStatus recovery = m_control.AbortBulkOut(tag, deadline);
     if (recovery != UsbStatus::Ok && recovery != UsbStatus::Disconnected) {
-        recovery = control_.Clear(deadline);
+        recovery = m_control.Clear(deadline);
     }
     return FinishRecovery(failure, recovery);
 }
@@ -288,23 +288,23 @@ ViStatus UsbtmcSession::RecoverIn(UsbStatus failure, uint8_t tag) {
         return FinishRecovery(failure, failure);
     }
     if (failure == UsbStatus::Stall) {
-        UsbStatus cleared = transport_->ClearHalt(device_.bulkInEndpoint);
+        UsbStatus cleared = m_transport->ClearHalt(m_device.bulkInEndpoint);
         if (cleared == UsbStatus::Disconnected) {
             return FinishRecovery(failure, cleared);
         }
     }
     Clock::time_point deadline = Clock::now() + kRecoveryTime;
-    UsbStatus recovery = control_.AbortBulkIn(tag, deadline);
+    UsbStatus recovery = m_control.AbortBulkIn(tag, deadline);
     if (recovery != UsbStatus::Ok && recovery != UsbStatus::Disconnected) {
-        recovery = control_.Clear(deadline);
+        recovery = m_control.Clear(deadline);
     }
     return FinishRecovery(failure, recovery);
 }
 
 ViStatus UsbtmcSession::FinishRecovery(UsbStatus failure, UsbStatus recovery) {
     if (recovery == UsbStatus::Disconnected) {
-        lost_ = true;
-        pending_.Clear();
+        m_lost = true;
+        m_pending.Clear();
         return VI_ERROR_CONN_LOST;
     }
     return failure == UsbStatus::Timeout ? VI_ERROR_TMO : ToViStatus(failure);

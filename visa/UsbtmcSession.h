@@ -44,12 +44,12 @@ public:
     ViStatus ReadStatusByte(ViUInt16& status) override;
     // USB488 TRIGGER; VI_ERROR_NSUP_OPER when the device does not take it.
     ViStatus AssertTrigger() override;
-    void DiscardInput() override { pending_.Clear(); }
+    void DiscardInput() override { m_pending.Clear(); }
     // Cancels the transfer in progress; this and every later call fail at
     // once without recovering the device (nothing more is sent to it).
     void AbortIo() override;
 
-    const usbtmc::Capabilities& DeviceCapabilities() const { return capabilities_; }
+    const usbtmc::Capabilities& DeviceCapabilities() const { return m_capabilities; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -57,7 +57,7 @@ private:
     Clock::time_point Deadline() const;
     // One bulk-OUT transfer of the session; recovers the device when it fails.
     ViStatus SendTransfer(const std::string& transfer, uint8_t tag, Clock::time_point deadline);
-    // One REQUEST_DEV_DEP_MSG_IN and its reply, appended to pending_.
+    // One REQUEST_DEV_DEP_MSG_IN and its reply, appended to m_pending.
     ViStatus RequestTransfer(uint32_t maxSize, Clock::time_point deadline);
     // Receives the bulk-IN transfer that answers the request with this tag.
     ViStatus ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point deadline);
@@ -67,16 +67,16 @@ private:
     ViStatus RecoverIn(UsbStatus failure, uint8_t tag);
     ViStatus FinishRecovery(UsbStatus failure, UsbStatus recovery);
 
-    UsbDeviceInfo device_;
-    std::unique_ptr<UsbTransport> transport_;
-    UsbtmcControl control_;
-    usbtmc::TagSequence tags_;
-    usbtmc::Capabilities capabilities_;
-    MessageReadBuffer pending_;
-    std::vector<uint8_t> inBuffer_;
-    bool lost_ = false;
-    std::atomic<bool> aborted_{false};
-    uint8_t statusTag_ = 1;  // the last READ_STATUS_BYTE bTag (2 to 127)
+    UsbDeviceInfo m_device;
+    std::unique_ptr<UsbTransport> m_transport;
+    UsbtmcControl m_control;
+    usbtmc::TagSequence m_tags;
+    usbtmc::Capabilities m_capabilities;
+    MessageReadBuffer m_pending;
+    std::vector<uint8_t> m_inBuffer;
+    bool m_lost = false;
+    std::atomic<bool> m_aborted{false};
+    uint8_t m_statusTag = 1;  // the last READ_STATUS_BYTE bTag (2 to 127)
 };
 
 }  // namespace kvt::visa

@@ -70,7 +70,7 @@ ViStatus Vxi11Session::MapDeviceError(long error) {
 
 ViStatus Vxi11Session::DeviceStatus(long error) {
     ViStatus mapped = MapDeviceError(error);
-    connectionLost_ = connectionLost_ || mapped == VI_ERROR_CONN_LOST;
+    m_connectionLost = m_connectionLost || mapped == VI_ERROR_CONN_LOST;
     return mapped;
 }
 
@@ -112,25 +112,25 @@ ViStatus Vxi11Session::Open(const visa::ResourceName& name, const sockaddr_in& c
 Vxi11Session::Vxi11Session(const visa::ResourceName& name, std::unique_ptr<RpcConnection> core,
                            long link, uint32_t maxRecvSize, std::string address)
     : Session(name.Canonical(), VI_INTF_TCPIP, name.board),
-      core_(std::move(core)),
-      link_(link),
-      maxRecvSize_(maxRecvSize == 0 ? kFallbackChunk : maxRecvSize),
-      host_(name.host),
-      address_(std::move(address)),
-      device_(name.lanDevice.empty() ? std::string("inst0") : name.lanDevice) {}
+      m_core(std::move(core)),
+      m_link(link),
+      m_maxRecvSize(maxRecvSize == 0 ? kFallbackChunk : maxRecvSize),
+      m_host(name.host),
+      m_address(std::move(address)),
+      m_device(name.lanDevice.empty() ? std::string("inst0") : name.lanDevice) {}
 
 Vxi11Session::~Vxi11Session() {
-    if (!connectionLost_) {
-        Device_Link link = link_;
+    if (!m_connectionLost) {
+        Device_Link link = m_link;
         Device_Error reply{};
-        core_->Call(destroy_link, Xdr(xdr_Device_Link), &link, Xdr(xdr_Device_Error), &reply,
-                    std::min(CallTimeoutMs(), kCloseTimeoutMs));
+        m_core->Call(destroy_link, Xdr(xdr_Device_Link), &link, Xdr(xdr_Device_Error), &reply,
+                     std::min(CallTimeoutMs(), kCloseTimeoutMs));
     }
-    core_->Close();
+    m_core->Close();
 }
 
 void Vxi11Session::AbortIo() {
-    core_->Shutdown();
+    m_core->Shutdown();
 }
 
 uint32_t Vxi11Session::CallTimeoutMs() const {
@@ -146,8 +146,8 @@ ViStatus Vxi11Session::TransportFailure(int rpcStatus) {
     if (rpcStatus == RPC_CANTDECODERES) {
         return VI_ERROR_IO;  // a reply we refused (more data than asked for)
     }
-    int error = core_->LastErrno();
-    connectionLost_ = true;
+    int error = m_core->LastErrno();
+    m_connectionLost = true;
     // A request that could not be sent in time leaves half a record on the
     // stream: report the timeout, but the link is unusable from here on.
     if (rpcStatus == RPC_CANTSEND && (error == EAGAIN || error == EWOULDBLOCK)) {
@@ -158,27 +158,27 @@ ViStatus Vxi11Session::TransportFailure(int rpcStatus) {
 
 ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& written) {
     written = 0;
-    if (connectionLost_) {
+    if (m_connectionLost) {
         return VI_ERROR_CONN_LOST;
     }
     // Reads fetch ahead. What was fetched and not read belongs to a reply
     // that a new command abandons (an instrument discards it too), and must
     // never be handed out as part of the next command's reply.
-    pending_.Clear();
+    m_pending.Clear();
     const SessionAttributes& a = Attributes();
     do {
-        ViUInt32 chunk = std::min(count - written, maxRecvSize_);
+        ViUInt32 chunk = std::min(count - written, m_maxRecvSize);
         bool last = written + chunk == count;
         Device_WriteParms parms{};
-        parms.lid = link_;
+        parms.lid = m_link;
         parms.io_timeout = a.timeoutMs;
         parms.lock_timeout = a.timeoutMs;
         parms.flags = last && a.sendEndEnabled ? VXI11_FLAG_END : 0;
         parms.data.data_len = chunk;
         parms.data.data_val = reinterpret_cast<char*>(const_cast<ViByte*>(data + written));
         Device_WriteResp reply{};
-        clnt_stat rpc = core_->Call(device_write, Xdr(xdr_Device_WriteParms), &parms,
-                                    Xdr(xdr_Device_WriteResp), &reply, CallTimeoutMs());
+        clnt_stat rpc = m_core->Call(device_write, Xdr(xdr_Device_WriteParms), &parms,
+                                     Xdr(xdr_Device_WriteResp), &reply, CallTimeoutMs());
         if (rpc != RPC_SUCCESS) {
             return TransportFailure(rpc);
         }
@@ -197,7 +197,7 @@ ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& writt
 ViStatus Vxi11Session::DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& reply) {
     const SessionAttributes& a = Attributes();
     Device_ReadParms parms{};
-    parms.lid = link_;
+    parms.lid = m_link;
     parms.requestSize = size;
     parms.io_timeout = a.timeoutMs;
     parms.lock_timeout = a.timeoutMs;
@@ -206,25 +206,25 @@ ViStatus Vxi11Session::DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& 
     reply = Device_ReadResp{};
     reply.data.data_val = reinterpret_cast<char*>(into);
     BoundedReadReply bounded{&reply, size};
-    clnt_stat rpc = core_->Call(device_read, Xdr(xdr_Device_ReadParms), &parms,
-                                Xdr(DecodeBoundedReadReply), &bounded, CallTimeoutMs());
+    clnt_stat rpc = m_core->Call(device_read, Xdr(xdr_Device_ReadParms), &parms,
+                                 Xdr(DecodeBoundedReadReply), &bounded, CallTimeoutMs());
     return rpc == RPC_SUCCESS ? VI_SUCCESS : TransportFailure(rpc);
 }
 
 ViStatus Vxi11Session::DeviceReadAhead(ViUInt32 wanted, Device_ReadResp& reply) {
     const ViUInt32 size = std::max(wanted, kReadAhead);
-    if (scratch_.size() < size) {
-        scratch_.resize(size);
+    if (m_scratch.size() < size) {
+        m_scratch.resize(size);
     }
-    return DeviceRead(scratch_.data(), size, reply);
+    return DeviceRead(m_scratch.data(), size, reply);
 }
 
 ViStatus Vxi11Session::HandOutAfterFailure(ViByte* data, ViUInt32 count, ViUInt32& received,
                                            ViStatus status) {
     // Whatever arrived before the failure is handed out with it.
-    if (!pending_.Empty()) {
-        pending_.Take(data, count, false, 0, received);
-        pending_.Clear();
+    if (!m_pending.Empty()) {
+        m_pending.Take(data, count, false, 0, received);
+        m_pending.Clear();
     }
     return status;
 }
@@ -241,8 +241,8 @@ ViStatus Vxi11Session::ReadMore(ViUInt32 wanted) {
 ViStatus Vxi11Session::KeepReply(const Device_ReadResp& reply) {
     bool end = (reply.reason & VXI11_REASON_END) != 0;
     if (reply.data.data_len > 0 || end) {
-        pending_.Append(
-            std::string_view(reinterpret_cast<const char*>(scratch_.data()), reply.data.data_len),
+        m_pending.Append(
+            std::string_view(reinterpret_cast<const char*>(m_scratch.data()), reply.data.data_len),
             end);
     }
     if (reply.error != VXI11_ERR_NONE) {
@@ -280,14 +280,14 @@ ViStatus Vxi11Session::ReadDirect(ViByte* data, ViUInt32 count, ViUInt32& receiv
 
 ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     received = 0;
-    if (connectionLost_) {
+    if (m_connectionLost) {
         return VI_ERROR_CONN_LOST;
     }
     if (count == 0) {
         return VI_SUCCESS_MAX_CNT;
     }
     const SessionAttributes& a = Attributes();
-    if (pending_.Empty()) {
+    if (m_pending.Empty()) {
         if (count >= kReadAhead) {
             return ReadDirect(data, count, received);
         }
@@ -306,7 +306,7 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
         const bool atTermChar = (reply.reason & VXI11_REASON_CHR) != 0;
         if (reply.error == VXI11_ERR_NONE && length > 0 && length <= count &&
             (a.termCharEnabled ? atTermChar : end)) {
-            std::memcpy(data, scratch_.data(), length);
+            std::memcpy(data, m_scratch.data(), length);
             received = length;
             return end ? VI_SUCCESS : VI_SUCCESS_TERM_CHAR;
         }
@@ -315,13 +315,13 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
             return HandOutAfterFailure(data, count, received, status);
         }
     }
-    while (!pending_.CanComplete(count, a.termCharEnabled, a.termChar)) {
-        ViStatus status = ReadMore(count - static_cast<ViUInt32>(pending_.Size()));
+    while (!m_pending.CanComplete(count, a.termCharEnabled, a.termChar)) {
+        ViStatus status = ReadMore(count - static_cast<ViUInt32>(m_pending.Size()));
         if (status < VI_SUCCESS) {
             return HandOutAfterFailure(data, count, received, status);
         }
     }
-    return pending_.Take(data, count, a.termCharEnabled, a.termChar, received);
+    return m_pending.Take(data, count, a.termCharEnabled, a.termChar, received);
 }
 
 ViStatus Vxi11Session::GetAttribute(ViAttr attribute, void* value) const {
@@ -330,13 +330,13 @@ ViStatus Vxi11Session::GetAttribute(ViAttr attribute, void* value) const {
     }
     switch (attribute) {
         case VI_ATTR_TCPIP_ADDR:
-            CopyVisaString(address_, value);
+            CopyVisaString(m_address, value);
             return VI_SUCCESS;
         case VI_ATTR_TCPIP_HOSTNAME:
-            CopyVisaString(host_, value);
+            CopyVisaString(m_host, value);
             return VI_SUCCESS;
         case VI_ATTR_TCPIP_DEVICE_NAME:
-            CopyVisaString(device_, value);
+            CopyVisaString(m_device, value);
             return VI_SUCCESS;
         default:
             return Session::GetAttribute(attribute, value);
@@ -345,7 +345,7 @@ ViStatus Vxi11Session::GetAttribute(ViAttr attribute, void* value) const {
 
 Device_GenericParms Vxi11Session::GenericParms() const {
     Device_GenericParms parms{};
-    parms.lid = link_;
+    parms.lid = m_link;
     parms.flags = 0;
     parms.lock_timeout = Attributes().timeoutMs;
     parms.io_timeout = Attributes().timeoutMs;
@@ -353,12 +353,12 @@ Device_GenericParms Vxi11Session::GenericParms() const {
 }
 
 ViStatus Vxi11Session::CallForError(unsigned long procedure, xdrproc_t encode, void* args) {
-    if (connectionLost_) {
+    if (m_connectionLost) {
         return VI_ERROR_CONN_LOST;
     }
     Device_Error reply{};
-    clnt_stat rpc = core_->Call(static_cast<rpcproc_t>(procedure), encode, args,
-                                Xdr(xdr_Device_Error), &reply, CallTimeoutMs());
+    clnt_stat rpc = m_core->Call(static_cast<rpcproc_t>(procedure), encode, args,
+                                 Xdr(xdr_Device_Error), &reply, CallTimeoutMs());
     if (rpc != RPC_SUCCESS) {
         return TransportFailure(rpc);
     }
@@ -366,7 +366,7 @@ ViStatus Vxi11Session::CallForError(unsigned long procedure, xdrproc_t encode, v
 }
 
 ViStatus Vxi11Session::Clear() {
-    pending_.Clear();
+    m_pending.Clear();
     Device_GenericParms parms = GenericParms();
     return CallForError(device_clear, Xdr(xdr_Device_GenericParms), &parms);
 }
@@ -378,13 +378,13 @@ ViStatus Vxi11Session::AssertTrigger() {
 
 ViStatus Vxi11Session::ReadStatusByte(ViUInt16& status) {
     status = 0;
-    if (connectionLost_) {
+    if (m_connectionLost) {
         return VI_ERROR_CONN_LOST;
     }
     Device_GenericParms parms = GenericParms();
     Device_ReadStbResp reply{};
-    clnt_stat rpc = core_->Call(device_readstb, Xdr(xdr_Device_GenericParms), &parms,
-                                Xdr(xdr_Device_ReadStbResp), &reply, CallTimeoutMs());
+    clnt_stat rpc = m_core->Call(device_readstb, Xdr(xdr_Device_GenericParms), &parms,
+                                 Xdr(xdr_Device_ReadStbResp), &reply, CallTimeoutMs());
     if (rpc != RPC_SUCCESS) {
         return TransportFailure(rpc);
     }
@@ -397,14 +397,14 @@ ViStatus Vxi11Session::ReadStatusByte(ViUInt16& status) {
 
 ViStatus Vxi11Session::LockDevice(ViUInt32 timeoutMs) {
     Device_LockParms parms{};
-    parms.lid = link_;
+    parms.lid = m_link;
     parms.flags = timeoutMs > 0 ? VXI11_FLAG_WAITLOCK : 0;
     parms.lock_timeout = timeoutMs;
     return CallForError(device_lock, Xdr(xdr_Device_LockParms), &parms);
 }
 
 ViStatus Vxi11Session::UnlockDevice() {
-    Device_Link link = link_;
+    Device_Link link = m_link;
     return CallForError(device_unlock, Xdr(xdr_Device_Link), &link);
 }
 

@@ -39,7 +39,7 @@ public:
 
     ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32& written) override;
     ViStatus Read(ViByte* data, ViUInt32 count, ViUInt32& received) override;
-    void DiscardInput() override { pending_.Clear(); }
+    void DiscardInput() override { m_pending.Clear(); }
 
     static constexpr ViUInt32 kReadAhead = 1024 * 1024;
     ViStatus GetAttribute(ViAttr attribute, void* value) const override;
@@ -68,11 +68,11 @@ private:
     // One device_read of up to `size` bytes into `into`; fails only when
     // the call itself fails (the device's own error is in reply.error).
     ViStatus DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& reply);
-    // One device_read of at least kReadAhead bytes into scratch_.
+    // One device_read of at least kReadAhead bytes into m_scratch.
     ViStatus DeviceReadAhead(ViUInt32 wanted, Device_ReadResp& reply);
-    // One device_read of at least kReadAhead bytes, appended to pending_.
+    // One device_read of at least kReadAhead bytes, appended to m_pending.
     ViStatus ReadMore(ViUInt32 wanted);
-    // Appends a reply in scratch_ to pending_; the device's error, mapped.
+    // Appends a reply in m_scratch to m_pending; the device's error, mapped.
     ViStatus KeepReply(const Device_ReadResp& reply);
     // A failed read: hands out what was kept with the failure's status.
     ViStatus HandOutAfterFailure(ViByte* data, ViUInt32 count, ViUInt32& received, ViStatus status);
@@ -84,15 +84,15 @@ private:
     // A call whose reply is a Device_Error, mapped.
     ViStatus CallForError(unsigned long procedure, xdrproc_t encode, void* args);
 
-    std::unique_ptr<RpcConnection> core_;
-    long link_;
-    uint32_t maxRecvSize_;
-    std::string host_;
-    std::string address_;
-    std::string device_;
-    bool connectionLost_ = false;
-    MessageReadBuffer pending_;
-    std::vector<ViByte> scratch_;  // device_read replies are decoded here
+    std::unique_ptr<RpcConnection> m_core;
+    long m_link;
+    uint32_t m_maxRecvSize;
+    std::string m_host;
+    std::string m_address;
+    std::string m_device;
+    bool m_connectionLost = false;
+    MessageReadBuffer m_pending;
+    std::vector<ViByte> m_scratch;  // device_read replies are decoded here
 };
 
 }  // namespace kvt::visa

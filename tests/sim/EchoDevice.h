@@ -14,42 +14,42 @@ namespace kvt::test {
 class EchoDevice : public visa::MessageDevice {
 public:
     void ReceiveMessage(std::string_view message) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        received_.emplace_back(message);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.emplace_back(message);
         if (message != "quiet") {
-            output_.emplace_back(message);
+            m_output.emplace_back(message);
         }
     }
     std::string TakeResponse() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (output_.empty()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_output.empty()) {
             return {};
         }
-        std::string front = std::move(output_.front());
-        output_.pop_front();
+        std::string front = std::move(m_output.front());
+        m_output.pop_front();
         return front;
     }
     void DeviceClear() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        output_.clear();
-        ++clears_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_output.clear();
+        ++m_clears;
     }
     uint8_t StatusByte() override { return 0x10; }
 
     std::vector<std::string> Received() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return received_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_received;
     }
     int Clears() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return clears_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_clears;
     }
 
 private:
-    std::mutex mutex_;
-    std::deque<std::string> output_;
-    std::vector<std::string> received_;
-    int clears_ = 0;
+    std::mutex m_mutex;
+    std::deque<std::string> m_output;
+    std::vector<std::string> m_received;
+    int m_clears = 0;
 };
 
 }  // namespace kvt::test

@@ -26,18 +26,18 @@ using kvt::test::SimProcess;
 class LineClient {
 public:
     explicit LineClient(uint16_t port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(port);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
-    ~LineClient() { ::close(fd_); }
-    bool Connected() const { return connected_; }
+    ~LineClient() { ::close(m_fd); }
+    bool Connected() const { return m_connected; }
 
     bool Send(const std::string& line) {
-        return ::send(fd_, line.data(), line.size(), MSG_NOSIGNAL) ==
+        return ::send(m_fd, line.data(), line.size(), MSG_NOSIGNAL) ==
                static_cast<ssize_t>(line.size());
     }
 
@@ -47,9 +47,9 @@ public:
         }
         std::string reply;
         while (reply.empty() || reply.back() != '\n') {
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p{m_fd, POLLIN, 0};
             char c = 0;
-            if (::poll(&p, 1, 5000) <= 0 || ::recv(fd_, &c, 1, 0) != 1) {
+            if (::poll(&p, 1, 5000) <= 0 || ::recv(m_fd, &c, 1, 0) != 1) {
                 return reply + "<no reply>";
             }
             reply += c;
@@ -58,8 +58,8 @@ public:
     }
 
 private:
-    int fd_ = -1;
-    bool connected_ = false;
+    int m_fd = -1;
+    bool m_connected = false;
 };
 
 std::string FileText(const std::string& path) {
@@ -124,41 +124,41 @@ TEST(KorvataSim, StopsCleanlyOnSigintWithAClientConnected) {
 class LogPipe {
 public:
     LogPipe() {
-        ::mkfifo(path_.c_str(), 0600);
-        fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ::mkfifo(m_path.c_str(), 0600);
+        m_fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
     ~LogPipe() {
-        ::close(fd_);
-        std::remove(path_.c_str());
+        ::close(m_fd);
+        std::remove(m_path.c_str());
     }
-    const std::string& Path() const { return path_; }
-    bool Open() const { return fd_ >= 0; }
+    const std::string& Path() const { return m_path; }
+    bool Open() const { return m_fd >= 0; }
 
     // Waits (bounded) until `line` has been logged.
     bool WaitForLine(const std::string& line, std::chrono::milliseconds timeout) {
         auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (text_.find(line + "\n") == std::string::npos) {
+        while (m_text.find(line + "\n") == std::string::npos) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p{m_fd, POLLIN, 0};
             if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
                 return false;
             }
             char chunk[256];
-            ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            ssize_t n = ::read(m_fd, chunk, sizeof chunk);
             if (n <= 0) {
                 return false;
             }
-            text_.append(chunk, static_cast<size_t>(n));
+            m_text.append(chunk, static_cast<size_t>(n));
         }
         return true;
     }
 
 private:
-    std::string path_ =
+    std::string m_path =
         ::testing::TempDir() + "korvata-sim-pipe-" + std::to_string(::getpid()) + ".log";
-    int fd_ = -1;
-    std::string text_;
+    int m_fd = -1;
+    std::string m_text;
 };
 
 TEST(KorvataSim, StopsAtOnceWhileAReplyIsHeldBackByADelay) {

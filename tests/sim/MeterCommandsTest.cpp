@@ -201,10 +201,10 @@ TEST_F(MeterCommands, ErrorQueueIsBoundedAndClearedByCls) {
     EXPECT_EQ(Query("SYST:ERR?"), "-350,\"Queue overflow\"\n");
     ExpectNoError();
     Send("NOPE");
-    EXPECT_EQ(meter_.StatusByte() & 0x04, 0x04);
+    EXPECT_EQ(m_meter.StatusByte() & 0x04, 0x04);
     EXPECT_EQ(Query("*ESR?"), "+32\n");  // command error
     Send("*CLS");
-    EXPECT_EQ(meter_.StatusByte() & 0x04, 0);
+    EXPECT_EQ(m_meter.StatusByte() & 0x04, 0);
     ExpectNoError();
 }
 

@@ -18,13 +18,13 @@ namespace kvt::sim::testing {
 // program does (no terminator; END ends the message).
 class MeterFixture : public ::testing::Test {
 protected:
-    MeterFixture() : clock_(std::make_shared<ManualClock>()), meter_(42, clock_) {}
+    MeterFixture() : m_clock(std::make_shared<ManualClock>()), m_meter(42, m_clock) {}
 
-    void Send(std::string_view message) { meter_.ReceiveMessage(message); }
+    void Send(std::string_view message) { m_meter.ReceiveMessage(message); }
 
     std::string Query(std::string_view message) {
-        meter_.ReceiveMessage(message);
-        return meter_.TakeResponse();
+        m_meter.ReceiveMessage(message);
+        return m_meter.TakeResponse();
     }
 
     double Number(std::string_view message) { return std::strtod(Query(message).c_str(), nullptr); }
@@ -34,7 +34,7 @@ protected:
 
     void ExpectNoError() { EXPECT_EQ(Query("SYST:ERR?"), "+0,\"No error\"\n"); }
 
-    void Advance(std::chrono::nanoseconds step) { clock_->Advance(step); }
+    void Advance(std::chrono::nanoseconds step) { m_clock->Advance(step); }
 
     static std::vector<double> Fields(const std::string& reply) {
         std::vector<double> values;
@@ -52,8 +52,8 @@ protected:
         return values;
     }
 
-    std::shared_ptr<ManualClock> clock_;
-    MeterModel meter_;
+    std::shared_ptr<ManualClock> m_clock;
+    MeterModel m_meter;
 };
 
 }  // namespace kvt::sim::testing

@@ -60,14 +60,14 @@ TEST_F(MeterRobustness, RandomAndMangledMessagesNeverBreakTheMeter) {
                 break;
         }
         Advance(std::chrono::milliseconds(pick(50)));
-        meter_.ReceiveMessage(message);
+        m_meter.ReceiveMessage(message);
         if (pick(3) == 0) {
-            meter_.TakeResponse();
+            m_meter.TakeResponse();
         }
     }
     // Still answering, and every piece of state within its bounds.
     Send("*CLS");
-    meter_.DeviceClear();
+    m_meter.DeviceClear();
     EXPECT_EQ(Query("*IDN?"), std::string(MeterModel::kIdentity) + "\n");
     EXPECT_LE(Fields(Query("CALC:TREN:CHAR:DATA?")).size(), 65535u);
     Send("FUNC \"VOLT\";VOLT:DC:RANGE:AUTO ON;SIM:INP 1;CALC:SCAL:STAT 0;*CLS");
@@ -80,11 +80,11 @@ TEST_F(MeterRobustness, UnreadResponsesAreBounded) {
         Send("ECHO? " + std::to_string(i));
     }
     // The oldest were dropped, each noted as an interrupted query.
-    EXPECT_EQ(meter_.TakeResponse(), "10\n");
+    EXPECT_EQ(m_meter.TakeResponse(), "10\n");
     for (size_t i = 1; i < MeterModel::kMaxPendingResponses; ++i) {
-        meter_.TakeResponse();
+        m_meter.TakeResponse();
     }
-    EXPECT_EQ(meter_.TakeResponse(), "");
+    EXPECT_EQ(m_meter.TakeResponse(), "");
     EXPECT_EQ(NextError(), -410);
 
     // Big responses are bounded by their bytes too.
@@ -94,7 +94,7 @@ TEST_F(MeterRobustness, UnreadResponsesAreBounded) {
         Send("ECHO? " + big + ";ECHO? " + big);
     }
     size_t pending = 0;
-    for (std::string r = meter_.TakeResponse(); !r.empty(); r = meter_.TakeResponse()) {
+    for (std::string r = m_meter.TakeResponse(); !r.empty(); r = m_meter.TakeResponse()) {
         pending += r.size();
     }
     EXPECT_LE(pending, MeterModel::kMaxPendingBytes);
@@ -104,7 +104,7 @@ TEST_F(MeterRobustness, UnreadResponsesAreBounded) {
     std::string huge(MeterModel::kMaxPendingBytes / 2 + 10, 'y');
     Send("*CLS");
     Send("ECHO? " + huge + ";ECHO? " + huge + ";ECHO? z");
-    EXPECT_EQ(meter_.TakeResponse(), "");
+    EXPECT_EQ(m_meter.TakeResponse(), "");
     EXPECT_EQ(NextError(), -223);
 }
 
@@ -112,7 +112,7 @@ TEST_F(MeterRobustness, ConcurrentClientsSeeWholeResponses) {
     std::atomic<bool> stop{false};
     std::thread ticker([&] {
         while (!stop.load()) {
-            clock_->Advance(1ms);
+            m_clock->Advance(1ms);
             std::this_thread::yield();
         }
     });
@@ -132,8 +132,8 @@ TEST_F(MeterRobustness, ConcurrentClientsSeeWholeResponses) {
                 // Each client sends and reads in turn, as one session would
                 // under its own lock; responses may be taken by another
                 // client, but never torn.
-                meter_.ReceiveMessage(t == 0 ? "DATA:LAST?" : t == 1 ? "CALC:AVER:ALL?" : "FUNC?");
-                std::string r = meter_.TakeResponse();
+                m_meter.ReceiveMessage(t == 0 ? "DATA:LAST?" : t == 1 ? "CALC:AVER:ALL?" : "FUNC?");
+                std::string r = m_meter.TakeResponse();
                 if (r.empty()) {
                     // taken by another client
                 } else if (std::regex_match(r, forms)) {
@@ -143,7 +143,7 @@ TEST_F(MeterRobustness, ConcurrentClientsSeeWholeResponses) {
                     ADD_FAILURE() << "torn response: " << r;
                 }
                 if (t == 2 && i % 50 == 0) {
-                    meter_.ReceiveMessage(i % 100 == 0 ? "FUNC \"RES\"" : "FUNC \"VOLT\"");
+                    m_meter.ReceiveMessage(i % 100 == 0 ? "FUNC \"RES\"" : "FUNC \"VOLT\"");
                 }
             }
         });

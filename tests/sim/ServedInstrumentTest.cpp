@@ -106,13 +106,13 @@ TEST(ServedInstrument, DelaysEachReplyButNotAnEmptyOne) {
 
 class CommandLogFile : public ::testing::Test {
 protected:
-    std::string path_ = ::testing::TempDir() + "korvata-commandlog-" + std::to_string(::getpid()) +
-                        "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                        ".log";
-    void TearDown() override { std::remove(path_.c_str()); }
+    std::string m_path = ::testing::TempDir() + "korvata-commandlog-" + std::to_string(::getpid()) +
+                         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                         ".log";
+    void TearDown() override { std::remove(m_path.c_str()); }
 
     std::string Contents() const {
-        std::ifstream in(path_);
+        std::ifstream in(m_path);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
@@ -122,7 +122,7 @@ protected:
 TEST_F(CommandLogFile, LogsCommandsAndRepliesInOrderWithEscapes) {
     kvt::sim::CommandLog log;
     std::string error;
-    ASSERT_TRUE(log.Open(path_, error)) << error;
+    ASSERT_TRUE(log.Open(m_path, error)) << error;
     FaultSettings faults;
     faults.dropAfter = 2;
     faults.silentAfter = 3;

@@ -45,16 +45,16 @@ auto Deadline() {
 class Vxi11ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        instrument_ = std::make_unique<kvt::sim::ServedInstrument>(
-            device_, kvt::sim::FaultSettings{}, nullptr);
-        server_ = std::make_unique<kvt::sim::Vxi11Server>(*instrument_);
+        m_instrument = std::make_unique<kvt::sim::ServedInstrument>(
+            m_device, kvt::sim::FaultSettings{}, nullptr);
+        m_server = std::make_unique<kvt::sim::Vxi11Server>(*m_instrument);
         std::string error;
-        ASSERT_TRUE(server_->Start(uint16_t{0}, error)) << error;
+        ASSERT_TRUE(m_server->Start(uint16_t{0}, error)) << error;
     }
 
     // A connection to the core channel with a link created on it.
     long Link(RpcConnection& core) {
-        EXPECT_EQ(core.Connect(Loopback(server_->CorePort()), DEVICE_CORE, DEVICE_CORE_VERSION,
+        EXPECT_EQ(core.Connect(Loopback(m_server->CorePort()), DEVICE_CORE, DEVICE_CORE_VERSION,
                                Deadline()),
                   VI_SUCCESS);
         Create_LinkParms parms{};
@@ -64,7 +64,7 @@ protected:
                             Xdr(xdr_Create_LinkResp), &reply, 2000),
                   RPC_SUCCESS);
         EXPECT_EQ(reply.error, 0);
-        EXPECT_EQ(reply.abortPort, server_->AbortPort());
+        EXPECT_EQ(reply.abortPort, m_server->AbortPort());
         EXPECT_EQ(reply.maxRecvSize, kvt::sim::Vxi11Server::kMaxRecvSize);
         return reply.lid;
     }
@@ -129,9 +129,9 @@ protected:
         return reply.error;
     }
 
-    std::shared_ptr<kvt::test::EchoDevice> device_ = std::make_shared<kvt::test::EchoDevice>();
-    std::unique_ptr<kvt::sim::ServedInstrument> instrument_;
-    std::unique_ptr<kvt::sim::Vxi11Server> server_;
+    std::shared_ptr<kvt::test::EchoDevice> m_device = std::make_shared<kvt::test::EchoDevice>();
+    std::unique_ptr<kvt::sim::ServedInstrument> m_instrument;
+    std::unique_ptr<kvt::sim::Vxi11Server> m_server;
 };
 
 TEST_F(Vxi11ServerTest, ReadsReportTheirReason) {
@@ -191,7 +191,7 @@ TEST_F(Vxi11ServerTest, StatusByteClearAndAbort) {
 
     ASSERT_EQ(Write(core, link, "pending"), 0);
     EXPECT_EQ(Generic(core, device_clear, link), 0);
-    EXPECT_EQ(device_->Clears(), 1);
+    EXPECT_EQ(m_device->Clears(), 1);
     std::string data;
     long reason = 0;
     EXPECT_EQ(Read(core, link, 100, data, reason, 50), VXI11_ERR_IO_TIMEOUT);
@@ -199,7 +199,7 @@ TEST_F(Vxi11ServerTest, StatusByteClearAndAbort) {
     EXPECT_EQ(Generic(core, device_remote, 999), VXI11_ERR_INVALID_LINK);
 
     RpcConnection abort;
-    ASSERT_EQ(abort.Connect(Loopback(server_->AbortPort()), DEVICE_ASYNC, DEVICE_ASYNC_VERSION,
+    ASSERT_EQ(abort.Connect(Loopback(m_server->AbortPort()), DEVICE_ASYNC, DEVICE_ASYNC_VERSION,
                             Deadline()),
               VI_SUCCESS);
     EXPECT_EQ(ByLink(abort, device_abort, link), 0);
@@ -207,14 +207,14 @@ TEST_F(Vxi11ServerTest, StatusByteClearAndAbort) {
 }
 
 TEST_F(Vxi11ServerTest, PortmapperAnswersOverTcpAndUdp) {
-    sockaddr_in portmapper = Loopback(server_->PortmapperPort());
+    sockaddr_in portmapper = Loopback(m_server->PortmapperPort());
     RpcConnection v2;
     ASSERT_EQ(v2.Connect(portmapper, PMAPPROG, PMAPVERS, Deadline()), VI_SUCCESS);
     pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP, 0};
     u_long port = 0;
     ASSERT_EQ(v2.Call(PMAPPROC_GETPORT, Xdr(xdr_pmap), &query, Xdr(xdr_u_long), &port, 2000),
               RPC_SUCCESS);
-    EXPECT_EQ(port, server_->CorePort());
+    EXPECT_EQ(port, m_server->CorePort());
     query.pm_prog = 0x0607B1;  // not served
     ASSERT_EQ(v2.Call(PMAPPROC_GETPORT, Xdr(xdr_pmap), &query, Xdr(xdr_u_long), &port, 2000),
               RPC_SUCCESS);
@@ -228,11 +228,11 @@ TEST_F(Vxi11ServerTest, PortmapperAnswersOverTcpAndUdp) {
     ASSERT_EQ(clnt_call(udp, PMAPPROC_GETPORT, Xdr(xdr_pmap), reinterpret_cast<caddr_t>(&query),
                         Xdr(xdr_u_long), reinterpret_cast<caddr_t>(&port), wait),
               RPC_SUCCESS);
-    EXPECT_EQ(port, server_->CorePort());
+    EXPECT_EQ(port, m_server->CorePort());
     clnt_destroy(udp);
 
-    std::string expected = "127.0.0.1." + std::to_string(server_->CorePort() >> 8) + "." +
-                           std::to_string(server_->CorePort() & 0xFF);
+    std::string expected = "127.0.0.1." + std::to_string(m_server->CorePort() >> 8) + "." +
+                           std::to_string(m_server->CorePort() & 0xFF);
     for (rpcvers_t version : {rpcvers_t{3}, rpcvers_t{4}}) {
         RpcConnection rpcb;
         ASSERT_EQ(rpcb.Connect(portmapper, PMAPPROG, version, Deadline()), VI_SUCCESS);
@@ -263,32 +263,32 @@ public:
     std::string TakeResponse() override {
         std::string response = EchoDevice::TakeResponse();
         if (!response.empty()) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            taken_ = true;
-            changed_.notify_all();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_taken = true;
+            m_changed.notify_all();
         }
         return response;
     }
     bool WaitUntilTaken(std::chrono::milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, timeout, [this] { return taken_; });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [this] { return m_taken; });
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool taken_ = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_taken = false;
 };
 
 TEST_F(Vxi11ServerTest, StopDoesNotWaitOutADelayedReply) {
-    server_.reset();
+    m_server.reset();
     auto device = std::make_shared<WatchedEchoDevice>();
     kvt::sim::FaultSettings faults;
     faults.delayMs = 5000;
-    instrument_ = std::make_unique<kvt::sim::ServedInstrument>(device, faults, nullptr);
-    server_ = std::make_unique<kvt::sim::Vxi11Server>(*instrument_);
+    m_instrument = std::make_unique<kvt::sim::ServedInstrument>(device, faults, nullptr);
+    m_server = std::make_unique<kvt::sim::Vxi11Server>(*m_instrument);
     std::string error;
-    ASSERT_TRUE(server_->Start(uint16_t{0}, error)) << error;
+    ASSERT_TRUE(m_server->Start(uint16_t{0}, error)) << error;
     RpcConnection core;
     long link = Link(core);
     ASSERT_EQ(Write(core, link, "late"), 0);
@@ -312,7 +312,7 @@ TEST_F(Vxi11ServerTest, StopDoesNotWaitOutADelayedReply) {
     // The server now holds the reply back for the delay.
     bool taken = device->WaitUntilTaken(std::chrono::seconds(5));
     auto start = std::chrono::steady_clock::now();
-    server_->Stop();
+    m_server->Stop();
     auto stopping = std::chrono::steady_clock::now() - start;
     reader.join();
     ASSERT_TRUE(taken);
@@ -321,11 +321,11 @@ TEST_F(Vxi11ServerTest, StopDoesNotWaitOutADelayedReply) {
 }
 
 TEST_F(Vxi11ServerTest, OnlyOneServerRunsInAProcessAndItRestarts) {
-    kvt::sim::Vxi11Server other(*instrument_);
+    kvt::sim::Vxi11Server other(*m_instrument);
     std::string error;
     EXPECT_FALSE(other.Start(uint16_t{0}, error));
     EXPECT_FALSE(error.empty());
-    server_->Stop();
+    m_server->Stop();
     ASSERT_TRUE(other.Start(uint16_t{0}, error)) << error;
     RpcConnection core;
     ASSERT_EQ(

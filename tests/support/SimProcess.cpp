@@ -113,24 +113,24 @@ SimProcess::SimProcess(std::vector<std::string> arguments, std::chrono::millisec
     if (std::find(arguments.begin(), arguments.end(), "--socket") == arguments.end()) {
         arguments.insert(arguments.begin(), {"--socket", "0"});
     }
-    if (!Spawn(Path(), arguments, pid_, outFd_, errFd_, error_)) {
-        pid_ = -1;
+    if (!Spawn(Path(), arguments, m_pid, m_outFd, m_errFd, m_error)) {
+        m_pid = -1;
         return;
     }
-    pidFd_ = OpenPidFd(pid_);
+    m_pidFd = OpenPidFd(m_pid);
     Clock::time_point deadline = Clock::now() + readyTimeout;
     std::string out;
     std::string err;
     bool open = true;
-    while (open && !ready_) {
-        pollfd p[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+    while (open && !m_ready) {
+        pollfd p[2] = {{m_outFd, POLLIN, 0}, {m_errFd, POLLIN, 0}};
         int n = ::poll(p, 2, MillisecondsLeft(deadline));
         if (n == 0) {
-            error_ = "no \"ready\" in time; output: " + out + err;
+            m_error = "no \"ready\" in time; output: " + out + err;
             return;
         }
-        open = Drain(outFd_, out);
-        Drain(errFd_, err);
+        open = Drain(m_outFd, out);
+        Drain(m_errFd, err);
         std::istringstream lines(out);
         for (std::string line; std::getline(lines, line);) {
             if (line.rfind("ports:", 0) == 0) {
@@ -141,15 +141,15 @@ SimProcess::SimProcess(std::vector<std::string> arguments, std::chrono::millisec
                     const char* end = word.data() + word.size();
                     if (equals != std::string::npos &&
                         std::from_chars(word.data() + equals + 1, end, port).ptr == end) {
-                        ports_[word.substr(0, equals)] = port;
+                        m_ports[word.substr(0, equals)] = port;
                     }
                 }
             }
-            ready_ = ready_ || line == "ready";
+            m_ready = m_ready || line == "ready";
         }
     }
-    if (!ready_) {
-        error_ = "ended before \"ready\"; output: " + out + err;
+    if (!m_ready) {
+        m_error = "ended before \"ready\"; output: " + out + err;
     }
 }
 
@@ -158,18 +158,18 @@ SimProcess::~SimProcess() {
 }
 
 uint16_t SimProcess::Port(const std::string& name) const {
-    auto it = ports_.find(name);
-    return it == ports_.end() ? 0 : it->second;
+    auto it = m_ports.find(name);
+    return it == m_ports.end() ? 0 : it->second;
 }
 
 int SimProcess::Stop(int signal, std::chrono::milliseconds timeout) {
-    if (pid_ < 0) {
+    if (m_pid < 0) {
         return -1;
     }
-    ::kill(pid_, signal);
-    int code = Reap(pid_, pidFd_, Clock::now() + timeout);
-    pid_ = -1;
-    for (int* fd : {&pidFd_, &outFd_, &errFd_}) {
+    ::kill(m_pid, signal);
+    int code = Reap(m_pid, m_pidFd, Clock::now() + timeout);
+    m_pid = -1;
+    for (int* fd : {&m_pidFd, &m_outFd, &m_errFd}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;

@@ -23,13 +23,13 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     // True once "ready" was printed; otherwise Error() says what happened.
-    bool Ready() const { return ready_; }
-    const std::string& Error() const { return error_; }
+    bool Ready() const { return m_ready; }
+    const std::string& Error() const { return m_error; }
 
     // A port from the "ports:" line ("socket", "vxi11-core", "vxi11-abort",
     // "portmapper"); 0 when the line does not name it.
     uint16_t Port(const std::string& name) const;
-    pid_t Pid() const { return pid_; }
+    pid_t Pid() const { return m_pid; }
 
     // Sends `signal` and waits for the end. Returns the exit code, or -1 when
     // the process died of a signal or did not end in time (it is then killed).
@@ -49,13 +49,13 @@ public:
     static std::string Path();
 
 private:
-    pid_t pid_ = -1;
-    int pidFd_ = -1;
-    int outFd_ = -1;
-    int errFd_ = -1;
-    bool ready_ = false;
-    std::string error_;
-    std::map<std::string, uint16_t> ports_;
+    pid_t m_pid = -1;
+    int m_pidFd = -1;
+    int m_outFd = -1;
+    int m_errFd = -1;
+    bool m_ready = false;
+    std::string m_error;
+    std::map<std::string, uint16_t> m_ports;
 };
 
 }  // namespace kvt::test

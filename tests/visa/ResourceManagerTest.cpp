@@ -20,11 +20,11 @@ protected:
     void SetUp() override {
         setenv("KORVATA_VISA_SIMULATE", "1", 1);
         kvt::sim::InstallSimulatedMeter();
-        ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
+        ASSERT_EQ(viOpenDefaultRM(&m_rm), VI_SUCCESS);
     }
     void TearDown() override {
-        if (rm_ != VI_NULL) {
-            viClose(rm_);
+        if (m_rm != VI_NULL) {
+            viClose(m_rm);
         }
         unsetenv("KORVATA_VISA_SIMULATE");
     }
@@ -37,23 +37,23 @@ protected:
         return s;
     }
 
-    ViSession rm_ = VI_NULL;
+    ViSession m_rm = VI_NULL;
 };
 
 TEST_F(SimulatedVisa, FindsTheSimulatedUsbMeter) {
     ViFindList list = VI_NULL;
     ViUInt32 count = 0;
     char desc[VI_FIND_BUFLEN] = {};
-    ASSERT_EQ(viFindRsrc(rm_, "USB?*INSTR", &list, &count, desc), VI_SUCCESS);
+    ASSERT_EQ(viFindRsrc(m_rm, "USB?*INSTR", &list, &count, desc), VI_SUCCESS);
     EXPECT_EQ(count, 1u);
     EXPECT_STREQ(desc, "USB0::0x1209::0x4B56::KVSIM0001::INSTR");
     EXPECT_EQ(viFindNext(list, desc), VI_ERROR_RSRC_NFOUND);
     EXPECT_EQ(viClose(list), VI_SUCCESS);
     EXPECT_EQ(viFindNext(list, desc), VI_ERROR_INV_OBJECT);
 
-    EXPECT_EQ(viFindRsrc(rm_, "GPIB?*INSTR", &list, &count, desc), VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(viFindRsrc(m_rm, "GPIB?*INSTR", &list, &count, desc), VI_ERROR_RSRC_NFOUND);
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(viFindRsrc(rm_, "*bad", &list, &count, desc), VI_ERROR_INV_EXPR);
+    EXPECT_EQ(viFindRsrc(m_rm, "*bad", &list, &count, desc), VI_ERROR_INV_EXPR);
 }
 
 TEST_F(SimulatedVisa, NothingIsFoundWithoutSimulation) {
@@ -61,7 +61,7 @@ TEST_F(SimulatedVisa, NothingIsFoundWithoutSimulation) {
     ViFindList list = VI_NULL;
     ViUInt32 count = 7;
     char desc[VI_FIND_BUFLEN] = {};
-    EXPECT_EQ(viFindRsrc(rm_, "USB0::0x1209::0x4B56::KVSIM0001::INSTR", &list, &count, desc),
+    EXPECT_EQ(viFindRsrc(m_rm, "USB0::0x1209::0x4B56::KVSIM0001::INSTR", &list, &count, desc),
               VI_ERROR_RSRC_NFOUND);
     EXPECT_EQ(count, 0u);
 }
@@ -70,7 +70,7 @@ TEST_F(SimulatedVisa, QueriesTheMeterOverUsbAndTcpipNames) {
     for (const char* name : {"USB0::0x1209::0x4B56::KVSIM0001::INSTR",
                              "TCPIP0::192.0.2.1::inst0::INSTR", "TCPIP::meter::INSTR"}) {
         ViSession vi = VI_NULL;
-        ASSERT_EQ(viOpen(rm_, name, VI_NO_LOCK, 0, &vi), VI_SUCCESS) << name;
+        ASSERT_EQ(viOpen(m_rm, name, VI_NO_LOCK, 0, &vi), VI_SUCCESS) << name;
         ASSERT_EQ(Write(vi, "*IDN?"), VI_SUCCESS);
         ViStatus status = VI_ERROR_IO;
         EXPECT_EQ(Read(vi, 256, status), std::string(kvt::sim::MeterModel::kIdentity) + "\n");
@@ -81,7 +81,7 @@ TEST_F(SimulatedVisa, QueriesTheMeterOverUsbAndTcpipNames) {
 
 TEST_F(SimulatedVisa, ReadIntoASmallBufferLeavesTheRestReadable) {
     ViSession vi = VI_NULL;
-    ASSERT_EQ(viOpen(rm_, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
+    ASSERT_EQ(viOpen(m_rm, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
     ASSERT_EQ(Write(vi, "ECHO? 0123456789"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     EXPECT_EQ(Read(vi, 4, status), "0123");
@@ -97,7 +97,7 @@ TEST_F(SimulatedVisa, ReadIntoASmallBufferLeavesTheRestReadable) {
 
 TEST_F(SimulatedVisa, TerminationCharacterAttribute) {
     ViSession vi = VI_NULL;
-    ASSERT_EQ(viOpen(rm_, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
+    ASSERT_EQ(viOpen(m_rm, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
     ViUInt32 timeout = 0;
     ASSERT_EQ(viGetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
     EXPECT_EQ(timeout, 2000u);
@@ -131,11 +131,11 @@ TEST_F(SimulatedVisa, TerminationCharacterAttribute) {
 
 TEST_F(SimulatedVisa, BadAndClosedHandles) {
     ViSession vi = VI_NULL;
-    EXPECT_EQ(viOpen(rm_, "not a resource", VI_NO_LOCK, 0, &vi), VI_ERROR_INV_RSRC_NAME);
+    EXPECT_EQ(viOpen(m_rm, "not a resource", VI_NO_LOCK, 0, &vi), VI_ERROR_INV_RSRC_NAME);
     EXPECT_EQ(vi, VI_NULL);
     EXPECT_EQ(viOpen(12345, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_ERROR_INV_OBJECT);
 
-    ASSERT_EQ(viOpen(rm_, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
+    ASSERT_EQ(viOpen(m_rm, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
     ASSERT_EQ(viClose(vi), VI_SUCCESS);
     EXPECT_EQ(viClose(vi), VI_ERROR_INV_OBJECT);
     EXPECT_EQ(Write(vi, "*IDN?"), VI_ERROR_INV_OBJECT);
@@ -145,26 +145,26 @@ TEST_F(SimulatedVisa, BadAndClosedHandles) {
     ViUInt32 timeout = 0;
     EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_ERROR_INV_OBJECT);
     // A session handle is not a resource manager.
-    ASSERT_EQ(viOpen(rm_, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
+    ASSERT_EQ(viOpen(m_rm, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
     ViSession other = VI_NULL;
     EXPECT_EQ(viOpen(vi, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &other), VI_ERROR_INV_OBJECT);
 }
 
 TEST_F(SimulatedVisa, ClosingTheManagerClosesItsSessionsAndLists) {
     ViSession vi = VI_NULL;
-    ASSERT_EQ(viOpen(rm_, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
+    ASSERT_EQ(viOpen(m_rm, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &vi), VI_SUCCESS);
     ViFindList list = VI_NULL;
     ViUInt32 count = 0;
     char desc[VI_FIND_BUFLEN] = {};
-    ASSERT_EQ(viFindRsrc(rm_, "USB?*INSTR", &list, &count, desc), VI_SUCCESS);
+    ASSERT_EQ(viFindRsrc(m_rm, "USB?*INSTR", &list, &count, desc), VI_SUCCESS);
 
     ViSession otherRm = VI_NULL;
     ASSERT_EQ(viOpenDefaultRM(&otherRm), VI_SUCCESS);
     ViSession survivor = VI_NULL;
     ASSERT_EQ(viOpen(otherRm, "TCPIP::h::INSTR", VI_NO_LOCK, 0, &survivor), VI_SUCCESS);
 
-    ASSERT_EQ(viClose(rm_), VI_SUCCESS);
-    rm_ = VI_NULL;
+    ASSERT_EQ(viClose(m_rm), VI_SUCCESS);
+    m_rm = VI_NULL;
     EXPECT_EQ(Write(vi, "*IDN?"), VI_ERROR_INV_OBJECT);
     EXPECT_EQ(viFindNext(list, desc), VI_ERROR_INV_OBJECT);
     EXPECT_EQ(Write(survivor, "*IDN?"), VI_SUCCESS);

@@ -7,61 +7,61 @@ namespace {
 class ClaimedTransport : public UsbTransport {
 public:
     explicit ClaimedTransport(std::shared_ptr<SimulatedUsbtmcDevice> device)
-        : device_(std::move(device)) {
-        device_->SetClaimed(true);
+        : m_device(std::move(device)) {
+        m_device->SetClaimed(true);
     }
-    ~ClaimedTransport() override { device_->SetClaimed(false); }
+    ~ClaimedTransport() override { m_device->SetClaimed(false); }
     ClaimedTransport(const ClaimedTransport&) = delete;
     ClaimedTransport& operator=(const ClaimedTransport&) = delete;
 
     UsbStatus BulkOut(const uint8_t* data, size_t length, unsigned timeoutMs,
                       size_t& transferred) override {
-        return device_->BulkOut(data, length, timeoutMs, transferred);
+        return m_device->BulkOut(data, length, timeoutMs, transferred);
     }
     UsbStatus BulkIn(uint8_t* data, size_t length, unsigned timeoutMs,
                      size_t& transferred) override {
-        return device_->BulkIn(data, length, timeoutMs, transferred);
+        return m_device->BulkIn(data, length, timeoutMs, transferred);
     }
     UsbStatus ControlIn(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                         uint8_t* data, uint16_t length, unsigned timeoutMs,
                         size_t& transferred) override {
-        return device_->ControlIn(requestType, request, value, index, data, length, timeoutMs,
-                                  transferred);
+        return m_device->ControlIn(requestType, request, value, index, data, length, timeoutMs,
+                                   transferred);
     }
-    UsbStatus ClearHalt(uint8_t endpoint) override { return device_->ClearHalt(endpoint); }
-    void Cancel() override { device_->Cancel(); }
+    UsbStatus ClearHalt(uint8_t endpoint) override { return m_device->ClearHalt(endpoint); }
+    void Cancel() override { m_device->Cancel(); }
     UsbStatus InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
                           size_t& transferred) override {
-        return device_->InterruptIn(data, length, timeoutMs, transferred);
+        return m_device->InterruptIn(data, length, timeoutMs, transferred);
     }
 
 private:
-    std::shared_ptr<SimulatedUsbtmcDevice> device_;
+    std::shared_ptr<SimulatedUsbtmcDevice> m_device;
 };
 
 }  // namespace
 
 void SimulatedUsbBackend::Attach(std::shared_ptr<SimulatedUsbtmcDevice> device) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    devices_.push_back(std::move(device));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_devices.push_back(std::move(device));
 }
 
 void SimulatedUsbBackend::FailEnumeration(UsbStatus status) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    enumeration_ = status;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_enumeration = status;
 }
 
 void SimulatedUsbBackend::FailOpen(UsbStatus status) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = status;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_open = status;
 }
 
 UsbStatus SimulatedUsbBackend::Enumerate(std::vector<UsbDeviceInfo>& devices) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (enumeration_ != UsbStatus::Ok) {
-        return enumeration_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_enumeration != UsbStatus::Ok) {
+        return m_enumeration;
     }
-    for (const auto& device : devices_) {
+    for (const auto& device : m_devices) {
         devices.push_back(device->Info());
     }
     return UsbStatus::Ok;
@@ -69,11 +69,11 @@ UsbStatus SimulatedUsbBackend::Enumerate(std::vector<UsbDeviceInfo>& devices) {
 
 UsbStatus SimulatedUsbBackend::Open(const UsbDeviceInfo& info,
                                     std::unique_ptr<UsbTransport>& transport) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (open_ != UsbStatus::Ok) {
-        return open_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_open != UsbStatus::Ok) {
+        return m_open;
     }
-    for (const auto& device : devices_) {
+    for (const auto& device : m_devices) {
         const UsbDeviceInfo& d = device->Info();
         if (d.bus == info.bus && d.ports == info.ports &&
             d.interfaceNumber == info.interfaceNumber) {

@@ -24,10 +24,10 @@ public:
     UsbStatus Open(const UsbDeviceInfo& device, std::unique_ptr<UsbTransport>& transport) override;
 
 private:
-    std::mutex mutex_;
-    std::vector<std::shared_ptr<SimulatedUsbtmcDevice>> devices_;
-    UsbStatus enumeration_ = UsbStatus::Ok;
-    UsbStatus open_ = UsbStatus::Ok;
+    std::mutex m_mutex;
+    std::vector<std::shared_ptr<SimulatedUsbtmcDevice>> m_devices;
+    UsbStatus m_enumeration = UsbStatus::Ok;
+    UsbStatus m_open = UsbStatus::Ok;
 };
 
 }  // namespace kvt::visa

@@ -34,126 +34,126 @@ bool WaitFor(std::condition_variable& cv, Lock& lock, unsigned timeoutMs, Pred p
 
 SimulatedUsbtmcDevice::SimulatedUsbtmcDevice(std::shared_ptr<MessageDevice> device,
                                              UsbDeviceInfo info, bool termCharCapable)
-    : device_(std::move(device)), info_(std::move(info)), termCharCapable_(termCharCapable) {}
+    : m_device(std::move(device)), m_info(std::move(info)), m_termCharCapable(termCharCapable) {}
 
 UsbStatus SimulatedUsbtmcDevice::RejectLocked() {
-    ++rejected_;
+    ++m_rejected;
     return UsbStatus::Stall;
 }
 
 UsbStatus SimulatedUsbtmcDevice::BulkOut(const uint8_t* data, size_t length, unsigned timeoutMs,
                                          size_t& transferred) {
     transferred = 0;
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (cancelled_) {
-        ++callsAfterCancel_;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_cancelled) {
+        ++m_callsAfterCancel;
         return UsbStatus::Cancelled;
     }
-    if (unplugged_) {
+    if (m_unplugged) {
         return UsbStatus::Disconnected;
     }
-    if (stallOut_) {
-        stallOut_ = false;
-        outHalted_ = true;
+    if (m_stallOut) {
+        m_stallOut = false;
+        m_outHalted = true;
     }
-    if (outHalted_) {
+    if (m_outHalted) {
         return UsbStatus::Stall;
     }
-    size_t packet = info_.bulkOutMaxPacket;
-    if (acceptOut_) {
+    size_t packet = m_info.bulkOutMaxPacket;
+    if (m_acceptOut) {
         // The device takes some packets, then NAKs until the host gives up.
-        size_t accepted = std::min(length, *acceptOut_ / packet * packet);
-        acceptOut_.reset();
-        outPackets_ += accepted / packet;
-        outTransferTag_ = length >= 2 ? data[1] : 0;
+        size_t accepted = std::min(length, *m_acceptOut / packet * packet);
+        m_acceptOut.reset();
+        m_outPackets += accepted / packet;
+        m_outTransferTag = length >= 2 ? data[1] : 0;
         transferred = accepted;
-        WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_ || cancelled_; });
-        return unplugged_ ? UsbStatus::Disconnected
-                          : (cancelled_ ? UsbStatus::Cancelled : UsbStatus::Timeout);
+        WaitFor(m_changed, lock, timeoutMs, [&] { return m_unplugged || m_cancelled; });
+        return m_unplugged ? UsbStatus::Disconnected
+                           : (m_cancelled ? UsbStatus::Cancelled : UsbStatus::Timeout);
     }
-    outPackets_ += std::max<size_t>(1, (length + packet - 1) / packet);
+    m_outPackets += std::max<size_t>(1, (length + packet - 1) / packet);
     transferred = length;
     UsbStatus status = HandleOutLocked(data, length);
-    changed_.notify_all();
+    m_changed.notify_all();
     return status;
 }
 
 UsbStatus SimulatedUsbtmcDevice::HandleOutLocked(const uint8_t* data, size_t length) {
     // A malformed header halts the endpoint; the packets were taken already.
     if (length < 12 || data[1] == 0 || data[2] != static_cast<uint8_t>(~data[1]) || data[3] != 0) {
-        ++rejected_;
-        outHalted_ = true;
+        ++m_rejected;
+        m_outHalted = true;
         return UsbStatus::Ok;
     }
     OutHeader h{data[0], data[1], Le32(data + 4), data[8], data[9], length};
-    outHeaders_.push_back(h);
+    m_outHeaders.push_back(h);
     if (h.msgId == 1) {
         bool padded = length == ((12 + size_t{h.transferSize} + 3) & ~size_t{3});
         if (h.transferSize == 0 || !padded || (h.attributes & ~1u) != 0 || data[9] != 0 ||
             data[10] != 0 || data[11] != 0) {
-            ++rejected_;
-            outHalted_ = true;
+            ++m_rejected;
+            m_outHalted = true;
             return UsbStatus::Ok;
         }
-        partialMessage_.append(reinterpret_cast<const char*>(data) + 12, h.transferSize);
+        m_partialMessage.append(reinterpret_cast<const char*>(data) + 12, h.transferSize);
         if ((h.attributes & 1) != 0) {
             // A new message makes the device drop an unread reply.
-            output_.clear();
-            request_.reset();
-            messages_.push_back(partialMessage_);
-            device_->ReceiveMessage(partialMessage_);
-            partialMessage_.clear();
+            m_output.clear();
+            m_request.reset();
+            m_messages.push_back(m_partialMessage);
+            m_device->ReceiveMessage(m_partialMessage);
+            m_partialMessage.clear();
         }
         return UsbStatus::Ok;
     }
     if (h.msgId == 2) {
         bool termChar = (h.attributes & 2) != 0;
         if (length != 12 || h.transferSize == 0 || (h.attributes & ~2u) != 0 ||
-            (termChar && !termCharCapable_) || (!termChar && data[9] != 0) || data[10] != 0 ||
+            (termChar && !m_termCharCapable) || (!termChar && data[9] != 0) || data[10] != 0 ||
             data[11] != 0) {
-            ++rejected_;
-            outHalted_ = true;
+            ++m_rejected;
+            m_outHalted = true;
             return UsbStatus::Ok;
         }
-        request_ = Request{h.tag, h.transferSize, termChar, data[9]};
-        if (output_.empty()) {
-            output_ = device_->TakeResponse();
+        m_request = Request{h.tag, h.transferSize, termChar, data[9]};
+        if (m_output.empty()) {
+            m_output = m_device->TakeResponse();
         }
         return UsbStatus::Ok;
     }
     if (h.msgId == 128 && length == 12 && h.transferSize == 0) {  // USB488 TRIGGER
-        ++triggers_;
+        ++m_triggers;
         return UsbStatus::Ok;
     }
-    ++rejected_;
-    outHalted_ = true;
+    ++m_rejected;
+    m_outHalted = true;
     return UsbStatus::Ok;
 }
 
 void SimulatedUsbtmcDevice::BuildReplyLocked() {
-    Request r = *request_;
-    request_.reset();
-    size_t n = std::min<size_t>({r.size, output_.size(), maxReply_});
+    Request r = *m_request;
+    m_request.reset();
+    size_t n = std::min<size_t>({r.size, m_output.size(), m_maxReply});
     uint8_t attributes = 0;
     if (r.termCharEnabled) {
-        size_t term = output_.find(static_cast<char>(r.termChar));
+        size_t term = m_output.find(static_cast<char>(r.termChar));
         if (term != std::string::npos && term < n) {
             n = term + 1;
             attributes |= 2;
         }
     }
-    if (n == output_.size()) {
+    if (n == m_output.size()) {
         attributes |= 1;
     }
     size_t announced = n;
-    if (oversize_) {
-        oversize_ = false;
-        announced = std::min<size_t>(output_.size(), size_t{r.size} + 8);
+    if (m_oversize) {
+        m_oversize = false;
+        announced = std::min<size_t>(m_output.size(), size_t{r.size} + 8);
         n = announced;
     }
     uint8_t tag = r.tag;
-    if (wrongTag_) {
-        wrongTag_ = false;
+    if (m_wrongTag) {
+        m_wrongTag = false;
         tag = static_cast<uint8_t>(tag == 255 ? 1 : tag + 1);
     }
     std::string transfer((12 + n + 3) & ~size_t{3}, '\0');
@@ -162,68 +162,68 @@ void SimulatedUsbtmcDevice::BuildReplyLocked() {
     transfer[2] = static_cast<char>(~tag);
     PutLe32(transfer, 4, static_cast<uint32_t>(announced));
     transfer[8] = static_cast<char>(attributes);
-    std::memcpy(transfer.data() + 12, output_.data(), n);
-    output_.erase(0, n);
-    if (truncateReply_) {
-        transfer.resize(std::min(transfer.size(), *truncateReply_));
-        truncateReply_.reset();
+    std::memcpy(transfer.data() + 12, m_output.data(), n);
+    m_output.erase(0, n);
+    if (m_truncateReply) {
+        transfer.resize(std::min(transfer.size(), *m_truncateReply));
+        m_truncateReply.reset();
     }
-    inTransferTag_ = r.tag;
+    m_inTransferTag = r.tag;
     QueuePacketsLocked(transfer);
 }
 
 void SimulatedUsbtmcDevice::QueuePacketsLocked(const std::string& transfer) {
-    size_t packet = info_.bulkInMaxPacket;
+    size_t packet = m_info.bulkInMaxPacket;
     for (size_t at = 0; at < transfer.size(); at += packet) {
-        inPackets_.push_back(transfer.substr(at, packet));
+        m_inPackets.push_back(transfer.substr(at, packet));
     }
-    if (transfer.size() % packet == 0 && (zlpAfterFullEnd_ || transfer.empty())) {
-        inPackets_.push_back(std::string());  // ends the transfer
+    if (transfer.size() % packet == 0 && (m_zlpAfterFullEnd || transfer.empty())) {
+        m_inPackets.push_back(std::string());  // ends the transfer
     }
 }
 
 UsbStatus SimulatedUsbtmcDevice::BulkIn(uint8_t* data, size_t length, unsigned timeoutMs,
                                         size_t& transferred) {
     transferred = 0;
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (cancelled_) {
-        ++callsAfterCancel_;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_cancelled) {
+        ++m_callsAfterCancel;
         return UsbStatus::Cancelled;
     }
-    if (stallIn_ && !unplugged_) {
-        stallIn_ = false;
-        inHalted_ = true;
+    if (m_stallIn && !m_unplugged) {
+        m_stallIn = false;
+        m_inHalted = true;
     }
     auto ready = [&] {
-        return unplugged_ || cancelled_ || inHalted_ ||
-               (!paused_ &&
-                (!inPackets_.empty() || (request_ && !ignoreRequest_ && !output_.empty())));
+        return m_unplugged || m_cancelled || m_inHalted ||
+               (!m_paused &&
+                (!m_inPackets.empty() || (m_request && !m_ignoreRequest && !m_output.empty())));
     };
     if (!ready()) {
-        blockedInBulkIn_ = true;
-        changed_.notify_all();
-        bool woken = WaitFor(changed_, lock, timeoutMs, ready);
-        blockedInBulkIn_ = false;
+        m_blockedInBulkIn = true;
+        m_changed.notify_all();
+        bool woken = WaitFor(m_changed, lock, timeoutMs, ready);
+        m_blockedInBulkIn = false;
         if (!woken) {
             return UsbStatus::Timeout;
         }
     }
-    if (unplugged_) {
+    if (m_unplugged) {
         return UsbStatus::Disconnected;
     }
-    if (cancelled_) {
+    if (m_cancelled) {
         return UsbStatus::Cancelled;
     }
-    if (inHalted_) {
+    if (m_inHalted) {
         return UsbStatus::Stall;
     }
-    if (inPackets_.empty()) {
+    if (m_inPackets.empty()) {
         BuildReplyLocked();
     }
     // A full buffer completes the host's transfer; a zero-length packet
     // still queued stays for the next one.
-    while (!inPackets_.empty() && transferred < length) {
-        const std::string& packet = inPackets_.front();
+    while (!m_inPackets.empty() && transferred < length) {
+        const std::string& packet = m_inPackets.front();
         if (packet.size() > length - transferred) {
             if (transferred == 0) {
                 return UsbStatus::Overflow;  // the host's buffer cannot take a packet
@@ -232,24 +232,24 @@ UsbStatus SimulatedUsbtmcDevice::BulkIn(uint8_t* data, size_t length, unsigned t
         }
         std::memcpy(data + transferred, packet.data(), packet.size());
         transferred += packet.size();
-        bool shortPacket = packet.size() < info_.bulkInMaxPacket;
-        inPackets_.pop_front();
-        ++inPacketsSent_;
-        if (unplugAfter_ && --*unplugAfter_ == 0) {
-            unplugAfter_.reset();
-            unplugged_ = true;
-            changed_.notify_all();
+        bool shortPacket = packet.size() < m_info.bulkInMaxPacket;
+        m_inPackets.pop_front();
+        ++m_inPacketsSent;
+        if (m_unplugAfter && --*m_unplugAfter == 0) {
+            m_unplugAfter.reset();
+            m_unplugged = true;
+            m_changed.notify_all();
             return UsbStatus::Disconnected;
         }
         if (shortPacket) {
             break;
         }
-        if (pauseAfter_ && --*pauseAfter_ == 0) {
-            pauseAfter_.reset();
-            paused_ = true;
-            WaitFor(changed_, lock, timeoutMs, [&] { return unplugged_ || cancelled_; });
-            return unplugged_ ? UsbStatus::Disconnected
-                              : (cancelled_ ? UsbStatus::Cancelled : UsbStatus::Timeout);
+        if (m_pauseAfter && --*m_pauseAfter == 0) {
+            m_pauseAfter.reset();
+            m_paused = true;
+            WaitFor(m_changed, lock, timeoutMs, [&] { return m_unplugged || m_cancelled; });
+            return m_unplugged ? UsbStatus::Disconnected
+                               : (m_cancelled ? UsbStatus::Cancelled : UsbStatus::Timeout);
         }
     }
     return UsbStatus::Ok;
@@ -263,29 +263,29 @@ UsbStatus SimulatedUsbtmcDevice::ReplyLocked(uint8_t* data, uint16_t length,
 }
 
 void SimulatedUsbtmcDevice::ResetIoLocked() {
-    output_.clear();
-    inPackets_.clear();
-    request_.reset();
-    ignoreRequest_ = false;
-    paused_ = false;
+    m_output.clear();
+    m_inPackets.clear();
+    m_request.reset();
+    m_ignoreRequest = false;
+    m_paused = false;
 }
 
 UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request, uint16_t value,
                                            uint16_t index, uint8_t* data, uint16_t length,
                                            unsigned /*timeoutMs*/, size_t& transferred) {
     transferred = 0;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (cancelled_) {
-        ++callsAfterCancel_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_cancelled) {
+        ++m_callsAfterCancel;
         return UsbStatus::Cancelled;
     }
-    if (unplugged_) {
+    if (m_unplugged) {
         return UsbStatus::Disconnected;
     }
-    controlRequests_.push_back(request);
-    bool toInterface = requestType == 0xA1 && index == info_.interfaceNumber;
-    bool toIn = requestType == 0xA2 && index == info_.bulkInEndpoint;
-    bool toOut = requestType == 0xA2 && index == info_.bulkOutEndpoint;
+    m_controlRequests.push_back(request);
+    bool toInterface = requestType == 0xA1 && index == m_info.interfaceNumber;
+    bool toIn = requestType == 0xA2 && index == m_info.bulkInEndpoint;
+    bool toOut = requestType == 0xA2 && index == m_info.bulkOutEndpoint;
     uint8_t tag = static_cast<uint8_t>(value);
     switch (request) {
         case 7: {  // GET_CAPABILITIES
@@ -296,7 +296,7 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
             reply[0] = kSuccess;
             reply[2] = 0x00;  // bcdUSBTMC 1.00
             reply[3] = 0x01;
-            reply[5] = termCharCapable_ ? 0x01 : 0x00;
+            reply[5] = m_termCharCapable ? 0x01 : 0x00;
             reply[14] = 0x01;  // USB488: accepts TRIGGER
             reply[12] = 0x00;  // bcdUSB488 1.00
             reply[13] = 0x01;
@@ -307,10 +307,10 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
                 return RejectLocked();
             }
             // With an interrupt-IN endpoint the byte comes there.
-            uint8_t stb = device_->StatusByte();
-            if (info_.interruptInEndpoint != 0) {
-                notifications_.push_back({static_cast<uint8_t>(0x80 | tag), stb});
-                changed_.notify_all();
+            uint8_t stb = m_device->StatusByte();
+            if (m_info.interruptInEndpoint != 0) {
+                m_notifications.push_back({static_cast<uint8_t>(0x80 | tag), stb});
+                m_changed.notify_all();
                 return ReplyLocked(data, length, {kSuccess, tag, 0}, transferred);
             }
             return ReplyLocked(data, length, {kSuccess, tag, stb}, transferred);
@@ -320,15 +320,15 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
                 return RejectLocked();
             }
             uint8_t status = kNotInProgress;
-            if (refuseAbort_) {
-                refuseAbort_ = false;
-            } else if ((request_ && request_->tag == tag) ||
-                       (!inPackets_.empty() && inTransferTag_ == tag)) {
+            if (m_refuseAbort) {
+                m_refuseAbort = false;
+            } else if ((m_request && m_request->tag == tag) ||
+                       (!m_inPackets.empty() && m_inTransferTag == tag)) {
                 status = kSuccess;
                 ResetIoLocked();
-                inPackets_.push_back(std::string());  // the short packet ending the transfer
-                abortInPolls_ = statusPolls_;
-            } else if (!request_ && inPackets_.empty()) {
+                m_inPackets.push_back(std::string());  // the short packet ending the transfer
+                m_abortInPolls = m_statusPolls;
+            } else if (!m_request && m_inPackets.empty()) {
                 status = kFailed;
             }
             return ReplyLocked(data, length, {status, tag}, transferred);
@@ -337,9 +337,9 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
             if (!toIn || length != 8) {
                 return RejectLocked();
             }
-            if (abortInPolls_ > 0) {
-                --abortInPolls_;
-                uint8_t fifo = inPackets_.empty() ? 0 : 1;
+            if (m_abortInPolls > 0) {
+                --m_abortInPolls;
+                uint8_t fifo = m_inPackets.empty() ? 0 : 1;
                 return ReplyLocked(data, length, {kPending, fifo, 0, 0, 0, 0, 0, 0}, transferred);
             }
             return ReplyLocked(data, length, {kSuccess, 0, 0, 0, 0, 0, 0, 0}, transferred);
@@ -348,13 +348,13 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
                 return RejectLocked();
             }
             uint8_t status = kFailed;
-            if (outTransferTag_ && *outTransferTag_ == tag) {
+            if (m_outTransferTag && *m_outTransferTag == tag) {
                 status = kSuccess;
-                outTransferTag_.reset();
-                partialMessage_.clear();
-                outHalted_ = true;  // until the host clears the halt
-                abortOutPolls_ = statusPolls_;
-            } else if (outTransferTag_) {
+                m_outTransferTag.reset();
+                m_partialMessage.clear();
+                m_outHalted = true;  // until the host clears the halt
+                m_abortOutPolls = m_statusPolls;
+            } else if (m_outTransferTag) {
                 status = kNotInProgress;
             }
             return ReplyLocked(data, length, {status, tag}, transferred);
@@ -363,8 +363,8 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
             if (!toOut || length != 8) {
                 return RejectLocked();
             }
-            if (abortOutPolls_ > 0) {
-                --abortOutPolls_;
+            if (m_abortOutPolls > 0) {
+                --m_abortOutPolls;
                 return ReplyLocked(data, length, {kPending, 0, 0, 0, 0, 0, 0, 0}, transferred);
             }
             return ReplyLocked(data, length, {kSuccess, 0, 0, 0, 0, 0, 0, 0}, transferred);
@@ -372,19 +372,19 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
             if (!toInterface || length != 1) {
                 return RejectLocked();
             }
-            device_->DeviceClear();
+            m_device->DeviceClear();
             ResetIoLocked();
-            partialMessage_.clear();
-            outTransferTag_.reset();
-            outHalted_ = true;
-            clearPolls_ = statusPolls_;
+            m_partialMessage.clear();
+            m_outTransferTag.reset();
+            m_outHalted = true;
+            m_clearPolls = m_statusPolls;
             return ReplyLocked(data, length, {kSuccess}, transferred);
         case 6:  // CHECK_CLEAR_STATUS
             if (!toInterface || length != 2) {
                 return RejectLocked();
             }
-            if (clearPolls_ > 0) {
-                --clearPolls_;
+            if (m_clearPolls > 0) {
+                --m_clearPolls;
                 return ReplyLocked(data, length, {kPending, 0}, transferred);
             }
             return ReplyLocked(data, length, {kSuccess, 0}, transferred);
@@ -394,170 +394,170 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
 }
 
 UsbStatus SimulatedUsbtmcDevice::ClearHalt(uint8_t endpoint) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (cancelled_) {
-        ++callsAfterCancel_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_cancelled) {
+        ++m_callsAfterCancel;
         return UsbStatus::Cancelled;
     }
-    if (unplugged_) {
+    if (m_unplugged) {
         return UsbStatus::Disconnected;
     }
-    clearedHalts_.push_back(endpoint);
-    if (endpoint == info_.bulkOutEndpoint) {
-        outHalted_ = false;
-    } else if (endpoint == info_.bulkInEndpoint) {
-        inHalted_ = false;
+    m_clearedHalts.push_back(endpoint);
+    if (endpoint == m_info.bulkOutEndpoint) {
+        m_outHalted = false;
+    } else if (endpoint == m_info.bulkInEndpoint) {
+        m_inHalted = false;
     } else {
         return RejectLocked();
     }
     return UsbStatus::Ok;
 }
 
-#define KVT_LOCKED(expr)                          \
-    do {                                          \
-        std::lock_guard<std::mutex> lock(mutex_); \
-        expr;                                     \
+#define KVT_LOCKED(expr)                           \
+    do {                                           \
+        std::lock_guard<std::mutex> lock(m_mutex); \
+        expr;                                      \
     } while (false)
 
 void SimulatedUsbtmcDevice::StallNextBulkIn() {
-    KVT_LOCKED(stallIn_ = true);
+    KVT_LOCKED(m_stallIn = true);
 }
 void SimulatedUsbtmcDevice::StallNextBulkOut() {
-    KVT_LOCKED(stallOut_ = true);
+    KVT_LOCKED(m_stallOut = true);
 }
 void SimulatedUsbtmcDevice::AnswerWrongTagOnce() {
-    KVT_LOCKED(wrongTag_ = true);
+    KVT_LOCKED(m_wrongTag = true);
 }
 void SimulatedUsbtmcDevice::TruncateNextReply(size_t bytes) {
-    KVT_LOCKED(truncateReply_ = bytes);
+    KVT_LOCKED(m_truncateReply = bytes);
 }
 void SimulatedUsbtmcDevice::AnnounceOversizeOnce() {
-    KVT_LOCKED(oversize_ = true);
+    KVT_LOCKED(m_oversize = true);
 }
 void SimulatedUsbtmcDevice::IgnoreNextRequest() {
-    KVT_LOCKED(ignoreRequest_ = true);
+    KVT_LOCKED(m_ignoreRequest = true);
 }
 void SimulatedUsbtmcDevice::AcceptOnlyNextOut(size_t bytes) {
-    KVT_LOCKED(acceptOut_ = bytes);
+    KVT_LOCKED(m_acceptOut = bytes);
 }
 void SimulatedUsbtmcDevice::UnplugAfterInPackets(size_t n) {
-    KVT_LOCKED(unplugAfter_ = n);
+    KVT_LOCKED(m_unplugAfter = n);
 }
 void SimulatedUsbtmcDevice::PauseAfterInPackets(size_t n) {
-    KVT_LOCKED(pauseAfter_ = n);
+    KVT_LOCKED(m_pauseAfter = n);
 }
 void SimulatedUsbtmcDevice::RefuseNextAbort() {
-    KVT_LOCKED(refuseAbort_ = true);
+    KVT_LOCKED(m_refuseAbort = true);
 }
 void SimulatedUsbtmcDevice::SetMaxReplySize(uint32_t bytes) {
-    KVT_LOCKED(maxReply_ = bytes);
+    KVT_LOCKED(m_maxReply = bytes);
 }
 void SimulatedUsbtmcDevice::SetStatusPolls(unsigned polls) {
-    KVT_LOCKED(statusPolls_ = polls);
+    KVT_LOCKED(m_statusPolls = polls);
 }
 void SimulatedUsbtmcDevice::SetZeroLengthPacketAfterFullEnd(bool on) {
-    KVT_LOCKED(zlpAfterFullEnd_ = on);
+    KVT_LOCKED(m_zlpAfterFullEnd = on);
 }
 void SimulatedUsbtmcDevice::SetClaimed(bool claimed) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    claimed_ = claimed;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_claimed = claimed;
     if (claimed) {
-        cancelled_ = false;  // a new handle
-        callsAfterCancel_ = 0;
+        m_cancelled = false;  // a new handle
+        m_callsAfterCancel = 0;
     }
 }
 
 void SimulatedUsbtmcDevice::Unplug() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    unplugged_ = true;
-    changed_.notify_all();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_unplugged = true;
+    m_changed.notify_all();
 }
 
 bool SimulatedUsbtmcDevice::WaitForBlockedBulkIn(unsigned timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return WaitFor(changed_, lock, timeoutMs, [&] { return blockedInBulkIn_; });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return WaitFor(m_changed, lock, timeoutMs, [&] { return m_blockedInBulkIn; });
 }
 
 bool SimulatedUsbtmcDevice::Claimed() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return claimed_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_claimed;
 }
 
 std::vector<SimulatedUsbtmcDevice::OutHeader> SimulatedUsbtmcDevice::OutHeaders() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return outHeaders_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_outHeaders;
 }
 
 std::vector<uint8_t> SimulatedUsbtmcDevice::ControlRequests() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return controlRequests_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_controlRequests;
 }
 
 std::vector<uint8_t> SimulatedUsbtmcDevice::ClearedHalts() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return clearedHalts_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_clearedHalts;
 }
 
 std::vector<std::string> SimulatedUsbtmcDevice::Messages() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return messages_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_messages;
 }
 
 size_t SimulatedUsbtmcDevice::BulkOutPackets() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return outPackets_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_outPackets;
 }
 
 size_t SimulatedUsbtmcDevice::BulkInPackets() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return inPacketsSent_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_inPacketsSent;
 }
 
 size_t SimulatedUsbtmcDevice::Rejected() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return rejected_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rejected;
 }
 
 UsbStatus SimulatedUsbtmcDevice::InterruptIn(uint8_t* data, size_t length, unsigned timeoutMs,
                                              size_t& transferred) {
     transferred = 0;
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (cancelled_) {
-        ++callsAfterCancel_;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_cancelled) {
+        ++m_callsAfterCancel;
         return UsbStatus::Cancelled;
     }
-    WaitFor(changed_, lock, timeoutMs,
-            [&] { return unplugged_ || cancelled_ || !notifications_.empty(); });
-    if (unplugged_) {
+    WaitFor(m_changed, lock, timeoutMs,
+            [&] { return m_unplugged || m_cancelled || !m_notifications.empty(); });
+    if (m_unplugged) {
         return UsbStatus::Disconnected;
     }
-    if (cancelled_) {
+    if (m_cancelled) {
         return UsbStatus::Cancelled;
     }
-    if (notifications_.empty()) {
+    if (m_notifications.empty()) {
         return UsbStatus::Timeout;
     }
-    std::vector<uint8_t> notification = std::move(notifications_.front());
-    notifications_.pop_front();
+    std::vector<uint8_t> notification = std::move(m_notifications.front());
+    m_notifications.pop_front();
     transferred = std::min(length, notification.size());
     std::memcpy(data, notification.data(), transferred);
     return UsbStatus::Ok;
 }
 
 size_t SimulatedUsbtmcDevice::Triggers() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return triggers_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_triggers;
 }
 
 void SimulatedUsbtmcDevice::Cancel() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cancelled_ = true;
-    changed_.notify_all();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cancelled = true;
+    m_changed.notify_all();
 }
 
 size_t SimulatedUsbtmcDevice::CallsAfterCancel() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return callsAfterCancel_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_callsAfterCancel;
 }
 
 }  // namespace kvt::visa

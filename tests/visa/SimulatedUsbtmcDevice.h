@@ -26,7 +26,7 @@ public:
     SimulatedUsbtmcDevice(std::shared_ptr<MessageDevice> device, UsbDeviceInfo info,
                           bool termCharCapable = true);
 
-    const UsbDeviceInfo& Info() const { return info_; }
+    const UsbDeviceInfo& Info() const { return m_info; }
 
     UsbStatus BulkOut(const uint8_t* data, size_t length, unsigned timeoutMs,
                       size_t& transferred) override;
@@ -99,39 +99,39 @@ private:
     UsbStatus RejectLocked();
     void ResetIoLocked();
 
-    std::shared_ptr<MessageDevice> device_;
-    const UsbDeviceInfo info_;
-    const bool termCharCapable_;
+    std::shared_ptr<MessageDevice> m_device;
+    const UsbDeviceInfo m_info;
+    const bool m_termCharCapable;
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool unplugged_ = false;
-    bool claimed_ = false;
-    bool inHalted_ = false, outHalted_ = false;
-    bool blockedInBulkIn_ = false;
-    bool cancelled_ = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_unplugged = false;
+    bool m_claimed = false;
+    bool m_inHalted = false, m_outHalted = false;
+    bool m_blockedInBulkIn = false;
+    bool m_cancelled = false;
 
-    std::string partialMessage_;
-    std::string output_;  // the message being sent to the host
-    std::optional<Request> request_;
-    std::deque<std::string> inPackets_;  // the bulk-IN transfer under way
-    uint8_t inTransferTag_ = 0;
-    std::optional<uint8_t> outTransferTag_;  // a bulk-OUT transfer cut short
-    unsigned abortInPolls_ = 0, abortOutPolls_ = 0, clearPolls_ = 0;
+    std::string m_partialMessage;
+    std::string m_output;  // the message being sent to the host
+    std::optional<Request> m_request;
+    std::deque<std::string> m_inPackets;  // the bulk-IN transfer under way
+    uint8_t m_inTransferTag = 0;
+    std::optional<uint8_t> m_outTransferTag;  // a bulk-OUT transfer cut short
+    unsigned m_abortInPolls = 0, m_abortOutPolls = 0, m_clearPolls = 0;
 
-    bool stallIn_ = false, stallOut_ = false, wrongTag_ = false, oversize_ = false;
-    bool ignoreRequest_ = false, zlpAfterFullEnd_ = true;
-    std::optional<size_t> truncateReply_, acceptOut_, unplugAfter_, pauseAfter_;
-    bool paused_ = false, refuseAbort_ = false;
-    uint32_t maxReply_ = 0xFFFFFFFFu;
-    unsigned statusPolls_ = 0;
+    bool m_stallIn = false, m_stallOut = false, m_wrongTag = false, m_oversize = false;
+    bool m_ignoreRequest = false, m_zlpAfterFullEnd = true;
+    std::optional<size_t> m_truncateReply, m_acceptOut, m_unplugAfter, m_pauseAfter;
+    bool m_paused = false, m_refuseAbort = false;
+    uint32_t m_maxReply = 0xFFFFFFFFu;
+    unsigned m_statusPolls = 0;
 
-    std::vector<OutHeader> outHeaders_;
-    std::vector<uint8_t> controlRequests_, clearedHalts_;
-    std::vector<std::string> messages_;
-    std::deque<std::vector<uint8_t>> notifications_;  // interrupt-IN
-    size_t triggers_ = 0;
-    size_t outPackets_ = 0, inPacketsSent_ = 0, rejected_ = 0, callsAfterCancel_ = 0;
+    std::vector<OutHeader> m_outHeaders;
+    std::vector<uint8_t> m_controlRequests, m_clearedHalts;
+    std::vector<std::string> m_messages;
+    std::deque<std::vector<uint8_t>> m_notifications;  // interrupt-IN
+    size_t m_triggers = 0;
+    size_t m_outPackets = 0, m_inPacketsSent = 0, m_rejected = 0, m_callsAfterCancel = 0;
 };
 
 }  // namespace kvt::visa

@@ -35,12 +35,12 @@ std::string SocketName(uint16_t port) {
 // A VISA resource manager and helpers for one socket session.
 class SocketVisa : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS); }
-    void TearDown() override { viClose(rm_); }
+    void SetUp() override { ASSERT_EQ(viOpenDefaultRM(&m_rm), VI_SUCCESS); }
+    void TearDown() override { viClose(m_rm); }
 
     ViSession Open(uint16_t port, ViUInt32 timeoutMs = 2000) {
         ViSession vi = VI_NULL;
-        EXPECT_EQ(viOpen(rm_, SocketName(port).c_str(), VI_NO_LOCK, 0, &vi), VI_SUCCESS);
+        EXPECT_EQ(viOpen(m_rm, SocketName(port).c_str(), VI_NO_LOCK, 0, &vi), VI_SUCCESS);
         if (vi != VI_NULL) {
             EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, timeoutMs), VI_SUCCESS);
         }
@@ -70,34 +70,34 @@ protected:
         }
     }
 
-    ViSession rm_ = VI_NULL;
+    ViSession m_rm = VI_NULL;
 };
 
 // The meter's socket server in this process, with the given faults.
 class InProcessServer : public SocketVisa {
 protected:
     void Serve(kvt::sim::FaultSettings faults = {}) {
-        instrument_ = std::make_unique<kvt::sim::ServedInstrument>(std::make_shared<MeterModel>(),
-                                                                   faults, nullptr);
-        server_ = std::make_unique<kvt::sim::SocketServer>(*instrument_);
+        m_instrument = std::make_unique<kvt::sim::ServedInstrument>(std::make_shared<MeterModel>(),
+                                                                    faults, nullptr);
+        m_server = std::make_unique<kvt::sim::SocketServer>(*m_instrument);
         std::string error;
-        ASSERT_TRUE(server_->Start(0, error)) << error;
-        ASSERT_NE(server_->Port(), 0);
+        ASSERT_TRUE(m_server->Start(0, error)) << error;
+        ASSERT_NE(m_server->Port(), 0);
     }
     void TearDown() override {
-        if (server_) {
-            server_->Stop();
+        if (m_server) {
+            m_server->Stop();
         }
         SocketVisa::TearDown();
     }
 
-    std::unique_ptr<kvt::sim::ServedInstrument> instrument_;
-    std::unique_ptr<kvt::sim::SocketServer> server_;
+    std::unique_ptr<kvt::sim::ServedInstrument> m_instrument;
+    std::unique_ptr<kvt::sim::SocketServer> m_server;
 };
 
 TEST_F(InProcessServer, QueriesIdentityWithTermCharOnByDefault) {
     Serve();
-    ViSession vi = Open(server_->Port());
+    ViSession vi = Open(m_server->Port());
     ViBoolean termEnabled = VI_FALSE;
     ViUInt8 termChar = 0;
     ViUInt16 port = 0;
@@ -108,7 +108,7 @@ TEST_F(InProcessServer, QueriesIdentityWithTermCharOnByDefault) {
     EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TCPIP_ADDR, address), VI_SUCCESS);
     EXPECT_EQ(termEnabled, VI_TRUE);
     EXPECT_EQ(termChar, '\n');
-    EXPECT_EQ(port, server_->Port());
+    EXPECT_EQ(port, m_server->Port());
     EXPECT_STREQ(address, "127.0.0.1");
     EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TCPIP_PORT, 1), VI_ERROR_ATTR_READONLY);
 
@@ -128,7 +128,7 @@ TEST_F(InProcessServer, QueriesIdentityWithTermCharOnByDefault) {
 
 TEST_F(InProcessServer, SmallBufferReadsLeaveTheRestReadable) {
     Serve();
-    ViSession vi = Open(server_->Port());
+    ViSession vi = Open(m_server->Port());
     ASSERT_EQ(Write(vi, "*IDN?\n"), VI_SUCCESS);
     ViStatus s = VI_ERROR_IO;
     EXPECT_EQ(Read(vi, 7, s), kIdentity.substr(0, 7));
@@ -141,7 +141,7 @@ TEST_F(InProcessServer, SmallBufferReadsLeaveTheRestReadable) {
 
 TEST_F(InProcessServer, TermCharSettingsDecideWhereAReadEnds) {
     Serve();
-    ViSession vi = Open(server_->Port(), 300);
+    ViSession vi = Open(m_server->Port(), 300);
     ViStatus s = VI_ERROR_IO;
 
     // Another termination character: the read ends at the first comma.
@@ -167,7 +167,7 @@ TEST_F(InProcessServer, TermCharSettingsDecideWhereAReadEnds) {
 
 TEST_F(InProcessServer, LargeMessagesGoBothWays) {
     Serve();
-    ViSession vi = Open(server_->Port());
+    ViSession vi = Open(m_server->Port());
     // Far more than a socket buffer: the write must loop over partial sends
     // while the server is still answering.
     std::string text(3 << 20, 'x');
@@ -187,7 +187,7 @@ TEST_F(InProcessServer, SilenceTimesOutWithinTheTimeout) {
     kvt::sim::FaultSettings faults;
     faults.silentAfter = 1;
     Serve(faults);
-    ViSession vi = Open(server_->Port(), 400);
+    ViSession vi = Open(m_server->Port(), 400);
     ViStatus s = VI_ERROR_IO;
     ASSERT_EQ(Write(vi, "*IDN?\n"), VI_SUCCESS);
     EXPECT_EQ(Read(vi, 256, s), kIdentity);
@@ -209,7 +209,7 @@ TEST_F(InProcessServer, DroppedReplyDeliversItsBytesThenConnectionLost) {
     kvt::sim::FaultSettings faults;
     faults.dropAfter = 1;
     Serve(faults);
-    ViSession vi = Open(server_->Port());
+    ViSession vi = Open(m_server->Port());
     ViStatus s = VI_ERROR_IO;
     ASSERT_EQ(Write(vi, "*IDN?\n"), VI_SUCCESS);
     EXPECT_EQ(Read(vi, 256, s), kIdentity);
@@ -224,7 +224,7 @@ TEST_F(InProcessServer, DroppedReplyDeliversItsBytesThenConnectionLost) {
     viClose(vi);
 
     // The server goes on serving new connections.
-    vi = Open(server_->Port());
+    vi = Open(m_server->Port());
     ASSERT_EQ(Write(vi, "*IDN?\n"), VI_SUCCESS);
     EXPECT_EQ(Read(vi, 256, s), kIdentity.substr(0, kIdentity.size() / 2));
     EXPECT_EQ(s, VI_ERROR_CONN_LOST);
@@ -235,7 +235,7 @@ TEST_F(InProcessServer, GarbageKeepsTheFraming) {
     kvt::sim::FaultSettings faults;
     faults.garbageEvery = 2;
     Serve(faults);
-    ViSession vi = Open(server_->Port());
+    ViSession vi = Open(m_server->Port());
     ViStatus s = VI_ERROR_IO;
     for (int i = 1; i <= 4; ++i) {
         ASSERT_EQ(Write(vi, "*IDN?\n"), VI_SUCCESS);
@@ -251,7 +251,7 @@ TEST_F(InProcessServer, OversizedReplyFillsTheBufferThenTheRestFollows) {
     kvt::sim::FaultSettings faults;
     faults.oversize = 5000;
     Serve(faults);
-    ViSession vi = Open(server_->Port());
+    ViSession vi = Open(m_server->Port());
     ASSERT_EQ(Write(vi, "*IDN?\n"), VI_SUCCESS);
     ViStatus s = VI_ERROR_IO;
     std::string first = Read(vi, 1024, s);
@@ -280,11 +280,11 @@ TEST_F(SocketVisa, NoListenerFailsAtOnce) {
 
     ViSession vi = VI_NULL;
     Clock::time_point start = Clock::now();
-    EXPECT_EQ(viOpen(rm_, SocketName(ntohs(address.sin_port)).c_str(), VI_NO_LOCK, 0, &vi),
+    EXPECT_EQ(viOpen(m_rm, SocketName(ntohs(address.sin_port)).c_str(), VI_NO_LOCK, 0, &vi),
               VI_ERROR_RSRC_NFOUND);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_EQ(vi, VI_NULL);
-    EXPECT_EQ(viOpen(rm_, "TCPIP0::no-such-host.invalid::5025::SOCKET", VI_NO_LOCK, 0, &vi),
+    EXPECT_EQ(viOpen(m_rm, "TCPIP0::no-such-host.invalid::5025::SOCKET", VI_NO_LOCK, 0, &vi),
               VI_ERROR_RSRC_NFOUND);
 }
 
@@ -300,13 +300,13 @@ TEST_F(SocketVisa, ConnectingIsBoundedByTheTimeout) {
     ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
     ASSERT_EQ(::listen(listener, 0), 0);
     std::vector<ViSession> filling;
-    ASSERT_EQ(viSetAttribute(rm_, VI_ATTR_TMO_VALUE, 300), VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(m_rm, VI_ATTR_TMO_VALUE, 300), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     Clock::time_point start;
     for (int i = 0; i < 8 && status == VI_SUCCESS; ++i) {
         ViSession vi = VI_NULL;
         start = Clock::now();
-        status = viOpen(rm_, SocketName(ntohs(address.sin_port)).c_str(), VI_NO_LOCK, 0, &vi);
+        status = viOpen(m_rm, SocketName(ntohs(address.sin_port)).c_str(), VI_NO_LOCK, 0, &vi);
         filling.push_back(vi);
     }
     auto elapsed = Clock::now() - start;

@@ -127,14 +127,14 @@ protected:
     void SetUp() override {
         setenv("KORVATA_VISA_SIMULATE", "1", 1);
         sim::InstallSimulatedMeter();
-        device_ = Meter(MakeUsbInfo(3, {1, 2}, 0x0AAD, 0x01BB, "REAL42"));
+        m_device = Meter(MakeUsbInfo(3, {1, 2}, 0x0AAD, 0x01BB, "REAL42"));
         auto backend = std::make_shared<SimulatedUsbBackend>();
-        backend->Attach(device_);
+        backend->Attach(m_device);
         std::vector<std::unique_ptr<InterfaceProvider>> providers;
         providers.push_back(std::make_unique<SimulatedInterface>());
         providers.push_back(std::make_unique<UsbInterface>(backend));
-        manager_ = std::make_unique<ResourceManager>(std::move(providers));
-        ASSERT_EQ(manager_->OpenDefaultRM(&rm_), VI_SUCCESS);
+        m_manager = std::make_unique<ResourceManager>(std::move(providers));
+        ASSERT_EQ(m_manager->OpenDefaultRM(&m_rm), VI_SUCCESS);
     }
     void TearDown() override { unsetenv("KORVATA_VISA_SIMULATE"); }
 
@@ -143,20 +143,20 @@ protected:
         ViUInt32 count = 0;
         char desc[VI_FIND_BUFLEN] = {};
         std::vector<std::string> found;
-        if (manager_->FindRsrc(rm_, expression, &list, &count, desc) != VI_SUCCESS) {
+        if (m_manager->FindRsrc(m_rm, expression, &list, &count, desc) != VI_SUCCESS) {
             return found;
         }
         found.push_back(desc);
-        while (manager_->FindNext(list, desc) == VI_SUCCESS) {
+        while (m_manager->FindNext(list, desc) == VI_SUCCESS) {
             found.push_back(desc);
         }
         EXPECT_EQ(found.size(), count);
         return found;
     }
 
-    std::shared_ptr<SimulatedUsbtmcDevice> device_;
-    std::unique_ptr<ResourceManager> manager_;
-    ViSession rm_ = VI_NULL;
+    std::shared_ptr<SimulatedUsbtmcDevice> m_device;
+    std::unique_ptr<ResourceManager> m_manager;
+    ViSession m_rm = VI_NULL;
 };
 
 TEST_F(UsbBesideSimulation, TheSimulatedMeterIsListedBesideRealOnes) {
@@ -171,29 +171,29 @@ TEST_F(UsbBesideSimulation, TheSimulatedMeterIsListedBesideRealOnes) {
 
 TEST_F(UsbBesideSimulation, TheFirstMatchOpensAndAnswersThroughTheManager) {
     ViSession vi = VI_NULL;
-    ASSERT_EQ(manager_->Open(rm_, "usb0::0x0aad::0x01bb::REAL42::instr", VI_NO_LOCK, 0, &vi),
+    ASSERT_EQ(m_manager->Open(m_rm, "usb0::0x0aad::0x01bb::REAL42::instr", VI_NO_LOCK, 0, &vi),
               VI_SUCCESS);
-    EXPECT_TRUE(device_->Claimed());
+    EXPECT_TRUE(m_device->Claimed());
     const std::string command = "*IDN?";
     ViUInt32 n = 0;
-    ASSERT_EQ(manager_->Write(vi, reinterpret_cast<ViConstBuf>(command.data()),
-                              static_cast<ViUInt32>(command.size()), &n),
+    ASSERT_EQ(m_manager->Write(vi, reinterpret_cast<ViConstBuf>(command.data()),
+                               static_cast<ViUInt32>(command.size()), &n),
               VI_SUCCESS);
     std::string identity = std::string(sim::MeterModel::kIdentity) + "\n";
     char buffer[8] = {};
-    ASSERT_EQ(manager_->Read(vi, reinterpret_cast<ViBuf>(buffer), sizeof buffer, &n),
+    ASSERT_EQ(m_manager->Read(vi, reinterpret_cast<ViBuf>(buffer), sizeof buffer, &n),
               VI_SUCCESS_MAX_CNT);
     EXPECT_EQ(std::string(buffer, n), identity.substr(0, 8));
     char rest[256] = {};
-    ASSERT_EQ(manager_->Read(vi, reinterpret_cast<ViBuf>(rest), sizeof rest, &n), VI_SUCCESS);
+    ASSERT_EQ(m_manager->Read(vi, reinterpret_cast<ViBuf>(rest), sizeof rest, &n), VI_SUCCESS);
     EXPECT_EQ(std::string(rest, n), identity.substr(8));
 
     char name[VI_FIND_BUFLEN] = {};
-    ASSERT_EQ(manager_->GetAttribute(vi, VI_ATTR_RSRC_NAME, name), VI_SUCCESS);
+    ASSERT_EQ(m_manager->GetAttribute(vi, VI_ATTR_RSRC_NAME, name), VI_SUCCESS);
     EXPECT_STREQ(name, "USB0::0x0AAD::0x01BB::REAL42::INSTR");
-    ASSERT_EQ(manager_->Close(rm_), VI_SUCCESS);  // closes the session too
-    EXPECT_FALSE(device_->Claimed());
-    EXPECT_EQ(device_->Rejected(), 0u);
+    ASSERT_EQ(m_manager->Close(m_rm), VI_SUCCESS);  // closes the session too
+    EXPECT_FALSE(m_device->Claimed());
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 }  // namespace

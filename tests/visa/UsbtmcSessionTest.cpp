@@ -22,22 +22,22 @@ protected:
     void Open(uint16_t maxPacket = 64, bool termCharCapable = true,
               std::shared_ptr<MessageDevice> instrument = nullptr) {
         if (!instrument) {
-            instrument = script_;
+            instrument = m_script;
         }
-        device_ = std::make_shared<SimulatedUsbtmcDevice>(
+        m_device = std::make_shared<SimulatedUsbtmcDevice>(
             instrument, MakeUsbInfo(1, {2}, 0x1234, 0x5678, "SN1", 0, maxPacket), termCharCapable);
-        backend_.Attach(device_);
+        m_backend.Attach(m_device);
         std::unique_ptr<UsbTransport> transport;
-        ASSERT_EQ(backend_.Open(device_->Info(), transport), UsbStatus::Ok);
-        session_ = std::make_unique<UsbtmcSession>("USB0::0x1234::0x5678::SN1::INSTR", 0,
-                                                   device_->Info(), std::move(transport));
-        ASSERT_EQ(session_->Start(), VI_SUCCESS);
+        ASSERT_EQ(m_backend.Open(m_device->Info(), transport), UsbStatus::Ok);
+        m_session = std::make_unique<UsbtmcSession>("USB0::0x1234::0x5678::SN1::INSTR", 0,
+                                                    m_device->Info(), std::move(transport));
+        ASSERT_EQ(m_session->Start(), VI_SUCCESS);
     }
 
     ViStatus Write(const std::string& text) {
         ViUInt32 n = 0;
-        ViStatus s = session_->Write(reinterpret_cast<const ViByte*>(text.data()),
-                                     static_cast<ViUInt32>(text.size()), n);
+        ViStatus s = m_session->Write(reinterpret_cast<const ViByte*>(text.data()),
+                                      static_cast<ViUInt32>(text.size()), n);
         if (s == VI_SUCCESS) {
             EXPECT_EQ(n, text.size());
         }
@@ -47,7 +47,7 @@ protected:
     std::string Read(ViUInt32 size, ViStatus& status) {
         std::string buffer(size, '\0');
         ViUInt32 n = 0;
-        status = session_->Read(reinterpret_cast<ViByte*>(buffer.data()), size, n);
+        status = m_session->Read(reinterpret_cast<ViByte*>(buffer.data()), size, n);
         EXPECT_LE(n, size);
         buffer.resize(n);
         return buffer;
@@ -55,7 +55,7 @@ protected:
 
     // A query that must work: the device is in a clean state.
     void ExpectCleanQuery(const std::string& reply) {
-        script_->WillReply(reply);
+        m_script->WillReply(reply);
         ASSERT_EQ(Write("Q?"), VI_SUCCESS);
         ViStatus status = VI_ERROR_IO;
         EXPECT_EQ(Read(1024, status), reply);
@@ -63,13 +63,13 @@ protected:
     }
 
     void SetTimeout(ViUInt32 ms) {
-        ASSERT_EQ(session_->SetAttribute(VI_ATTR_TMO_VALUE, ms), VI_SUCCESS);
+        ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TMO_VALUE, ms), VI_SUCCESS);
     }
 
-    std::shared_ptr<ScriptedDevice> script_ = std::make_shared<ScriptedDevice>();
-    SimulatedUsbBackend backend_;
-    std::shared_ptr<SimulatedUsbtmcDevice> device_;
-    std::unique_ptr<UsbtmcSession> session_;
+    std::shared_ptr<ScriptedDevice> m_script = std::make_shared<ScriptedDevice>();
+    SimulatedUsbBackend m_backend;
+    std::shared_ptr<SimulatedUsbtmcDevice> m_device;
+    std::unique_ptr<UsbtmcSession> m_session;
 };
 
 TEST_F(UsbtmcSessionTest, QueriesTheMeterModel) {
@@ -78,12 +78,12 @@ TEST_F(UsbtmcSessionTest, QueriesTheMeterModel) {
     ViStatus status = VI_ERROR_IO;
     EXPECT_EQ(Read(256, status), std::string(sim::MeterModel::kIdentity) + "\n");
     EXPECT_EQ(status, VI_SUCCESS);
-    EXPECT_EQ(device_->Rejected(), 0u);
-    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"*IDN?"});
+    EXPECT_EQ(m_device->Rejected(), 0u);
+    EXPECT_EQ(m_device->Messages(), std::vector<std::string>{"*IDN?"});
 
     // The write (one DEV_DEP_MSG_OUT with EOM) and the request for the
     // caller's size (no TermChar) took consecutive tags.
-    auto headers = device_->OutHeaders();
+    auto headers = m_device->OutHeaders();
     ASSERT_EQ(headers.size(), 2u);
     EXPECT_EQ(headers[0].msgId, 1);
     EXPECT_EQ(headers[0].tag, 1);
@@ -93,7 +93,7 @@ TEST_F(UsbtmcSessionTest, QueriesTheMeterModel) {
     EXPECT_EQ(headers[1].tag, 2);
     EXPECT_EQ(headers[1].transferSize, 256u);
     EXPECT_EQ(headers[1].attributes, 0);
-    EXPECT_TRUE(session_->DeviceCapabilities().termChar);
+    EXPECT_TRUE(m_session->DeviceCapabilities().termChar);
 }
 
 TEST_F(UsbtmcSessionTest, TagsWrapFrom255ToOneAcrossManyExchanges) {
@@ -101,7 +101,7 @@ TEST_F(UsbtmcSessionTest, TagsWrapFrom255ToOneAcrossManyExchanges) {
     for (int i = 0; i < 200; ++i) {
         ExpectCleanQuery("r" + std::to_string(i) + "\n");
     }
-    auto headers = device_->OutHeaders();
+    auto headers = m_device->OutHeaders();
     ASSERT_EQ(headers.size(), 400u);
     for (size_t i = 1; i < headers.size(); ++i) {
         uint8_t expected = headers[i - 1].tag == 255 ? 1 : headers[i - 1].tag + 1;
@@ -109,7 +109,7 @@ TEST_F(UsbtmcSessionTest, TagsWrapFrom255ToOneAcrossManyExchanges) {
     }
     EXPECT_EQ(headers[254].tag, 255);
     EXPECT_EQ(headers[255].tag, 1);
-    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 TEST_F(UsbtmcSessionTest, LongMessagesSpanPacketsAndTransfers) {
@@ -121,10 +121,10 @@ TEST_F(UsbtmcSessionTest, LongMessagesSpanPacketsAndTransfers) {
         reply[i] = static_cast<char>('a' + i % 26);
     }
     reply += "\n";
-    script_->WillReply(reply);
+    m_script->WillReply(reply);
     ASSERT_EQ(Write(command), VI_SUCCESS);
-    EXPECT_EQ(device_->Messages(), std::vector<std::string>{command});
-    auto headers = device_->OutHeaders();
+    EXPECT_EQ(m_device->Messages(), std::vector<std::string>{command});
+    auto headers = m_device->OutHeaders();
     ASSERT_EQ(headers.size(), 3u);
     EXPECT_EQ(headers[0].attributes, 0);
     EXPECT_EQ(headers[1].attributes, 0);
@@ -135,21 +135,21 @@ TEST_F(UsbtmcSessionTest, LongMessagesSpanPacketsAndTransfers) {
     for (const auto& h : headers) {
         packets += (h.length + 63) / 64;
     }
-    EXPECT_EQ(device_->BulkOutPackets(), packets);
+    EXPECT_EQ(m_device->BulkOutPackets(), packets);
 
     // The reply arrives in hundreds of 64-byte packets and several bulk-IN calls.
     ViStatus status = VI_ERROR_IO;
     EXPECT_EQ(Read(100000, status), reply);
     EXPECT_EQ(status, VI_SUCCESS);
-    EXPECT_EQ(device_->BulkInPackets(), (12 + reply.size() + 3) / 64 + 1);
-    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(m_device->BulkInPackets(), (12 + reply.size() + 3) / 64 + 1);
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 TEST_F(UsbtmcSessionTest, EightBytePacketsSplitEvenTheHeader) {
     Open(8);
     ExpectCleanQuery("x\n");  // 12 + 2 + 2 padding: two full packets
     ExpectCleanQuery("eight-byte packets carry this reply\n");
-    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 TEST_F(UsbtmcSessionTest, ShortPacketsAndZeroLengthPacketsEndTransfers) {
@@ -160,15 +160,15 @@ TEST_F(UsbtmcSessionTest, ShortPacketsAndZeroLengthPacketsEndTransfers) {
     ExpectCleanQuery(exact);
     ExpectCleanQuery("after\n");
     // The same without the zero-length packet: the header's size ends it.
-    device_->SetZeroLengthPacketAfterFullEnd(false);
+    m_device->SetZeroLengthPacketAfterFullEnd(false);
     ExpectCleanQuery(exact);
     ExpectCleanQuery("after\n");
-    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 TEST_F(UsbtmcSessionTest, ASmallBufferGetsMaxCountAndTheRestStaysReadable) {
     Open();
-    script_->WillReply("0123456789\n");
+    m_script->WillReply("0123456789\n");
     ASSERT_EQ(Write("ECHO?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     EXPECT_EQ(Read(4, status), "0123");
@@ -178,7 +178,7 @@ TEST_F(UsbtmcSessionTest, ASmallBufferGetsMaxCountAndTheRestStaysReadable) {
     EXPECT_EQ(Read(4, status), "89\n");
     EXPECT_EQ(status, VI_SUCCESS);
     // Each read asked for no more than the caller could take.
-    auto headers = device_->OutHeaders();
+    auto headers = m_device->OutHeaders();
     ASSERT_EQ(headers.size(), 4u);
     EXPECT_EQ(headers[1].transferSize, 4u);
     EXPECT_EQ(headers[3].transferSize, 4u);
@@ -190,14 +190,14 @@ TEST_F(UsbtmcSessionTest, ASmallBufferGetsMaxCountAndTheRestStaysReadable) {
 
 TEST_F(UsbtmcSessionTest, AReplySplitByTheDeviceIsJoinedUpToEom) {
     Open();
-    device_->SetMaxReplySize(5);
-    script_->WillReply("abcdefghijklm\n");
+    m_device->SetMaxReplySize(5);
+    m_script->WillReply("abcdefghijklm\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_ERROR_IO;
     EXPECT_EQ(Read(100, status), "abcdefghijklm\n");
     EXPECT_EQ(status, VI_SUCCESS);
     // Each further request asked only for what the buffer could still take.
-    auto headers = device_->OutHeaders();
+    auto headers = m_device->OutHeaders();
     ASSERT_EQ(headers.size(), 4u);
     EXPECT_EQ(headers[1].transferSize, 100u);
     EXPECT_EQ(headers[2].transferSize, 95u);
@@ -206,9 +206,9 @@ TEST_F(UsbtmcSessionTest, AReplySplitByTheDeviceIsJoinedUpToEom) {
 
 TEST_F(UsbtmcSessionTest, TerminationCharacterEndsReads) {
     Open(64, true);
-    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
-    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
-    script_->WillReply("1,2,3\n");
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    m_script->WillReply("1,2,3\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_ERROR_IO;
     EXPECT_EQ(Read(64, status), "1,");
@@ -218,19 +218,19 @@ TEST_F(UsbtmcSessionTest, TerminationCharacterEndsReads) {
     EXPECT_EQ(Read(64, status), "3\n");
     EXPECT_EQ(status, VI_SUCCESS);
     // The device was asked to stop at the character.
-    auto headers = device_->OutHeaders();
+    auto headers = m_device->OutHeaders();
     ASSERT_GE(headers.size(), 2u);
     EXPECT_EQ(headers[1].attributes, 2);
     EXPECT_EQ(headers[1].termChar, ',');
-    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 TEST_F(UsbtmcSessionTest, TerminationCharacterWithADeviceThatCannotStopAtIt) {
     Open(64, false);
-    EXPECT_FALSE(session_->DeviceCapabilities().termChar);
-    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
-    ASSERT_EQ(session_->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
-    script_->WillReply("1,2\n");
+    EXPECT_FALSE(m_session->DeviceCapabilities().termChar);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    m_script->WillReply("1,2\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_ERROR_IO;
     EXPECT_EQ(Read(64, status), "1,");
@@ -238,55 +238,55 @@ TEST_F(UsbtmcSessionTest, TerminationCharacterWithADeviceThatCannotStopAtIt) {
     EXPECT_EQ(Read(64, status), "2\n");
     EXPECT_EQ(status, VI_SUCCESS);
     // TermCharEnabled was never set in a request (the device would reject it).
-    EXPECT_EQ(device_->Rejected(), 0u);
-    EXPECT_EQ(device_->OutHeaders()[1].attributes, 0);
+    EXPECT_EQ(m_device->Rejected(), 0u);
+    EXPECT_EQ(m_device->OutHeaders()[1].attributes, 0);
 }
 
 TEST_F(UsbtmcSessionTest, ReadTimeoutAbortsTheTransferAndTheNextExchangeIsClean) {
     Open();
     SetTimeout(50);
-    device_->SetStatusPolls(2);
-    script_->WillReply("stale reply\n");
-    device_->IgnoreNextRequest();
+    m_device->SetStatusPolls(2);
+    m_script->WillReply("stale reply\n");
+    m_device->IgnoreNextRequest();
     ASSERT_EQ(Write("SLOW?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     EXPECT_EQ(Read(64, status), "");
     EXPECT_EQ(status, VI_ERROR_TMO);
-    auto requests = device_->ControlRequests();
+    auto requests = m_device->ControlRequests();
     EXPECT_NE(std::find(requests.begin(), requests.end(), kAbortIn), requests.end());
     EXPECT_EQ(std::find(requests.begin(), requests.end(), kClear), requests.end());
     // The stale reply is gone; the next query gets its own.
     ExpectCleanQuery("fresh\n");
-    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 TEST_F(UsbtmcSessionTest, TimeoutMidReplyLeavesNoPacketsForTheNextRead) {
     Open(64);
     SetTimeout(50);
-    device_->PauseAfterInPackets(3);
-    script_->WillReply(std::string(1000, 'p') + "\n");
+    m_device->PauseAfterInPackets(3);
+    m_script->WillReply(std::string(1000, 'p') + "\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     Read(2000, status);
     EXPECT_EQ(status, VI_ERROR_TMO);
     // Without the abort the rest of that reply would be read as the next one.
     ExpectCleanQuery("next\n");
-    EXPECT_EQ(device_->Rejected(), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 TEST_F(UsbtmcSessionTest, ARefusedAbortFallsBackToADeviceClear) {
     Open(64);
     SetTimeout(50);
-    device_->PauseAfterInPackets(2);
-    device_->RefuseNextAbort();
-    script_->WillReply(std::string(500, 'p') + "\n");
+    m_device->PauseAfterInPackets(2);
+    m_device->RefuseNextAbort();
+    m_script->WillReply(std::string(500, 'p') + "\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     Read(2000, status);
     EXPECT_EQ(status, VI_ERROR_TMO);
-    auto requests = device_->ControlRequests();
+    auto requests = m_device->ControlRequests();
     EXPECT_NE(std::find(requests.begin(), requests.end(), kClear), requests.end());
-    EXPECT_EQ(script_->Clears(), 1);
+    EXPECT_EQ(m_script->Clears(), 1);
     SetTimeout(2000);
     ExpectCleanQuery("cleared\n");
 }
@@ -294,36 +294,36 @@ TEST_F(UsbtmcSessionTest, ARefusedAbortFallsBackToADeviceClear) {
 TEST_F(UsbtmcSessionTest, WriteTimeoutAbortsTheTransferAndClearsTheHalt) {
     Open(64);
     SetTimeout(50);
-    device_->AcceptOnlyNextOut(128);
+    m_device->AcceptOnlyNextOut(128);
     ASSERT_EQ(Write("LONG " + std::string(1000, 'x')), VI_ERROR_TMO);
-    auto requests = device_->ControlRequests();
+    auto requests = m_device->ControlRequests();
     EXPECT_NE(std::find(requests.begin(), requests.end(), kAbortOut), requests.end());
-    EXPECT_EQ(device_->ClearedHalts(), std::vector<uint8_t>{0x02});
+    EXPECT_EQ(m_device->ClearedHalts(), std::vector<uint8_t>{0x02});
     // The half-sent message never reached the instrument; the next one is whole.
     ExpectCleanQuery("ok\n");
-    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"Q?"});
+    EXPECT_EQ(m_device->Messages(), std::vector<std::string>{"Q?"});
 }
 
 TEST_F(UsbtmcSessionTest, WrongTagOrTruncatedHeaderIsAnErrorAndRecovered) {
     Open();
-    device_->AnswerWrongTagOnce();
-    script_->WillReply("wrong tag\n");
+    m_device->AnswerWrongTagOnce();
+    m_script->WillReply("wrong tag\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     EXPECT_EQ(Read(64, status), "");
     EXPECT_EQ(status, VI_ERROR_IO);
     ExpectCleanQuery("next\n");
 
-    device_->TruncateNextReply(7);
-    script_->WillReply("truncated\n");
+    m_device->TruncateNextReply(7);
+    m_script->WillReply("truncated\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     EXPECT_EQ(Read(64, status), "");
     EXPECT_EQ(status, VI_ERROR_IO);
     ExpectCleanQuery("next again\n");
 
     // A header that promises more data than the transfer holds.
-    device_->TruncateNextReply(16);
-    script_->WillReply("cut short in the middle\n");
+    m_device->TruncateNextReply(16);
+    m_script->WillReply("cut short in the middle\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     EXPECT_EQ(Read(64, status), "");
     EXPECT_EQ(status, VI_ERROR_IO);
@@ -332,14 +332,14 @@ TEST_F(UsbtmcSessionTest, WrongTagOrTruncatedHeaderIsAnErrorAndRecovered) {
 
 TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsRejectedNotCopied) {
     Open();
-    device_->AnnounceOversizeOnce();
-    script_->WillReply(std::string(40, 'o'));
+    m_device->AnnounceOversizeOnce();
+    m_script->WillReply(std::string(40, 'o'));
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     // The device sends 16 bytes where 8 were asked for; none of it lands
     // beyond the caller's 8-byte buffer.
     std::string buffer(16, '#');
     ViUInt32 n = 99;
-    EXPECT_EQ(session_->Read(reinterpret_cast<ViByte*>(buffer.data()), 8, n), VI_ERROR_IO);
+    EXPECT_EQ(m_session->Read(reinterpret_cast<ViByte*>(buffer.data()), 8, n), VI_ERROR_IO);
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(buffer, std::string(16, '#'));
     ExpectCleanQuery("fine\n");
@@ -347,30 +347,30 @@ TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsRejectedNotCopied) {
 
 TEST_F(UsbtmcSessionTest, StalledEndpointsAreClearedAndReported) {
     Open();
-    device_->StallNextBulkOut();
+    m_device->StallNextBulkOut();
     EXPECT_EQ(Write("Q?"), VI_ERROR_IO);
     ExpectCleanQuery("out ok\n");
-    device_->StallNextBulkIn();
-    script_->WillReply("lost\n");
+    m_device->StallNextBulkIn();
+    m_script->WillReply("lost\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     Read(64, status);
     EXPECT_EQ(status, VI_ERROR_IO);
     ExpectCleanQuery("in ok\n");
-    auto halts = device_->ClearedHalts();
+    auto halts = m_device->ClearedHalts();
     EXPECT_NE(std::find(halts.begin(), halts.end(), 0x02), halts.end());
     EXPECT_NE(std::find(halts.begin(), halts.end(), 0x81), halts.end());
 }
 
 TEST_F(UsbtmcSessionTest, DeviceClearEmptiesBothSides) {
     Open();
-    device_->SetStatusPolls(3);
-    script_->WillReply("0123456789\n");
+    m_device->SetStatusPolls(3);
+    m_script->WillReply("0123456789\n");
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     EXPECT_EQ(Read(4, status), "0123");
-    EXPECT_EQ(session_->Clear(), VI_SUCCESS);
-    EXPECT_EQ(script_->Clears(), 1);
+    EXPECT_EQ(m_session->Clear(), VI_SUCCESS);
+    EXPECT_EQ(m_script->Clears(), 1);
     // Neither the session's buffer nor the device holds the rest any more.
     SetTimeout(30);
     EXPECT_EQ(Read(64, status), "");
@@ -381,8 +381,8 @@ TEST_F(UsbtmcSessionTest, DeviceClearEmptiesBothSides) {
 
 TEST_F(UsbtmcSessionTest, UnplugMidReplyLosesTheConnection) {
     Open(64);
-    device_->UnplugAfterInPackets(3);
-    script_->WillReply(std::string(1000, 'u'));
+    m_device->UnplugAfterInPackets(3);
+    m_script->WillReply(std::string(1000, 'u'));
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
     ViStatus status = VI_SUCCESS;
     Read(2000, status);
@@ -390,9 +390,9 @@ TEST_F(UsbtmcSessionTest, UnplugMidReplyLosesTheConnection) {
     EXPECT_EQ(Write("Q?"), VI_ERROR_CONN_LOST);
     Read(10, status);
     EXPECT_EQ(status, VI_ERROR_CONN_LOST);
-    EXPECT_EQ(session_->Clear(), VI_ERROR_CONN_LOST);
-    session_.reset();  // closing a vanished device is harmless
-    EXPECT_FALSE(device_->Claimed());
+    EXPECT_EQ(m_session->Clear(), VI_ERROR_CONN_LOST);
+    m_session.reset();  // closing a vanished device is harmless
+    EXPECT_FALSE(m_device->Claimed());
 }
 
 TEST_F(UsbtmcSessionTest, UnplugWhileAReadWaitsEndsItAtOnce) {
@@ -404,8 +404,8 @@ TEST_F(UsbtmcSessionTest, UnplugWhileAReadWaitsEndsItAtOnce) {
         Read(64, status);
         return status;
     });
-    ASSERT_TRUE(device_->WaitForBlockedBulkIn(5000));
-    device_->Unplug();
+    ASSERT_TRUE(m_device->WaitForBlockedBulkIn(5000));
+    m_device->Unplug();
     ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(read.get(), VI_ERROR_CONN_LOST);
 }
@@ -414,14 +414,14 @@ TEST_F(UsbtmcSessionTest, AbortIoEndsAWaitingReadAtOnceAndSendsNothingMore) {
     Open();
     SetTimeout(60000);
     ASSERT_EQ(Write("NOREPLY"), VI_SUCCESS);
-    const size_t requestsBefore = device_->ControlRequests().size();
+    const size_t requestsBefore = m_device->ControlRequests().size();
     auto read = std::async(std::launch::async, [&] {
         ViStatus status = VI_SUCCESS;
         Read(64, status);
         return status;
     });
-    ASSERT_TRUE(device_->WaitForBlockedBulkIn(5000));
-    session_->AbortIo();
+    ASSERT_TRUE(m_device->WaitForBlockedBulkIn(5000));
+    m_session->AbortIo();
     ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     ViStatus status = read.get();
     EXPECT_LT(status, VI_SUCCESS);
@@ -431,25 +431,25 @@ TEST_F(UsbtmcSessionTest, AbortIoEndsAWaitingReadAtOnceAndSendsNothingMore) {
     EXPECT_LT(Write("AFTER"), VI_SUCCESS);
     Read(64, status);
     EXPECT_LT(status, VI_SUCCESS);
-    EXPECT_EQ(device_->ControlRequests().size(), requestsBefore);
-    EXPECT_EQ(device_->CallsAfterCancel(), 0u);
-    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"NOREPLY"});
+    EXPECT_EQ(m_device->ControlRequests().size(), requestsBefore);
+    EXPECT_EQ(m_device->CallsAfterCancel(), 0u);
+    EXPECT_EQ(m_device->Messages(), std::vector<std::string>{"NOREPLY"});
 }
 
 TEST_F(UsbtmcSessionTest, AnEmptyWriteSendsNothing) {
     Open();
     EXPECT_EQ(Write(""), VI_SUCCESS);
-    EXPECT_TRUE(device_->OutHeaders().empty());
+    EXPECT_TRUE(m_device->OutHeaders().empty());
 }
 
 TEST_F(UsbtmcSessionTest, WithoutSendEndTheMessageContinues) {
     Open();
-    ASSERT_EQ(session_->SetAttribute(VI_ATTR_SEND_END_EN, VI_FALSE), VI_SUCCESS);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_SEND_END_EN, VI_FALSE), VI_SUCCESS);
     ASSERT_EQ(Write("PART1;"), VI_SUCCESS);
-    EXPECT_TRUE(device_->Messages().empty());
-    ASSERT_EQ(session_->SetAttribute(VI_ATTR_SEND_END_EN, VI_TRUE), VI_SUCCESS);
+    EXPECT_TRUE(m_device->Messages().empty());
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_SEND_END_EN, VI_TRUE), VI_SUCCESS);
     ASSERT_EQ(Write("PART2"), VI_SUCCESS);
-    EXPECT_EQ(device_->Messages(), std::vector<std::string>{"PART1;PART2"});
+    EXPECT_EQ(m_device->Messages(), std::vector<std::string>{"PART1;PART2"});
 }
 
 TEST_F(UsbtmcSessionTest, UsbAttributes) {
@@ -457,16 +457,16 @@ TEST_F(UsbtmcSessionTest, UsbAttributes) {
     ViUInt16 vid = 0, pid = 0;
     ViInt16 intf = -1;
     char serial[VI_FIND_BUFLEN] = {};
-    ASSERT_EQ(session_->GetAttribute(VI_ATTR_MANF_ID, &vid), VI_SUCCESS);
-    ASSERT_EQ(session_->GetAttribute(VI_ATTR_MODEL_CODE, &pid), VI_SUCCESS);
-    ASSERT_EQ(session_->GetAttribute(VI_ATTR_USB_INTFC_NUM, &intf), VI_SUCCESS);
-    ASSERT_EQ(session_->GetAttribute(VI_ATTR_USB_SERIAL_NUM, serial), VI_SUCCESS);
+    ASSERT_EQ(m_session->GetAttribute(VI_ATTR_MANF_ID, &vid), VI_SUCCESS);
+    ASSERT_EQ(m_session->GetAttribute(VI_ATTR_MODEL_CODE, &pid), VI_SUCCESS);
+    ASSERT_EQ(m_session->GetAttribute(VI_ATTR_USB_INTFC_NUM, &intf), VI_SUCCESS);
+    ASSERT_EQ(m_session->GetAttribute(VI_ATTR_USB_SERIAL_NUM, serial), VI_SUCCESS);
     EXPECT_EQ(vid, 0x1234);
     EXPECT_EQ(pid, 0x5678);
     EXPECT_EQ(intf, 0);
     EXPECT_STREQ(serial, "SN1");
     ViUInt16 type = 0;
-    ASSERT_EQ(session_->GetAttribute(VI_ATTR_INTF_TYPE, &type), VI_SUCCESS);
+    ASSERT_EQ(m_session->GetAttribute(VI_ATTR_INTF_TYPE, &type), VI_SUCCESS);
     EXPECT_EQ(type, VI_INTF_USB);
 }
 

@@ -16,41 +16,41 @@ namespace kvt::visa {
 class ScriptedDevice : public MessageDevice {
 public:
     void WillReply(std::string reply) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        replies_.push_back(std::move(reply));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_replies.push_back(std::move(reply));
     }
     void ReceiveMessage(std::string_view message) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        received_.emplace_back(message);
-        if (!replies_.empty()) {
-            output_.push_back(std::move(replies_.front()));
-            replies_.pop_front();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.emplace_back(message);
+        if (!m_replies.empty()) {
+            m_output.push_back(std::move(m_replies.front()));
+            m_replies.pop_front();
         }
     }
     std::string TakeResponse() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (output_.empty()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_output.empty()) {
             return {};
         }
-        std::string reply = std::move(output_.front());
-        output_.pop_front();
+        std::string reply = std::move(m_output.front());
+        m_output.pop_front();
         return reply;
     }
     void DeviceClear() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        output_.clear();
-        ++clears_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_output.clear();
+        ++m_clears;
     }
     uint8_t StatusByte() override { return 0; }
     int Clears() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return clears_;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_clears;
     }
 
 private:
-    std::mutex mutex_;
-    std::deque<std::string> replies_, output_, received_;
-    int clears_ = 0;
+    std::mutex m_mutex;
+    std::deque<std::string> m_replies, m_output, m_received;
+    int m_clears = 0;
 };
 
 // A USBTMC interface description as enumeration would report it.

@@ -20,15 +20,15 @@ protected:
     void SetUp() override {
         setenv("KORVATA_VISA_SIMULATE", "1", 1);
         kvt::sim::InstallSimulatedMeter();
-        ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
+        ASSERT_EQ(viOpenDefaultRM(&m_rm), VI_SUCCESS);
     }
     void TearDown() override {
-        viClose(rm_);
+        viClose(m_rm);
         unsetenv("KORVATA_VISA_SIMULATE");
     }
     ViSession Open(ViAccessMode mode = VI_NO_LOCK, ViUInt32 timeout = 0) {
         ViSession vi = VI_NULL;
-        EXPECT_EQ(viOpen(rm_, kMeter, mode, timeout, &vi), VI_SUCCESS);
+        EXPECT_EQ(viOpen(m_rm, kMeter, mode, timeout, &vi), VI_SUCCESS);
         return vi;
     }
     static ViStatus Write(ViSession vi, const char* text) {
@@ -43,37 +43,38 @@ protected:
         return std::string(buffer, n);
     }
 
-    ViSession rm_ = VI_NULL;
+    ViSession m_rm = VI_NULL;
 };
 
 TEST_F(VisaControl, ParsesResourceNamesWithoutOpeningThem) {
     ViUInt16 type = 0, board = 0;
     char cls[VI_FIND_BUFLEN], full[VI_FIND_BUFLEN], alias[VI_FIND_BUFLEN] = "x";
-    ASSERT_EQ(viParseRsrcEx(rm_, "tcpip3::10.0.0.9::5025::socket", &type, &board, cls, full, alias),
-              VI_SUCCESS);
+    ASSERT_EQ(
+        viParseRsrcEx(m_rm, "tcpip3::10.0.0.9::5025::socket", &type, &board, cls, full, alias),
+        VI_SUCCESS);
     EXPECT_EQ(type, VI_INTF_TCPIP);
     EXPECT_EQ(board, 3);
     EXPECT_STREQ(cls, "SOCKET");
     EXPECT_STREQ(full, "TCPIP3::10.0.0.9::5025::SOCKET");
     EXPECT_STREQ(alias, "");
-    ASSERT_EQ(viParseRsrc(rm_, "USB::0x1209::0x4B56::KVSIM0001", &type, &board), VI_SUCCESS);
+    ASSERT_EQ(viParseRsrc(m_rm, "USB::0x1209::0x4B56::KVSIM0001", &type, &board), VI_SUCCESS);
     EXPECT_EQ(type, VI_INTF_USB);
     EXPECT_EQ(board, 0);
-    EXPECT_EQ(viParseRsrc(rm_, "TCPIP::", &type, &board), VI_ERROR_INV_RSRC_NAME);
-    EXPECT_EQ(viParseRsrc(rm_, nullptr, &type, &board), VI_ERROR_INV_RSRC_NAME);
+    EXPECT_EQ(viParseRsrc(m_rm, "TCPIP::", &type, &board), VI_ERROR_INV_RSRC_NAME);
+    EXPECT_EQ(viParseRsrc(m_rm, nullptr, &type, &board), VI_ERROR_INV_RSRC_NAME);
     ViSession vi = Open();
     EXPECT_EQ(viParseRsrc(vi, kMeter, &type, &board), VI_ERROR_INV_OBJECT);  // not a manager
 }
 
 TEST_F(VisaControl, DescribesStatusValues) {
     char text[256];
-    ASSERT_EQ(viStatusDesc(rm_, VI_ERROR_TMO, text), VI_SUCCESS);
+    ASSERT_EQ(viStatusDesc(m_rm, VI_ERROR_TMO, text), VI_SUCCESS);
     EXPECT_EQ(std::string(text).rfind("VI_ERROR_TMO:", 0), 0u) << text;
-    ASSERT_EQ(viStatusDesc(rm_, VI_SUCCESS_TERM_CHAR, text), VI_SUCCESS);
+    ASSERT_EQ(viStatusDesc(m_rm, VI_SUCCESS_TERM_CHAR, text), VI_SUCCESS);
     EXPECT_NE(std::strstr(text, "termination character"), nullptr) << text;
-    EXPECT_EQ(viStatusDesc(rm_, static_cast<ViStatus>(0xBFFF0F00u), text), VI_WARN_UNKNOWN_STATUS);
+    EXPECT_EQ(viStatusDesc(m_rm, static_cast<ViStatus>(0xBFFF0F00u), text), VI_WARN_UNKNOWN_STATUS);
     EXPECT_NE(std::strstr(text, "0xBFFF0F00"), nullptr) << text;
-    EXPECT_EQ(viStatusDesc(rm_, VI_SUCCESS, nullptr), VI_ERROR_INV_PARAMETER);
+    EXPECT_EQ(viStatusDesc(m_rm, VI_SUCCESS, nullptr), VI_ERROR_INV_PARAMETER);
 }
 
 TEST_F(VisaControl, StatusByteAndClearFollowTheOutputQueue) {
@@ -96,8 +97,8 @@ TEST_F(VisaControl, StatusByteAndClearFollowTheOutputQueue) {
     ASSERT_EQ(Write(vi, "ECHO? next\n"), VI_SUCCESS);
     EXPECT_EQ(Read(vi, status), "next\n");
     EXPECT_EQ(viReadSTB(vi, nullptr), VI_ERROR_INV_PARAMETER);
-    EXPECT_EQ(viReadSTB(rm_, &stb), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(viClear(rm_), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(viReadSTB(m_rm, &stb), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(viClear(m_rm), VI_ERROR_INV_OBJECT);
 }
 
 TEST_F(VisaControl, FlushAndBuffersCheckTheirMasks) {
@@ -142,7 +143,7 @@ TEST_F(VisaControl, AttributesDescribeTheResource) {
     EXPECT_EQ(id, 0x1209);
     ViSession manager = VI_NULL;
     ASSERT_EQ(viGetAttribute(vi, VI_ATTR_RM_SESSION, &manager), VI_SUCCESS);
-    EXPECT_EQ(manager, rm_);
+    EXPECT_EQ(manager, m_rm);
     ViUInt16 protocol = 0;
     ASSERT_EQ(viGetAttribute(vi, VI_ATTR_IO_PROT, &protocol), VI_SUCCESS);
     EXPECT_EQ(protocol, VI_PROT_NORMAL);
@@ -205,16 +206,16 @@ TEST_F(VisaControl, SharedLockAdmitsOnlyItsKeyHolders) {
 TEST_F(VisaControl, OpeningWithALockWaitsForIt) {
     ViSession holder = Open(VI_EXCLUSIVE_LOCK);
     ViSession other = VI_NULL;
-    EXPECT_EQ(viOpen(rm_, kMeter, VI_EXCLUSIVE_LOCK, 0, &other), VI_ERROR_RSRC_LOCKED);
-    EXPECT_EQ(viOpen(rm_, kMeter, VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK, 0, &other),
+    EXPECT_EQ(viOpen(m_rm, kMeter, VI_EXCLUSIVE_LOCK, 0, &other), VI_ERROR_RSRC_LOCKED);
+    EXPECT_EQ(viOpen(m_rm, kMeter, VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK, 0, &other),
               VI_ERROR_INV_ACC_MODE);
     EXPECT_EQ(other, static_cast<ViSession>(VI_NULL));
     ASSERT_EQ(viUnlock(holder), VI_SUCCESS);
-    ASSERT_EQ(viOpen(rm_, kMeter, VI_SHARED_LOCK, 0, &other), VI_SUCCESS);
+    ASSERT_EQ(viOpen(m_rm, kMeter, VI_SHARED_LOCK, 0, &other), VI_SUCCESS);
     EXPECT_EQ(Write(holder, "*CLS\n"), VI_ERROR_RSRC_LOCKED);
     // Closing the manager closes its sessions and their locks.
-    ASSERT_EQ(viClose(rm_), VI_SUCCESS);
-    ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
+    ASSERT_EQ(viClose(m_rm), VI_SUCCESS);
+    ASSERT_EQ(viOpenDefaultRM(&m_rm), VI_SUCCESS);
     ViSession fresh = Open(VI_EXCLUSIVE_LOCK);
     EXPECT_EQ(Write(fresh, "*CLS\n"), VI_SUCCESS);
 }

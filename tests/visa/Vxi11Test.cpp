@@ -57,28 +57,28 @@ void UsePortmapper(uint16_t port) {
 
 class Vxi11Visa : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS); }
+    void SetUp() override { ASSERT_EQ(viOpenDefaultRM(&m_rm), VI_SUCCESS); }
     void TearDown() override {
-        viClose(rm_);
-        if (server_) {
-            server_->Stop();
+        viClose(m_rm);
+        if (m_server) {
+            m_server->Stop();
         }
         unsetenv("KORVATA_VISA_PORTMAPPER_PORT");
     }
 
     void Serve(std::shared_ptr<kvt::visa::MessageDevice> device,
                kvt::sim::FaultSettings faults = {}) {
-        instrument_ = std::make_unique<kvt::sim::ServedInstrument>(device, faults, nullptr);
-        server_ = std::make_unique<kvt::sim::Vxi11Server>(*instrument_);
+        m_instrument = std::make_unique<kvt::sim::ServedInstrument>(device, faults, nullptr);
+        m_server = std::make_unique<kvt::sim::Vxi11Server>(*m_instrument);
         std::string error;
-        ASSERT_TRUE(server_->Start(uint16_t{0}, error)) << error;
-        ASSERT_NE(server_->PortmapperPort(), 0);
-        UsePortmapper(server_->PortmapperPort());
+        ASSERT_TRUE(m_server->Start(uint16_t{0}, error)) << error;
+        ASSERT_NE(m_server->PortmapperPort(), 0);
+        UsePortmapper(m_server->PortmapperPort());
     }
 
     ViSession Open() {
         ViSession vi = VI_NULL;
-        EXPECT_EQ(viOpen(rm_, kResource, VI_NO_LOCK, 0, &vi), VI_SUCCESS);
+        EXPECT_EQ(viOpen(m_rm, kResource, VI_NO_LOCK, 0, &vi), VI_SUCCESS);
         return vi;
     }
 
@@ -92,9 +92,9 @@ protected:
         return s;
     }
 
-    ViSession rm_ = VI_NULL;
-    std::unique_ptr<kvt::sim::ServedInstrument> instrument_;
-    std::unique_ptr<kvt::sim::Vxi11Server> server_;
+    ViSession m_rm = VI_NULL;
+    std::unique_ptr<kvt::sim::ServedInstrument> m_instrument;
+    std::unique_ptr<kvt::sim::Vxi11Server> m_server;
 };
 
 TEST_F(Vxi11Visa, QueriesTheMeterAndReportsTheLink) {
@@ -282,7 +282,7 @@ TEST_F(Vxi11Visa, NoListenerAndNoServerFailAtOnce) {
     UsePortmapper(UnusedPort());
     ViSession vi = 123;
     auto start = Clock::now();
-    EXPECT_EQ(viOpen(rm_, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(viOpen(m_rm, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
     EXPECT_EQ(vi, VI_NULL);
     EXPECT_LT(SecondsSince(start), 0.5);
 
@@ -292,11 +292,11 @@ TEST_F(Vxi11Visa, NoListenerAndNoServerFailAtOnce) {
     ASSERT_TRUE(portmapper.Start(uint16_t{0}, error)) << error;
     UsePortmapper(portmapper.Port());
     start = Clock::now();
-    EXPECT_EQ(viOpen(rm_, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(viOpen(m_rm, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
     EXPECT_LT(SecondsSince(start), 0.5);
 
     // A host name that does not resolve.
-    EXPECT_EQ(viOpen(rm_, "TCPIP0::no-such-host.invalid::inst0::INSTR", VI_NO_LOCK, 0, &vi),
+    EXPECT_EQ(viOpen(m_rm, "TCPIP0::no-such-host.invalid::inst0::INSTR", VI_NO_LOCK, 0, &vi),
               VI_ERROR_RSRC_NFOUND);
 }
 
@@ -313,7 +313,7 @@ TEST_F(Vxi11Visa, APortmapperOrCoreChannelThatNeverAnswersEndsInATimeout) {
     UsePortmapper(ntohs(a.sin_port));
     ViSession vi = VI_NULL;
     auto start = Clock::now();
-    EXPECT_EQ(viOpen(rm_, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_TMO);
+    EXPECT_EQ(viOpen(m_rm, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_TMO);
     double elapsed = SecondsSince(start);
     EXPECT_GE(elapsed, 1.9);  // the default 2000 ms
     EXPECT_LT(elapsed, 2.5);
@@ -327,7 +327,7 @@ TEST_F(Vxi11Visa, APortmapperOrCoreChannelThatNeverAnswersEndsInATimeout) {
         << error;
     UsePortmapper(portmapper.Port());
     start = Clock::now();
-    EXPECT_EQ(viOpen(rm_, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_TMO);
+    EXPECT_EQ(viOpen(m_rm, kResource, VI_NO_LOCK, 0, &vi), VI_ERROR_TMO);
     elapsed = SecondsSince(start);
     EXPECT_GE(elapsed, 1.9);
     EXPECT_LT(elapsed, 2.5);
@@ -359,7 +359,7 @@ TEST_F(Vxi11Visa, ASessionOutlivesItsServer) {
     Serve(std::make_shared<kvt::test::EchoDevice>());
     ViSession vi = Open();
     ASSERT_EQ(Write(vi, "hello"), VI_SUCCESS);
-    server_->Stop();
+    m_server->Stop();
     // Writing to the closed connection must neither kill the process
     // (SIGPIPE) nor hang.
     auto start = Clock::now();
@@ -381,7 +381,7 @@ TEST_F(Vxi11Visa, ASessionOutlivesItsServerInAProcessThatIgnoresSigpipe) {
     Serve(std::make_shared<kvt::test::EchoDevice>());
     ViSession vi = Open();
     ASSERT_EQ(Write(vi, "hello"), VI_SUCCESS);
-    server_->Stop();
+    m_server->Stop();
     EXPECT_EQ(Write(vi, "after the server"), VI_ERROR_CONN_LOST);
     ViStatus status = VI_SUCCESS;
     Read(vi, 64, status);
