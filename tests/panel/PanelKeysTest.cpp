@@ -1,6 +1,7 @@
 // The click table: function keys with and without the second function,
 // the "2nd"/"Shift" indicators, key codes, soft keys and cursor keys, with
-// the commands, pauses and wait cursor each one causes at the meter.
+// the commands, pauses and wait cursor each one causes at the meter, and
+// the keys that have nothing to do.
 #include <QLabel>
 #include <QtTest>
 
@@ -21,7 +22,66 @@ private:
 
     CFrontPanel& Panel() { return *m_panel; }
     bool Hidden(const char* name) { return m_panel->Control(name)->isHidden(); }
+    QLabel* Label(const char* name) { return qobject_cast<QLabel*>(m_panel->Control(name)); }
     void Press(const char* name) { QVERIFY2(kvt::test::Click(*m_panel, name), name); }
+    void Press(const QStringList& names) {
+        for (const QString& name : names) {
+            Press(name.toLatin1().constData());
+        }
+    }
+
+    // The six soft keys as drawn: texts and own colours of each key's
+    // container and four labels.
+    QStringList Keys() {
+        QStringList keys;
+        for (int key = 1; key <= 6; ++key) {
+            for (const char* part : {"ContainerF%1", "LabelF%1Name", "LabelF%1Value",
+                                     "LabelF%1Value1", "LabelF%1Value2"}) {
+                const auto* label = qobject_cast<QLabel*>(m_panel->Control(QString(part).arg(key)));
+                keys << label->text() + " | " + label->styleSheet();
+            }
+        }
+        return keys;
+    }
+
+    // Everything a key could change: every named control that would be on
+    // screen with its text, own colours and place, the second-function
+    // state, and the current function with its page and settings.
+    QStringList Screen() {
+        QStringList screen;
+        for (const QWidget* control : m_panel->findChildren<QWidget*>()) {
+            if (control->objectName().isEmpty() || !control->isVisibleTo(m_panel.get())) {
+                continue;
+            }
+            const auto* label = qobject_cast<const QLabel*>(control);
+            const QRect place = control->geometry();
+            screen << QString("%1 '%2' %3 (%4,%5 %6x%7)")
+                          .arg(control->objectName(), label != nullptr ? label->text() : QString(),
+                               control->styleSheet())
+                          .arg(place.x())
+                          .arg(place.y())
+                          .arg(place.width())
+                          .arg(place.height());
+        }
+        screen << QString("shift %1").arg(m_panel->IsShift());
+        kvt::functions::CKVTFunction* function = m_panel->GetCurrentFunction();
+        screen << QString::fromStdString(
+            function->GetName() + " " + function->GetRangeMode() + " " + function->GetRange() +
+            " " + function->GetUnitLabel() + " " + function->GetTinyMenuText() + " " +
+            std::to_string(function->GetTinyMenuCursor()));
+        for (int i = 0; i < 6; ++i) {
+            const kvt::functions::CMenuItem* item = function->GetSoftKeyItem(i);
+            screen << QString::fromStdString(
+                function->GetSoftKeyText(i) + "|" + function->GetSoftKeyTitle(i) + "|" +
+                function->GetSoftKeySubtitle(i) + "|" + function->GetSoftKeyOptionA(i) + "|" +
+                function->GetSoftKeyOptionB(i) + "|" +
+                (item != nullptr ? std::to_string(item->m_titleColor) + " " +
+                                       std::to_string(item->m_optionAColor) + " " +
+                                       std::to_string(item->m_checked)
+                                 : std::string("none")));
+        }
+        return screen;
+    }
 
 private slots:
     void init() {
@@ -122,18 +182,136 @@ private slots:
         QCOMPARE(m_meter->Sent(), Strings{});
     }
 
+    void secondFunctionTempRedrawsTheCurrentFunction_data() {
+        QTest::addColumn<QStringList>("function");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("second");
+        // The function, a key that leaves its main page, and the key that
+        // sets the second function before "Temp".
+        QTest::newRow("DC current, range page") << QStringList{"btnShift", "btnDCV"} << "btnF1"
+                                                << "btnShift";
+        QTest::newRow("frequency, range page") << QStringList{"btnShift", "btn-11-"} << "btnF2"
+                                               << "btnShift";
+        QTest::newRow("resistance, speed page") << QStringList{"btn2W"} << "btnF2"
+                                                << "btn2nd";
+        QTest::newRow("temperature, display page") << QStringList{"btnTemp"} << "btnF2"
+                                                   << "btn2nd";
+    }
+
+    void secondFunctionTempRedrawsTheCurrentFunction() {
+        QFETCH(QStringList, function);
+        QFETCH(QString, page);
+        QFETCH(QString, second);
+        Press(function);
+        kvt::functions::CKVTFunction* current = Panel().GetCurrentFunction();
+        const QStringList mainPage = Keys();
+        Press(page.toLatin1().constData());
+        QVERIFY(Keys() != mainPage);
+        Label("LabelTitle")->setText("stale");
+        Press(second.toLatin1().constData());
+        QVERIFY(Panel().IsShift());
+
+        // "Temp" with the second function: the function stays, its menu
+        // is shown afresh and the keys and the display are redrawn.
+        Press("btnTemp");
+        QCOMPARE(Panel().GetCurrentFunction(), current);
+        QVERIFY(!Panel().IsShift());
+        QCOMPARE(Keys(), mainPage);
+        QCOMPARE(Label("LabelTitle")->text(), QString::fromStdString(current->GetName()));
+        QVERIFY(Hidden("LabelShift"));
+        QCOMPARE(Hidden("Label2nd"), second != "btn2nd");
+        QCOMPARE(m_meter->Sent(), Strings{});
+    }
+
+    void keysWithNothingToDoChangeNothingWhileConnected_data() {
+        QTest::addColumn<QStringList>("setup");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<bool>("redraws");
+        // Cursor keys: only continuity has an edit field; a cursor press
+        // redraws nothing but the (hidden) edit cells.
+        const QStringList cursor{"btnLeft", "btnRight", "btnFront", "btnBack"};
+        const std::vector<std::pair<const char*, QStringList>> functions{
+            {"DC voltage", {"btnDCV"}},
+            {"DC current", {"btn2nd", "btnDCV"}},
+            {"AC voltage", {"btnACV"}},
+            {"AC current", {"btn2nd", "btnACV"}},
+            {"2-wire resistance", {"btn2W"}},
+            {"4-wire resistance", {"btn2nd", "btn2W"}},
+            {"capacitance", {"btn-11-"}},
+            {"frequency", {"btn2nd", "btn-11-"}},
+            {"diode", {"btn2nd", "btnCont"}},
+            {"temperature", {"btnTemp"}},
+            {"DC voltage after continuity", {"btnCont", "btnDCV"}},
+            {"DC voltage, range page", {"btnDCV", "btnF1"}},
+        };
+        for (const auto& [name, setup] : functions) {
+            QTest::newRow(QByteArray("cursor keys, ").append(name).constData())
+                << setup << cursor << false;
+        }
+        // "Acquire" and "Math" have no job, with or without the second function.
+        const QStringList acquireMath{"btnAcquire", "btnMath"};
+        QTest::newRow("Acquire, Math, DC voltage") << QStringList{"btnDCV"} << acquireMath << false;
+        QTest::newRow("Acquire, Math, continuity with 2nd")
+            << QStringList{"btnCont", "btn2nd"} << acquireMath << false;
+        QTest::newRow("Acquire, Math, range page with Shift")
+            << QStringList{"btnACV", "btnF1", "btnShift"} << acquireMath << false;
+        // Soft keys at positions without an item: the press finds nothing;
+        // the keys and the display are redrawn as after any soft key.
+        QTest::newRow("empty F6, DC voltage")
+            << QStringList{"btnDCV"} << QStringList{"btnF6"} << true;
+        QTest::newRow("empty F3 to F6, continuity")
+            << QStringList{"btnCont"} << QStringList{"btnF3", "btnF4", "btnF5", "btnF6"} << true;
+        QTest::newRow("empty F1 and F3, diode")
+            << QStringList{"btn2nd", "btnCont"} << QStringList{"btnF1", "btnF3", "btnF6"} << true;
+        QTest::newRow("empty F3, F4, F6, frequency")
+            << QStringList{"btn2nd", "btn-11-"} << QStringList{"btnF3", "btnF4", "btnF6"} << true;
+        QTest::newRow("empty F3, F6, temperature")
+            << QStringList{"btnTemp"} << QStringList{"btnF3", "btnF6"} << true;
+    }
+
+    void keysWithNothingToDoChangeNothingWhileConnected() {
+        QFETCH(QStringList, setup);
+        QFETCH(QStringList, keys);
+        QFETCH(bool, redraws);
+        Press(setup);
+        QVERIFY(m_meter->Open());
+        m_meter->Sent();
+        m_meter->pacer.TakeUiPauses();
+        if (!redraws) {
+            // Texts that a redraw of the display or of the keys would replace.
+            for (const char* name : {"LabelTitle", "LabelValue", "LabelRange", "LabelUnit",
+                                     "ContainerF1", "LabelF1Name", "LabelF2Value"}) {
+                Label(name)->setText("stale");
+            }
+        }
+        kvt::functions::CKVTFunction* current = Panel().GetCurrentFunction();
+        const QStringList before = Screen();
+        Press(keys);
+        QCOMPARE(Panel().GetCurrentFunction(), current);
+        QCOMPARE(Screen(), before);
+        QCOMPARE(m_meter->Sent(), Strings{});
+        QCOMPARE(m_meter->pacer.TakeUiPauseMs(), std::vector<long long>{});
+        QCOMPARE(m_meter->Failures(), 0);
+    }
+
     void keyCodesGoOutWithTheirPauseConnectedOrNot() {
         const std::vector<std::pair<const char*, std::string>> keys{
             {"btnRun", "$$SY_FP 21"},   {"btnSingle", "$$SY_FP 6"},
             {"btnOK", "$$SY_FP 24"},    {"btnIncrease", "$$SY_FP 14"},
             {"btnRange", "$$SY_FP 15"}, {"btnDecrease", "$$SY_FP 16"}};
-        // Disconnected: nothing reaches the meter, the pause is still taken.
-        Press("btnRun");
+        // Disconnected: nothing reaches the meter and no failure is
+        // reported (the refused write is silent); each pause is still taken.
+        for (const auto& key : keys) {
+            Press(key.first);
+        }
         QCOMPARE(m_meter->Sent(), Strings{});
+        QCOMPARE(m_meter->Failures(), 0);
         const auto pauses = m_meter->pacer.TakeUiPauses();
-        QCOMPARE(pauses.size(), size_t(1));
-        QCOMPARE(pauses[0].ms, 100LL);
-        QVERIFY(pauses[0].waitCursor);
+        QCOMPARE(pauses.size(), keys.size());
+        for (const auto& pause : pauses) {
+            QCOMPARE(pause.ms, 100LL);
+            QVERIFY(pause.waitCursor);
+        }
 
         QVERIFY(m_meter->Open());
         Strings expected;
@@ -143,6 +321,7 @@ private slots:
         }
         QCOMPARE(m_meter->Sent(), expected);
         QCOMPARE(m_meter->pacer.TakeUiPauseMs(), std::vector<long long>(keys.size(), 100));
+        QCOMPARE(m_meter->Failures(), 0);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
@@ -231,10 +410,18 @@ private slots:
         auto grey = [&cell](int i) { return cell(i)->grab().toImage().pixel(3, 1) == 0xFFC0C0C0; };
         QVERIFY(grey(5));
         QVERIFY(m_meter->Open());
+        kvt::functions::CKVTFunction* continuity = Panel().GetCurrentFunction();
         Press("btnRight");
         Press("btnRight");
         QVERIFY(!grey(5));
         QVERIFY(grey(7));
+        // "Left" passes code 6: the cursor moves one digit left, nothing is sent.
+        Press("btnLeft");
+        QCOMPARE(continuity->GetTinyMenuCursor(), 2);
+        QVERIFY(grey(6));
+        QVERIFY(!grey(7));
+        QCOMPARE(m_meter->Sent(), Strings{});
+        Press("btnRight");
         Press("btnFront");  // the tens digit: 0050 -> 0060
         QCOMPARE(cell(7)->text(), QString("6"));
         Press("btnBack");
@@ -244,6 +431,14 @@ private slots:
         QCOMPARE(sent.size(), size_t(3));
         QVERIFY2(sent.back().find("40") != std::string::npos, sent.back().c_str());
         QCOMPARE(cell(10)->text(), QString("Ω"));
+        // "Left" stops at the first digit.
+        for (int i = 0; i < 3; ++i) {
+            Press("btnLeft");
+        }
+        QCOMPARE(continuity->GetTinyMenuCursor(), 1);
+        QVERIFY(grey(5));
+        QVERIFY(!grey(6));
+        QCOMPARE(m_meter->Sent(), Strings{});
     }
 };
 

@@ -179,13 +179,16 @@ private slots:
         QCOMPARE(Text("LabelUnit"), QString::fromStdString(temperature->GetUnitLabel()));
         QCOMPARE(Bar(), 23.5);
 
-        // "All": the second line follows each reading.
+        // "All": the second line and the unit follow each reading.
         Press("btnF2");
         Press("btnF3");
+        QCOMPARE(temperature->GetDisplayMode(), std::string("All"));
         QVERIFY(!m_panel->Control("ContainerTempMeasVal")->isHidden());
         Label("LabelTempMeasVal")->setText("stale");
+        Label("LabelUnit")->setText("stale");
         Deliver();
         QCOMPARE(Text("LabelTempMeasVal"), QString::fromStdString(temperature->GetMeasuredText()));
+        QCOMPARE(Text("LabelUnit"), QString::fromStdString(temperature->GetUnitLabel()));
         QCOMPARE(Bar(), 23.5);
     }
 
@@ -239,17 +242,48 @@ private slots:
         m_panel->removeEventFilter(&counter);
     }
 
+    void connectFollowsTheInstrumentAndDisconnectReleasesIt_data() {
+        QTest::addColumn<QStringList>("picked");
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("command");
+        // Keys pressed while disconnected, the instrument's own function and
+        // the command that selects it.
+        QTest::newRow("AC voltage") << QStringList{} << "VOLT:AC"
+                                    << "FUNC \"VOLT:AC\"";
+        QTest::newRow("temperature picked, meter in DC voltage") << QStringList{"btnTemp"} << "VOLT"
+                                                                 << "FUNC \"VOLT:DC\"";
+        QTest::newRow("continuity picked, meter in frequency") << QStringList{"btnCont"} << "FREQ"
+                                                               << "FUNC \"FREQ\"";
+        QTest::newRow("DC current picked, meter in capacitance")
+            << QStringList{"btn2nd", "btnDCV"} << "CAP"
+            << "FUNC \"CAP\"";
+    }
+
     void connectFollowsTheInstrumentAndDisconnectReleasesIt() {
+        QFETCH(QStringList, picked);
+        QFETCH(QString, function);
+        QFETCH(QString, command);
+        const std::string name = function.toStdString();
+        const std::string select = command.toStdString();
         kvt::views::CDlgKVTMath statistics(m_panel.get());
         m_panel->SetStatisticsView(&statistics);
+        // A function picked while disconnected is shown but sent nowhere.
+        for (const QString& key : picked) {
+            Press(key.toLatin1().constData());
+        }
+        QVERIFY(picked.isEmpty() || m_panel->GetCurrentFunction() != m_panel->Function(name));
+        QCOMPARE(m_meter->Sent(), Strings{});
         QVERIFY(m_meter->Open());
-        QVERIFY(kvt::link::GetConnection()->Write("FUNC \"VOLT:AC\""));
+        QVERIFY(kvt::link::GetConnection()->Write(select.c_str()));
         m_meter->Sent();
+        m_meter->pacer.TakeUiPauses();
         QCoreApplication::postEvent(m_panel.get(), new QEvent(CFrontPanel::kConnectedEvent));
-        kvt::functions::CKVTFunction* acv = m_panel->Function("VOLT:AC");
-        QVERIFY(kvt::test::WaitFor([&] { return m_panel->GetCurrentFunction() == acv; }));
-        QCOMPARE(Text("LabelTitle"), QString("AC Voltage"));
-        QVERIFY(statistics.ScaleSettings() == *acv->GetScaleSettings());
+        // The panel follows the instrument, whatever was picked before.
+        kvt::functions::CKVTFunction* followed = m_panel->Function(name);
+        QVERIFY(kvt::test::WaitFor([&] { return m_panel->GetCurrentFunction() == followed; }));
+        QCOMPARE(Text("LabelTitle"), QString::fromStdString(followed->GetName()));
+        QCOMPARE(Text("LabelF1Name"), QString::fromStdString(followed->GetSoftKeyTitle(0)));
+        QVERIFY(statistics.ScaleSettings() == *followed->GetScaleSettings());
         // The worker runs: readings arrive and are shown.
         QVERIFY(kvt::test::WaitFor([&] { return Bar() != 0.0; }));
         QCOMPARE(m_meter->Failures(), 0);
@@ -257,7 +291,7 @@ private slots:
         const Strings sent = m_meter->Sent();
         QVERIFY(sent.size() > 5);
         QCOMPARE(Strings(sent.begin(), sent.begin() + 4),
-                 (Strings{"FUNCTION?", "TRIG:COUN INF", "INIT", "FUNC \"VOLT:AC\""}));
+                 (Strings{"FUNCTION?", "TRIG:COUN INF", "INIT", select}));
         const auto pauses = m_meter->pacer.TakeUiPauses();
         // The function query's own pause, the trigger pause, the settle pause.
         QVERIFY(pauses.size() >= 3);
@@ -277,7 +311,7 @@ private slots:
         QCOMPARE(m_meter->pacer.TakeUiPauseMs(), std::vector<long long>{100});
         QCoreApplication::processEvents();
         QCOMPARE(m_meter->Sent(), Strings{});
-        QCOMPARE(m_panel->GetCurrentFunction(), acv);
+        QCOMPARE(m_panel->GetCurrentFunction(), followed);
         m_panel->SetStatisticsView(nullptr);
     }
 

@@ -22,9 +22,21 @@ void CursorPacer::Pause(std::chrono::milliseconds duration) {
         return;
     }
     const QCursor* cursor = QGuiApplication::overrideCursor();
+    std::function<void(long long)> hook;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_uiPauses.push_back(
+            {duration.count(), cursor != nullptr && cursor->shape() == Qt::WaitCursor});
+        hook = m_uiPauseHook;
+    }
+    if (hook) {
+        hook(duration.count());
+    }
+}
+
+void CursorPacer::SetUiPauseHook(std::function<void(long long ms)> hook) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_uiPauses.push_back(
-        {duration.count(), cursor != nullptr && cursor->shape() == Qt::WaitCursor});
+    m_uiPauseHook = std::move(hook);
 }
 
 std::vector<CursorPacer::UiPause> CursorPacer::TakeUiPauses() {

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,10 +35,15 @@ public:
     // Pauses the user-interface thread asked for since the last call.
     std::vector<UiPause> TakeUiPauses();
     std::vector<long long> TakeUiPauseMs();
+    // Called on the user-interface thread at each of its pauses, with the
+    // pause's length, so that a test can watch the workers while the
+    // user-interface thread waits; an empty function removes it.
+    void SetUiPauseHook(std::function<void(long long ms)> hook);
 
 private:
     std::mutex m_mutex;
     std::vector<UiPause> m_uiPauses;
+    std::function<void(long long ms)> m_uiPauseHook;
 };
 
 // The simulated meter in process behind the real connection, as the

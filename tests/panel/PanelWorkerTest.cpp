@@ -1,8 +1,12 @@
 // A reading worker running against the meter while the operator clicks:
 // every query is answered before anything else is written, nothing fails,
-// readings keep arriving, and shutting down stops every worker.
+// readings keep arriving, switching between frequency and period leaves
+// the worker reading, and shutting down stops every worker.
 #include <QLabel>
 #include <QtTest>
+
+#include <algorithm>
+#include <thread>
 
 #include "functions/CKVTFunction.h"
 #include "panel/CFrontPanel.h"
@@ -25,7 +29,90 @@ private:
         return kvt::test::WaitFor([&] { return value->text() != placeholder; });
     }
 
+    // Readings the meter was asked for since its messages were last taken.
+    static long Readings(kvt::test::PanelMeter& meter) {
+        const std::vector<std::string> sent = meter.device->Messages();
+        return static_cast<long>(std::count(sent.begin(), sent.end(), "DATA:LAST?"));
+    }
+
+    // Whether the worker asks for another reading before the timeout,
+    // without the user-interface thread's event loop running meanwhile.
+    static bool ReadsOn(kvt::test::PanelMeter& meter) {
+        const long before = Readings(meter);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (Readings(meter) == before) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::yield();
+        }
+        return true;
+    }
+
 private slots:
+    void frequencyAndPeriodKeepTheirWorkerReading_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("settles");
+        // The one object is entered under both names: choosing either
+        // again, or switching with its "Freq"/"Period" key, pauses nothing.
+        QTest::newRow("frequency key again")
+            << QStringList{"btnShift", "btn-11-"} << QString() << "FUNC \"FREQ\"" << true;
+        QTest::newRow("period by name") << QStringList{} << "PER"
+                                        << "FUNC \"PER\"" << true;
+        QTest::newRow("Freq/Period soft key")
+            << QStringList{"btnF1"} << QString() << "FUNC \"PER\"" << false;
+    }
+
+    void frequencyAndPeriodKeepTheirWorkerReading() {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, select);
+        QFETCH(QString, command);
+        QFETCH(bool, settles);
+        kvt::test::PanelMeter meter;
+        CFrontPanel panel;
+        QVERIFY(panel.CreatePanel(kvt::test::SkinPath(), nullptr));
+        QVERIFY(Connect(meter, panel));
+        QVERIFY(kvt::test::Click(panel, "btn2nd"));
+        QVERIFY(kvt::test::Click(panel, "btn-11-"));
+        kvt::functions::CKVTFunction* frequency = panel.Function("FREQ");
+        QCOMPARE(panel.GetCurrentFunction(), frequency);
+        QVERIFY(ReadsOn(meter));
+        const unsigned generation = frequency->WorkerGeneration();
+
+        // While the user-interface thread waits for the instrument to
+        // settle in the function, the worker goes on reading.
+        int settlePauses = 0;
+        bool readDuringSettle = false;
+        meter.pacer.SetUiPauseHook([&](long long ms) {
+            if (ms == 1000) {
+                ++settlePauses;
+                readDuringSettle = ReadsOn(meter);
+            }
+        });
+        meter.Sent();
+        for (const QString& key : keys) {
+            QVERIFY(kvt::test::Click(panel, key.toLatin1().constData()));
+        }
+        if (!select.isEmpty()) {
+            panel.SelectFunction(select.toStdString());
+        }
+        meter.pacer.SetUiPauseHook({});
+        QCOMPARE(settlePauses, settles ? 1 : 0);
+        QCOMPARE(readDuringSettle, settles);
+        // And it reads on afterwards: the same worker, never paused.
+        QVERIFY(ReadsOn(meter));
+        QCOMPARE(panel.GetCurrentFunction(), frequency);
+        QCOMPARE(frequency->WorkerGeneration(), generation);
+        panel.Shutdown();
+        const std::vector<std::string> sent = meter.Sent();
+        QCOMPARE(std::count(sent.begin(), sent.end(), command.toStdString()), 1);
+        QCOMPARE(meter.Failures(), 0);
+        const std::string interleaving = meter.exchanges->FirstInterleaving();
+        QVERIFY2(interleaving.empty(), interleaving.c_str());
+    }
+
     void clicksWhileTheWorkerReadsNeverInterleave() {
         kvt::test::PanelMeter meter;
         CFrontPanel panel;
