@@ -182,9 +182,24 @@ void DialogsTest::delayDialogSends_data() {
         *row("leading number") << locale << true << "12.5ms"
                                << "S"
                                << "TRIG:DEL 12.500";
-        *row("comma ends the number") << locale << true << "2,5"
-                                      << "S"
-                                      << "TRIG:DEL 2.000";
+        // The locale's decimal separator and a point read alike; where the
+        // separator is a point, a comma ends the number.
+        const bool comma = std::string(locale) != "C";
+        *row("2,5 S") << locale << true << "2,5"
+                      << "S" << (comma ? "TRIG:DEL 2.500" : "TRIG:DEL 2.000");
+        *row("2.5 S") << locale << true << "2.5"
+                      << "S"
+                      << "TRIG:DEL 2.500";
+        *row("2,5 kS") << locale << true << "2,5"
+                       << "kS" << (comma ? "TRIG:DEL 2500.000" : "TRIG:DEL 2000.000");
+        *row("2.5 kS") << locale << true << "2.5"
+                       << "kS"
+                       << "TRIG:DEL 2500.000";
+        *row("2,75 mS") << locale << true << "2,75"
+                        << "mS" << (comma ? "TRIG:DEL 0.003" : "TRIG:DEL 0.002");
+        *row("2.75 mS") << locale << true << "2.75"
+                        << "mS"
+                        << "TRIG:DEL 0.003";
         *row("large") << locale << true << "1e9"
                       << "kS"
                       << "TRIG:DEL 1000000000000.000";
