@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -18,6 +19,7 @@
 #include "link/IConnection.h"
 #include "link/QueryReply.h"
 #include "link/TemperatureCommands.h"
+#include "views/CWaitCursor.h"
 
 namespace kvt::functions {
 namespace {
@@ -63,6 +65,7 @@ CDlgTempSensor::CDlgTempSensor(QObject* target, QWidget* parent)
     setWindowTitle("Select Sensor");
     setModal(false);
     BuildControls();
+    m_fetchedUnshown = link::GetConnection()->IsOpen();
     FetchLists();
     connect(m_definitionList, &QListWidget::currentRowChanged, this,
             [this] { OnDefinitionChanged(); });
@@ -114,19 +117,54 @@ void CDlgTempSensor::BuildControls() {
     resize(kWidth, kHeight);
 }
 
+void CDlgTempSensor::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) {
+        return;  // the window system showing it again, not a new use
+    }
+    if (m_fetchedUnshown) {
+        m_fetchedUnshown = false;
+        return;
+    }
+    FetchLists();
+}
+
 void CDlgTempSensor::FetchLists() {
     if (!link::GetConnection()->IsOpen()) {
         return;
     }
+    views::CWaitCursor wait;
+    const int definition = m_definitionList->currentRow();
+    const int type = m_typeList->currentRow();
+    const QString name = CurrentText(m_nameList);
+
     m_manuThermocouples = FetchList(link::kBuiltInThermocoupleList);
     m_userThermocouples = FetchList(link::kUserThermocoupleList);
     m_manuRtds = FetchList(link::kBuiltInRtdList);
     m_userRtds = FetchList(link::kUserRtdList);
-    m_definitionList->addItems({"Manu Define", "User Define"});
-    m_typeList->addItems({"Thermocouple", "Thermoresisor"});
-    m_definitionList->setCurrentRow(kManuDefine);
-    m_typeList->setCurrentRow(kThermocouple);
-    FillNames(m_manuThermocouples);
+
+    // Filling the lists again is not a new choice.
+    QSignalBlocker quietDefinitions(m_definitionList);
+    QSignalBlocker quietTypes(m_typeList);
+    if (m_definitionList->count() == 0) {
+        m_definitionList->addItems({"Manu Define", "User Define"});
+        m_typeList->addItems({"Thermocouple", "Thermoresisor"});
+    }
+    m_definitionList->setCurrentRow(definition < 0 ? kManuDefine : definition);
+    m_typeList->setCurrentRow(type < 0 ? kThermocouple : type);
+    FillNames(CurrentNames());
+    if (name.isEmpty()) {
+        return;
+    }
+    const QList<QListWidgetItem*> found = m_nameList->findItems(name, Qt::MatchExactly);
+    if (found.isEmpty()) {
+        // The sensor chosen before is gone from the instrument: so is its table.
+        m_pointTable->setRowCount(0);
+        m_status->clear();
+        return;
+    }
+    QSignalBlocker quietNames(m_nameList);
+    m_nameList->setCurrentItem(found.constFirst());
 }
 
 void CDlgTempSensor::FillNames(const QStringList& names) {

@@ -8,23 +8,27 @@ class QLabel;
 class QListWidget;
 class QObject;
 class QPushButton;
+class QShowEvent;
 class QTableWidget;
 
 namespace kvt::functions {
 
 // "Select Sensor": the modeless dialog in which the operator picks the
-// temperature sensor. The four transducer lists are fetched once, when the
-// dialog is created, and only if the instrument is connected; a chosen
-// name shows its point table. OK with a name sends CSensorChosenEvent to
-// the target (the front-panel window) and waits for it to be handled; OK
-// and Cancel then hide the dialog, which is shown again on the next use.
+// temperature sensor. The four transducer lists are fetched from a
+// connected instrument when the dialog is created and again each later
+// time it is shown while connected, so that a dialog first opened without
+// a connection, or sensors defined on the instrument since, show up; while
+// disconnected it keeps what it has. A chosen name shows its point table.
+// OK with a name sends CSensorChosenEvent to the target (the front-panel
+// window) and waits for it to be handled; OK and Cancel then hide the
+// dialog, which is shown again on the next use.
 class CDlgTempSensor : public QDialog {
     Q_OBJECT
 
 public:
     explicit CDlgTempSensor(QObject* target, QWidget* parent = nullptr);
 
-    // The lists as fetched at creation.
+    // The lists as last fetched.
     const QStringList& ManuThermocouples() const { return m_manuThermocouples; }
     const QStringList& ManuRtds() const { return m_manuRtds; }
     const QStringList& UserThermocouples() const { return m_userThermocouples; }
@@ -44,8 +48,14 @@ public:
     // dialog hides.
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void BuildControls();
+    // Fetches the four lists from a connected instrument and shows them,
+    // keeping the definition, type and name chosen so far where they are
+    // still there. Does nothing while disconnected.
     void FetchLists();
     void OnDefinitionChanged();
     void OnTypeChanged();
@@ -60,6 +70,9 @@ private:
     QStringList m_userThermocouples;
     QStringList m_userRtds;
     QString m_selectedName;
+    // The lists were fetched at creation and the dialog has not been shown
+    // since: its first showing need not fetch them again.
+    bool m_fetchedUnshown = false;
 
     QListWidget* m_definitionList = nullptr;
     QListWidget* m_typeList = nullptr;

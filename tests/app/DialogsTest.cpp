@@ -1,7 +1,7 @@
 // The connection dialog and the two acquisition dialogs against the
 // simulated meter: initial states, enabling rules, what OK records or
-// sends (also under a comma-decimal locale) and that Cancel sends nothing;
-// the About box.
+// sends (also under a comma-decimal locale) and that Cancel, the window's
+// close and Escape send nothing; the About box.
 #include "tests/app/DialogsTest.h"
 
 #include <QComboBox>
@@ -103,6 +103,12 @@ void DialogsTest::protocolDialogBackToUsbtmcLeavesAddressEmpty() {
     dialog.AddressEntry()->SetText("192.0.2.7");
     QTest::mouseClick(dialog.UsbtmcButton(), Qt::LeftButton);
     QVERIFY(!dialog.AddressEntry()->isEnabled());
+    // VXI11 again takes the address entry back, with what was typed.
+    QTest::mouseClick(dialog.Vxi11Button(), Qt::LeftButton);
+    QVERIFY(dialog.AddressEntry()->isEnabled());
+    QCOMPARE(dialog.AddressEntry()->Text(), QString("192.0.2.7"));
+    QTest::mouseClick(dialog.UsbtmcButton(), Qt::LeftButton);
+    QVERIFY(!dialog.AddressEntry()->isEnabled());
     dialog.OkButton()->click();
     QVERIFY(dialog.Protocol() == ConnectionProtocol::Usbtmc);
     QCOMPARE(dialog.Address(), std::string());
@@ -182,9 +188,24 @@ void DialogsTest::delayDialogSends_data() {
         *row("leading number") << locale << true << "12.5ms"
                                << "S"
                                << "TRIG:DEL 12.500";
-        *row("comma ends the number") << locale << true << "2,5"
-                                      << "S"
-                                      << "TRIG:DEL 2.000";
+        // The locale's decimal separator and a point read alike; where the
+        // separator is a point, a comma ends the number.
+        const bool comma = std::string(locale) != "C";
+        *row("2,5 S") << locale << true << "2,5"
+                      << "S" << (comma ? "TRIG:DEL 2.500" : "TRIG:DEL 2.000");
+        *row("2.5 S") << locale << true << "2.5"
+                      << "S"
+                      << "TRIG:DEL 2.500";
+        *row("2,5 kS") << locale << true << "2,5"
+                       << "kS" << (comma ? "TRIG:DEL 2500.000" : "TRIG:DEL 2000.000");
+        *row("2.5 kS") << locale << true << "2.5"
+                       << "kS"
+                       << "TRIG:DEL 2500.000";
+        *row("2,75 mS") << locale << true << "2,75"
+                        << "mS" << (comma ? "TRIG:DEL 0.003" : "TRIG:DEL 0.002");
+        *row("2.75 mS") << locale << true << "2.75"
+                        << "mS"
+                        << "TRIG:DEL 0.003";
         *row("large") << locale << true << "1e9"
                       << "kS"
                       << "TRIG:DEL 1000000000000.000";
@@ -214,13 +235,54 @@ void DialogsTest::delayDialogSends() {
     QCOMPARE(m_meter->Sent(), Strings{sent.toStdString()});
 }
 
-void DialogsTest::delayDialogCancelSendsNothing() {
-    kvt::app::CDlgDelay dialog;
-    dialog.show();
-    QTest::mouseClick(dialog.ManualButton(), Qt::LeftButton);
-    QTest::keyClicks(dialog.ValueEdit(), "5");
-    dialog.CancelButton()->click();
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+void DialogsTest::acquireDialogsCloseWithoutSending_data() {
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("how");
+    for (const char* dialog : {"Delay auto", "Delay manual", "Samples/Trigger"}) {
+        for (const char* how : {"Cancel", "window close", "Escape"}) {
+            QTest::addRow("%s, %s", dialog, how) << dialog << how;
+        }
+    }
+}
+
+void DialogsTest::acquireDialogsCloseWithoutSending() {
+    QFETCH(QString, dialog);
+    QFETCH(QString, how);
+    std::unique_ptr<QDialog> shown;
+    QPushButton* cancel = nullptr;
+    if (dialog == "Samples/Trigger") {
+        auto samples = std::make_unique<kvt::app::CDlgSamplesTrigger>();
+        QTest::keyClicks(samples->CountEdit(), "10");
+        cancel = samples->CancelButton();
+        shown = std::move(samples);
+    } else {
+        auto delay = std::make_unique<kvt::app::CDlgDelay>();
+        if (dialog == "Delay manual") {
+            delay->show();
+            QTest::mouseClick(delay->ManualButton(), Qt::LeftButton);
+            delay->UnitList()->setCurrentText("mS");
+            QTest::keyClicks(delay->ValueEdit(), "5");
+            delay->hide();
+        }
+        cancel = delay->CancelButton();
+        shown = std::move(delay);
+    }
+    kvt::test::ModalDriver driver;
+    driver.OnNextModal([&how, cancel](QWidget* modal) {
+        if (how == "Cancel") {
+            cancel->click();
+        } else if (how == "window close") {
+            modal->close();
+        } else {
+            // Typed where the focus is, as a user would.
+            QWidget* focus = modal->focusWidget();
+            QTest::keyClick(focus != nullptr ? focus : modal, Qt::Key_Escape);
+        }
+    });
+    QCOMPARE(shown->exec(), int(QDialog::Rejected));
+    QVERIFY(driver.Acted());
+    QVERIFY(!shown->isVisible());
+    QCoreApplication::processEvents();
     QCOMPARE(m_meter->Sent(), Strings{});
 }
 
@@ -241,10 +303,6 @@ void DialogsTest::samplesDialogSendsTextAsTyped() {
         dialog.OkButton()->click();
         QCOMPARE(m_meter->Sent(), Strings{expected});
     }
-    kvt::app::CDlgSamplesTrigger cancelled;
-    QTest::keyClicks(cancelled.CountEdit(), "10");
-    cancelled.CancelButton()->click();
-    QCOMPARE(m_meter->Sent(), Strings{});
 }
 
 void DialogsTest::aboutBoxShowsIconAndVersion() {

@@ -21,7 +21,8 @@ private slots:
     void delayDialogStartsOnAuto();
     void delayDialogSends_data();
     void delayDialogSends();
-    void delayDialogCancelSendsNothing();
+    void acquireDialogsCloseWithoutSending_data();
+    void acquireDialogsCloseWithoutSending();
     void samplesDialogSendsTextAsTyped();
     void aboutBoxShowsIconAndVersion();
 

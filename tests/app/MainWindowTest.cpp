@@ -29,6 +29,7 @@
 #include "functions/ProgramRecords.h"
 #include "link/CDlgProtocol.h"
 #include "link/CIpAddressEdit.h"
+#include "link/CommunicationFailure.h"
 #include "link/IConnection.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/app/Screenshots.h"
@@ -44,6 +45,30 @@ QStringList ActionTexts(const QList<QAction*>& actions) {
         texts.append(action->isSeparator() ? QString("-") : action->text());
     }
     return texts;
+}
+
+// The menu items that stay enabled whatever the connection ("Delay",
+// "Samples/Trigger", "VMC Out" with "Pos" and "Neg", "SaveData") that are
+// greyed now.
+QStringList GreyedOfTheAlwaysEnabled(CKVTDlg& window) {
+    QStringList greyed;
+    for (QAction* always : {window.DelayAction(), window.SamplesTriggerAction(),
+                            window.AcquireMenu()->actions().at(2), window.VmcPosAction(),
+                            window.VmcNegAction(), window.SaveDataAction()}) {
+        if (!always->isEnabled()) {
+            greyed.append(always->text());
+        }
+    }
+    return greyed;
+}
+
+// The message boxes on screen now.
+int VisibleBoxes() {
+    int boxes = 0;
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        boxes += qobject_cast<const QMessageBox*>(widget) != nullptr && widget->isVisible() ? 1 : 0;
+    }
+    return boxes;
 }
 
 bool Contains(const Strings& messages, const std::string& command) {
@@ -120,11 +145,7 @@ void MainWindowTest::startStateSendsNothing() {
     QCOMPARE(window.AboutAction()->text(), QString("&About Korvata..."));
     QVERIFY(window.ConnectAction()->isEnabled());
     QVERIFY(!window.DisconnectAction()->isEnabled());
-    for (QAction* always :
-         {window.DelayAction(), window.SamplesTriggerAction(), window.VmcPosAction(),
-          window.VmcNegAction(), window.SaveDataAction()}) {
-        QVERIFY(always->isEnabled());
-    }
+    QCOMPARE(GreyedOfTheAlwaysEnabled(window), QStringList{});
     QVERIFY(!window.VmcPosAction()->isChecked());
     QVERIFY(!window.VmcNegAction()->isChecked());
 
@@ -223,6 +244,7 @@ void MainWindowTest::connectThenDisconnect() {
     ConnectToMeter();
     QVERIFY(!window.ConnectAction()->isEnabled());
     QVERIFY(window.DisconnectAction()->isEnabled());
+    QCOMPARE(GreyedOfTheAlwaysEnabled(window), QStringList{});
     const Strings started = m_meter->Peek();
     QVERIFY(Contains(started, "FUNCTION?"));
     QVERIFY(Contains(started, "TRIG:COUN INF"));
@@ -246,10 +268,12 @@ void MainWindowTest::connectThenDisconnect() {
     QCOMPARE(sent.back(), std::string("$$SY_FP 13"));
     QVERIFY(window.ConnectAction()->isEnabled());
     QVERIFY(!window.DisconnectAction()->isEnabled());
+    QCOMPARE(GreyedOfTheAlwaysEnabled(window), QStringList{});
     // Connect works again after a disconnect.
     m_meter->Sent();
     ConnectToMeter();
     QVERIFY(!window.ConnectAction()->isEnabled());
+    QCOMPARE(GreyedOfTheAlwaysEnabled(window), QStringList{});
 }
 
 void MainWindowTest::cancelledConnectChangesNothing() {
@@ -342,11 +366,36 @@ void MainWindowTest::vmcOutMarksAndCommands() {
     QCOMPARE(m_meter->Sent(), Strings{"OUTP:TRIG:SLOP NEG"});
 }
 
+void MainWindowTest::acquireMenuOpensTheDialogs_data() {
+    QTest::addColumn<bool>("connected");
+    QTest::newRow("connected") << true;
+    // Usable while disconnected: the commands go nowhere, and nothing says so.
+    QTest::newRow("disconnected") << false;
+}
+
 void MainWindowTest::acquireMenuOpensTheDialogs() {
-    QVERIFY(kvt::link::GetConnection()->Open("TCPIP0::192.0.2.7::inst0::INSTR"));
+    QFETCH(bool, connected);
+    if (connected) {
+        QVERIFY(kvt::link::GetConnection()->Open("TCPIP0::192.0.2.7::inst0::INSTR"));
+    }
+    const uint64_t failures = kvt::link::CommunicationFailureCount();
+    // A box raised by OK itself would run inside the dialog's OK: this
+    // looks at the first turn of the event loop after OK, and closes one.
+    bool looked = false;
+    QString boxText;
+    auto lookForBox = [&looked, &boxText] {
+        QTimer::singleShot(0, [&looked, &boxText] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxText = box->text();
+                box->close();
+            }
+            looked = true;
+        });
+    };
+
     kvt::test::ModalDriver driver;
     driver.OnNextModal(
-        [](QWidget* modal) {
+        [&lookForBox](QWidget* modal) {
             auto* dialog = qobject_cast<kvt::app::CDlgDelay*>(modal);
             QVERIFY(dialog != nullptr);
             QCOMPARE(dialog->parentWidget() != nullptr, true);
@@ -354,25 +403,38 @@ void MainWindowTest::acquireMenuOpensTheDialogs() {
             dialog->UnitList()->setCurrentText("mS");
             dialog->ValueEdit()->setText("250");
             kvt::test::SaveScreenshot(dialog, "delay-dialog");
+            lookForBox();
             dialog->OkButton()->click();
         },
         m_window.get());
     m_window->DelayAction()->trigger();
     QVERIFY(driver.Acted());
-    QCOMPARE(m_meter->Sent(), Strings{"TRIG:DEL 0.250"});
+    QTRY_VERIFY(looked);
+    QCOMPARE(boxText, QString());
+    QCOMPARE(m_meter->Sent(), connected ? Strings{"TRIG:DEL 0.250"} : Strings{});
 
+    looked = false;
     driver.OnNextModal(
-        [](QWidget* modal) {
+        [&lookForBox](QWidget* modal) {
             auto* dialog = qobject_cast<kvt::app::CDlgSamplesTrigger*>(modal);
             QVERIFY(dialog != nullptr);
             dialog->CountEdit()->setText("10");
             kvt::test::SaveScreenshot(dialog, "samples-trigger-dialog");
+            lookForBox();
             dialog->OkButton()->click();
         },
         m_window.get());
     m_window->SamplesTriggerAction()->trigger();
     QVERIFY(driver.Acted());
-    QCOMPARE(m_meter->Sent(), Strings{"SAMP:COUN 10"});
+    QTRY_VERIFY(looked);
+    QCOMPARE(boxText, QString());
+    QCOMPARE(m_meter->Sent(), connected ? Strings{"SAMP:COUN 10"} : Strings{});
+
+    // No failure was reported to be shown later, and no box is up.
+    QCOMPARE(kvt::link::CommunicationFailureCount(), failures);
+    QCoreApplication::processEvents();
+    QCOMPARE(VisibleBoxes(), 0);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
 
 void MainWindowTest::aboutBoxFromHelpMenu() {
@@ -394,9 +456,19 @@ void MainWindowTest::closingWhileConnectedSendsNothing() {
     ConnectToMeter();
     kvt::functions::CKVTFunction* current = m_window->FrontPanel().GetCurrentFunction();
     QVERIFY(current->IsWorkerRunning());
-    // The meter stops answering: the worker waits for a reply when the
-    // window closes.
-    m_meter->Device().SetSilent(true);
+    // The meter stops answering at the worker's next reading: the worker
+    // waits for that reply when the window closes, and until then nothing
+    // more reaches the meter.
+    m_meter->Device().SilenceAt("DATA:LAST?");
+    const auto silencedFrom = static_cast<std::ptrdiff_t>(m_meter->Peek().size());
+    auto readingUnanswered = [this, silencedFrom] {
+        const Strings sent = m_meter->Peek();
+        return std::find(sent.begin() + silencedFrom, sent.end(), "DATA:LAST?") != sent.end();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(readingUnanswered(), 10000);
+    const Strings before = m_meter->Peek();
+    QVERIFY(Contains(before, "INIT"));
+
     m_window->close();
     QVERIFY(!m_window->isVisible());
     // Every worker has been stopped and joined by the time close returns.
@@ -406,10 +478,10 @@ void MainWindowTest::closingWhileConnectedSendsNothing() {
         QVERIFY2(function != nullptr, name);
         QVERIFY2(!function->IsWorkerRunning(), name);
     }
-    const Strings before = m_meter->Peek();
     QCoreApplication::processEvents();
+    // The meter's whole log is as it was before the close: nothing at all
+    // was sent, the disconnect key code included.
     QCOMPARE(m_meter->Peek(), before);
-    QVERIFY(!Contains(before, "$$SY_FP 13"));
     // The connection stays as it was: closing the window does not close it.
     QVERIFY(kvt::link::GetConnection()->IsOpen());
 }

@@ -22,6 +22,7 @@ private slots:
     void cancelledConnectChangesNothing();
     void failedConnectTellsWhy();
     void vmcOutMarksAndCommands();
+    void acquireMenuOpensTheDialogs_data();
     void acquireMenuOpensTheDialogs();
     void aboutBoxFromHelpMenu();
     void closingWhileConnectedSendsNothing();

@@ -1,6 +1,7 @@
 // SaveData through the save dialog: its filter, suffix and overwrite
-// question, the file written from the current function's history, and a
-// failing save that says why and loses nothing.
+// question, the file written from the current function's history (also
+// after a change of function), and a failing save that says why and loses
+// nothing.
 #include "tests/app/SaveDataTest.h"
 
 #include <QAbstractButton>
@@ -8,8 +9,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -18,6 +23,7 @@
 
 #include "app/CKVTDlg.h"
 #include "functions/CKVTFunction.h"
+#include "link/CDlgProtocol.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/app/Screenshots.h"
 
@@ -40,6 +46,18 @@ QList<QByteArray> Lines(const QString& path) {
 
 QByteArray Line(double value) {
     return QByteArray::number(value, 'f', 12) + ",\r";
+}
+
+// The lines of the readings that are measurements (the overload value also
+// stands for "no reading yet" right after a change of function).
+QSet<QByteArray> Measured(const std::vector<double>& readings) {
+    QSet<QByteArray> lines;
+    for (double value : readings) {
+        if (std::abs(value) < 9.9e37) {
+            lines.insert(Line(value));
+        }
+    }
+    return lines;
 }
 
 // Sets or clears the immutable attribute of a folder: nobody, root
@@ -224,4 +242,46 @@ void SaveDataTest::patternOrCancelWritesNothing() {
     QVERIFY(driver.Acted());
     QVERIFY(again->Acted());
     QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{});
+}
+
+void SaveDataTest::savesTheCurrentFunctionAfterAFunctionChange() {
+    // Connected (USBTMC); DC voltage measures first.
+    kvt::test::ModalDriver driver;
+    driver.OnNextModal(
+        [](QWidget* modal) {
+            auto* dialog = qobject_cast<kvt::link::CDlgProtocol*>(modal);
+            QVERIFY(dialog != nullptr);
+            dialog->OkButton()->click();
+        },
+        m_window.get());
+    m_window->ConnectAction()->trigger();
+    QVERIFY(driver.Acted());
+    kvt::panel::CFrontPanel& panel = m_window->FrontPanel();
+    kvt::functions::CKVTFunction* dcv = panel.Function("VOLT");
+    QTRY_VERIFY_WITH_TIMEOUT(
+        panel.GetCurrentFunction() == dcv && !Measured(dcv->HistorySnapshot()).isEmpty(), 20000);
+
+    // The user clicks the AC voltage key and it measures too.
+    panel.OnClick(QStringLiteral("btnACV"));
+    kvt::functions::CKVTFunction* acv = panel.Function("VOLT:AC");
+    QVERIFY(panel.GetCurrentFunction() == acv);
+    QTRY_VERIFY_WITH_TIMEOUT(!Measured(acv->HistorySnapshot()).isEmpty(), 20000);
+    const size_t takenBefore = acv->HistorySnapshot().size();
+
+    const QString path = m_folder + "/after-change.csv";
+    SaveThroughDialog(path);
+    // The file holds AC voltage's readings, oldest first, as many as it had
+    // when saved (its worker goes on meanwhile), and none of DC voltage's.
+    const std::vector<double> acvReadings = acv->HistorySnapshot();
+    const QList<QByteArray> lines = Lines(path);
+    QVERIFY2(size_t(lines.size()) >= takenBefore && size_t(lines.size()) <= acvReadings.size(),
+             qPrintable(QString::number(lines.size())));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QCOMPARE(lines[i], Line(acvReadings[size_t(i)]));
+    }
+    const QSet<QByteArray> dcvLines = Measured(dcv->HistorySnapshot());
+    QVERIFY(!dcvLines.isEmpty());
+    for (const QByteArray& line : lines) {
+        QVERIFY2(!dcvLines.contains(line), line.constData());
+    }
 }

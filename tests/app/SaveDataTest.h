@@ -20,6 +20,7 @@ private slots:
     void savingTwiceAsksAndReplaces();
     void readOnlyFolderKeepsOldFileAndReadings();
     void patternOrCancelWritesNothing();
+    void savesTheCurrentFunctionAfterAFunctionChange();
 
 private:
     // Chooses SaveData and answers the file dialog with the path; when

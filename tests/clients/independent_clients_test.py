@@ -13,6 +13,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import test_processes  # noqa: E402
 from sim_ready import ports, read_until_ready  # noqa: E402
 
 SIM = None
@@ -27,12 +28,13 @@ def free_port():
 
 class SimProcess:
     """korvata-sim in the background, started and waited for until it says
-    "ready" on stdout (bounded by a deadline), stopped with SIGTERM."""
+    "ready" on stdout (bounded by a deadline), stopped with SIGTERM (and
+    ended with the run in any case)."""
 
     def __init__(self, *args):
         self.log = tempfile.NamedTemporaryFile(prefix="korvata-sim-", suffix=".log", delete=False)
         self.log.close()
-        self.process = subprocess.Popen(
+        self.process = test_processes.start(
             [SIM, *args, "--log", self.log.name],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         try:
@@ -42,15 +44,9 @@ class SimProcess:
             raise
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        code = test_processes.stop(self.process)
         self.process.stdout.close()
-        return self.process.returncode
+        return code
 
     def log_lines(self):
         with open(self.log.name, encoding="utf-8", errors="replace") as f:

@@ -5,18 +5,27 @@ types; screenshots are taken from the display. Positions of the front
 panel's keys come from the skin file (FrontPanel.xml), placed at the panel's
 origin in the main window; menu titles are found in a screenshot of the
 menu bar. Nothing reads the program's memory or talks to it any other way.
+
+Every process started here is ended with the run, however it ends (see
+tests/support/test_processes.py).
 """
 
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import xml.etree.ElementTree as ElementTree
 
 from PIL import ImageGrab
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import test_processes  # noqa: E402
+from sim_ready import ports, read_until_ready  # noqa: E402
 
 POLL = 0.05  # seconds between two looks at the screen or a process
 
@@ -33,27 +42,81 @@ def wait_for(condition, timeout, what):
         time.sleep(POLL)
 
 
+def planted_fault(point):
+    """A fault planted for the check that a failing run leaves nothing
+    running: KORVATA_E2E_FAULT="KIND:POINT" acts when the run reaches POINT
+    ("started": korvata's window is there; "connected": a session has
+    connected). KIND "raise" fails the run there, "hang" waits there until
+    the runner is ended. Either first creates the file named by
+    KORVATA_E2E_FAULT_NOTE; "raise" then waits until that file is removed,
+    so that the check can look at the processes while they all run."""
+    kind, _, at = os.environ.get("KORVATA_E2E_FAULT", "").partition(":")
+    if not kind or at != point:
+        return
+    note = os.environ.get("KORVATA_E2E_FAULT_NOTE")
+    if note:
+        with open(note, "w", encoding="ascii") as reached:
+            reached.write(point)
+    if kind == "hang":
+        wait_for(lambda: False, 24 * 3600, "the end of the planted hang")
+    if note:
+        wait_for(lambda: not os.path.exists(note), 120, "the check to look")
+    raise RuntimeError(f"planted fault: {kind} when {point}")
+
+
+def read_line(fd, timeout, what):
+    """The first line written to the pipe fd (closed afterwards), or "" when
+    the writer closed it first; raises at the timeout."""
+    text = b""
+    try:
+        deadline = time.monotonic() + timeout
+        while b"\n" not in text:
+            remaining = deadline - time.monotonic()
+            if remaining <= 0:
+                raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
+            if select.select([fd], [], [], remaining)[0]:
+                chunk = os.read(fd, 256)
+                if not chunk:
+                    break
+                text += chunk
+    finally:
+        os.close(fd)
+    return text.decode(errors="replace").split("\n")[0].strip()
+
+
+def _started_printing(command, what, **options):
+    """Starts command with the write end of a pipe open at file descriptor
+    {fd} of its arguments; returns the process and the first line it
+    writes there. The process is ended when it writes none."""
+    read_end, write_end = os.pipe()
+    try:
+        process = test_processes.start([part.format(fd=write_end) for part in command],
+                                       pass_fds=(write_end,), **options)
+    finally:
+        os.close(write_end)
+    try:
+        line = read_line(read_end, 30, what)
+    except TimeoutError:
+        line = ""
+    if not line:
+        test_processes.stop(process)
+        raise RuntimeError(f"{what} did not start")
+    return process, line
+
+
 class Xvfb:
     """A private X display for one run. Xvfb picks a free display number
     itself (-displayfd), so runs side by side never share one."""
 
     def __init__(self, width=1280, height=1024):
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-             "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
-        os.close(write_end)
-        with os.fdopen(read_end) as numbers:
-            number = numbers.readline().strip()
-        if not number:
-            self.process.kill()
-            raise RuntimeError("Xvfb did not start")
+        self.process, number = _started_printing(
+            ["Xvfb", "-displayfd", "{fd}", "-screen", "0", f"{width}x{height}x24",
+             "-nolisten", "tcp"], "Xvfb",
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.name = f":{number}"
 
     def close(self):
-        self.process.terminate()
-        self.process.wait(10)
+        test_processes.stop(self.process)
 
     def __enter__(self):
         return self
@@ -71,15 +134,14 @@ class Sim:
         if log:
             command += ["--log", log]
         self.log = log
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
-        self.ports = {}
-        for line in self.process.stdout:
-            if line.startswith("ports:"):
-                self.ports = {k: int(v) for k, v in re.findall(r"(\S+)=(\d+)", line)}
-            if line.strip() == "ready":
-                break
-        if not self.ports:
-            raise RuntimeError("korvata-sim did not print its ports")
+        self.process = test_processes.start(command, stdout=subprocess.PIPE)
+        try:
+            self.ports = ports(read_until_ready(self.process))
+            if not self.ports:
+                raise RuntimeError("korvata-sim did not print its ports")
+        except Exception:
+            self.stop()
+            raise
 
     def commands(self):
         """The commands the meter received, in order, from its log."""
@@ -87,9 +149,8 @@ class Sim:
             return [line[2:].rstrip("\n") for line in log if line.startswith("> ")]
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            self.process.wait(10)
+        test_processes.stop(self.process)
+        self.process.stdout.close()
 
     def __enter__(self):
         return self
@@ -139,6 +200,24 @@ class Skin:
         return x + width // 2, y + height // 2
 
 
+class SessionBus:
+    """A private D-Bus session bus for the program: it does not meet the
+    desktop's bus, and the D-Bus library does not launch one of its own
+    that would outlive the run. None of it when dbus-daemon is missing."""
+
+    def __init__(self):
+        self.process = None
+        self.address = None
+        if shutil.which("dbus-daemon"):
+            self.process, self.address = _started_printing(
+                ["dbus-daemon", "--session", "--nofork", "--print-address={fd}"],
+                "the D-Bus daemon", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def close(self):
+        if self.process:
+            test_processes.stop(self.process)
+
+
 class Korvata:
     """The korvata program on a display, driven with xdotool."""
 
@@ -147,13 +226,18 @@ class Korvata:
         self.env = dict(os.environ, DISPLAY=display)
         self.runtime = tempfile.mkdtemp(prefix="korvata-xdg-")
         self.env["XDG_RUNTIME_DIR"] = self.runtime
+        self.bus = SessionBus()
+        if self.bus.address:
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
         self.env.update(environment or {})
         self.stderr = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([program], env=self.env, stdout=subprocess.DEVNULL,
-                                        stderr=self.stderr)
+        self.process = None
         try:
+            self.process = test_processes.start([program], env=self.env,
+                                                stdout=subprocess.DEVNULL, stderr=self.stderr)
             self.window = wait_for(lambda: self._find_window("^Korvata$"), 30, "the main window")
-        except TimeoutError:
+            planted_fault("started")
+        except BaseException:
             self.kill()
             raise
         skin = skin or os.path.join(os.path.dirname(os.path.realpath(program)), "FrontPanel.xml")
@@ -162,8 +246,10 @@ class Korvata:
 
     # X helpers -----------------------------------------------------------
     def xdotool(self, *arguments):
+        # Bounded, so that a display that stopped answering fails the step
+        # instead of hanging the run.
         return subprocess.run(["xdotool", *map(str, arguments)], env=self.env,
-                              capture_output=True, text=True, check=False).stdout
+                              capture_output=True, text=True, check=False, timeout=60).stdout
 
     def _find_window(self, title):
         found = self.xdotool("search", "--onlyvisible", "--name", title).split()
@@ -318,6 +404,8 @@ class Korvata:
         self.xdotool("windowfocus", "--sync", self.window)
         self.key("ctrl+q")
         status = self.process.wait(timeout)
+        test_processes.forget(self.process)
+        self.bus.close()
         shutil.rmtree(self.runtime, ignore_errors=True)
         return status
 
@@ -326,7 +414,7 @@ class Korvata:
         return self.stderr.read().decode("utf-8", "replace")
 
     def kill(self):
-        if self.alive():
-            self.process.kill()
-            self.process.wait(10)
+        if self.process:
+            test_processes.stop(self.process, signum=signal.SIGKILL)
+        self.bus.close()
         shutil.rmtree(self.runtime, ignore_errors=True)

@@ -1,8 +1,13 @@
 """The real korvata program against korvata-sim over VXI-11, driven under
 Xvfb with real input events as a user would drive it.
 
-Usage: test_end_to_end.py KORVATA KORVATA_SIM SKIN ARTIFACTS_DIR
-Screenshots of each step are written to ARTIFACTS_DIR.
+Usage: test_end_to_end.py KORVATA KORVATA_SIM SKIN ARTIFACTS_DIR [unittest arguments]
+Screenshots of each step are written to ARTIFACTS_DIR. Whatever a test
+started (Xvfb, korvata-sim, korvata and its D-Bus daemon) is ended when the
+test ends, pass or fail, and when the runner ends or is ended.
+
+For the check of that cleanup, KORVATA_E2E_FAULT plants a fault (see
+korvata_ui.planted_fault).
 """
 
 import os
@@ -48,10 +53,17 @@ class Session:
         return path
 
     def close(self):
+        # Every part is ended even when ending another one failed.
+        failure = None
         for part in (self.app and self.app.kill, self.sim and self.sim.stop,
                      self.display and self.display.close):
             if part:
-                part()
+                try:
+                    part()
+                except Exception as error:  # noqa: BLE001 - reported below
+                    failure = failure or error
+        if failure:
+            raise failure
 
     # What a user does ---------------------------------------------------------
     def connect_vxi11(self, address="127.0.0.1"):
@@ -62,6 +74,7 @@ class Session:
         self.app.type(address)
         self.app.key("Return")
         self.app.wait_gone("^Dialog$", timeout=15)
+        ui.planted_fault("connected")
 
     def disconnect(self):
         self.app.choose(0, 1)  # Control > Disconnect

@@ -1,6 +1,7 @@
 // The saved-readings file: its bytes, and saves that fail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -13,6 +14,7 @@
 
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "functions/ReadingsFile.h"
 #include "tests/functions/FunctionsFixture.h"
@@ -107,6 +109,107 @@ TEST_F(ReadingsFile, EmptyHistoryGivesEmptyFileAndReplacesTheOld) {
     EXPECT_EQ(ReadFile(path), "2.000000000000,\r\n");
 }
 
+TEST_F(ReadingsFile, LinksStayLinksAndTheirTargetGetsTheReadings) {
+    dcv_->PushHistory(4.25);
+    const std::string saved = "4.250000000000,\r\n";
+    fs::create_directory(dir_ / "data");
+    struct Case {
+        const char* what;
+        std::vector<std::pair<fs::path, fs::path>> links;  // link, what it names
+        fs::path saveAt;
+        fs::path target;
+        bool targetExists;
+    };
+    const Case cases[] = {
+        {"relative link",
+         {{dir_ / "a.csv", "data/a-target.csv"}},
+         dir_ / "a.csv",
+         dir_ / "data" / "a-target.csv",
+         true},
+        {"absolute link",
+         {{dir_ / "b.csv", dir_ / "data" / "b-target.csv"}},
+         dir_ / "b.csv",
+         dir_ / "data" / "b-target.csv",
+         true},
+        // A link to a link to the file; the second one relative to its own folder.
+        {"chain of links",
+         {{dir_ / "c.csv", "data/c-middle.csv"}, {dir_ / "data" / "c-middle.csv", "c-target.csv"}},
+         dir_ / "c.csv",
+         dir_ / "data" / "c-target.csv",
+         true},
+        {"link to no file yet",
+         {{dir_ / "d.csv", "data/d-target.csv"}},
+         dir_ / "d.csv",
+         dir_ / "data" / "d-target.csv",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.targetExists) {
+            WriteFile(c.target, "old\r\n");
+        }
+        for (const auto& [link, names] : c.links) {
+            fs::create_symlink(names, link);
+        }
+        std::string error;
+        ASSERT_TRUE(dcv_->SaveHistory(c.saveAt, &error)) << error;
+        for (const auto& [link, names] : c.links) {
+            EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link))) << link;
+            EXPECT_EQ(fs::read_symlink(link), names);
+        }
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(c.target)));
+        EXPECT_EQ(ReadFile(c.target), saved);
+    }
+    // Nothing but the links and their targets: no temporary file is left.
+    std::vector<std::string> inData;
+    for (const auto& entry : fs::directory_iterator(dir_ / "data")) {
+        inData.push_back(entry.path().filename());
+    }
+    std::sort(inData.begin(), inData.end());
+    EXPECT_EQ(inData, (std::vector<std::string>{"a-target.csv", "b-target.csv", "c-middle.csv",
+                                                "c-target.csv", "d-target.csv"}));
+
+    // A link that leads back to itself is refused and stays as it was.
+    fs::create_symlink("loop.csv", dir_ / "loop.csv");
+    std::string error;
+    EXPECT_FALSE(dcv_->SaveHistory(dir_ / "loop.csv", &error));
+    EXPECT_NE(error.find(std::strerror(ELOOP)), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir_ / "loop.csv")));
+}
+
+TEST_F(ReadingsFile, ReplacedFileKeepsItsPermissions) {
+    dcv_->PushHistory(1);
+    // New files get 0644 for the check at the end, whatever the caller's mask.
+    struct MaskGuard {
+        mode_t old = umask(022);
+        ~MaskGuard() { umask(old); }
+    } mask;
+    for (mode_t mode : {mode_t{0640}, mode_t{0600}, mode_t{0664}}) {
+        SCOPED_TRACE(mode);
+        fs::path path = dir_ / "readings.csv";
+        WriteFile(path, "old\r\n");
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(dcv_->SaveHistory(path));
+        struct stat info {};
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode);
+        EXPECT_EQ(ReadFile(path), "1.000000000000,\r\n");
+    }
+    // A file through a link: the target keeps its permissions.
+    fs::path target = dir_ / "target.csv";
+    WriteFile(target, "old\r\n");
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    fs::create_symlink("target.csv", dir_ / "link.csv");
+    ASSERT_TRUE(dcv_->SaveHistory(dir_ / "link.csv"));
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, mode_t{0640});
+    // A new file gets the usual permissions of new files.
+    ASSERT_TRUE(dcv_->SaveHistory(dir_ / "new.csv"));
+    ASSERT_EQ(stat((dir_ / "new.csv").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, mode_t{0644});
+}
+
 TEST_F(ReadingsFile, UnwritablePlacesFailWithAReason) {
     dcv_->PushHistory(1);
     std::string error;
@@ -126,25 +229,37 @@ TEST_F(ReadingsFile, UnwritablePlacesFailWithAReason) {
 TEST_F(ReadingsFile, FailedWriteLeavesTheOldFileIntact) {
     fs::path path = dir_ / "readings.csv";
     WriteFile(path, "1.000000000000,\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    fs::create_symlink("readings.csv", dir_ / "link.csv");
     for (int i = 0; i < 1000; ++i) {
         dcv_->PushHistory(i);
     }
-    // The file size limit makes the write fail half-way.
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::string error;
-    bool saved = dcv_->SaveHistory(path, &error);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    // Saved directly and through the link.
+    for (const fs::path& saveAt : {path, dir_ / "link.csv"}) {
+        SCOPED_TRACE(saveAt);
+        // The file size limit makes the write fail half-way.
+        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        std::string error;
+        bool saved = dcv_->SaveHistory(saveAt, &error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(saved);
-    EXPECT_NE(error.find(std::strerror(EFBIG)), std::string::npos) << error;
-    EXPECT_EQ(ReadFile(path), "1.000000000000,\r\n");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"readings.csv"});
+        EXPECT_FALSE(saved);
+        EXPECT_NE(error.find(std::strerror(EFBIG)), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(path), "1.000000000000,\r\n");
+        struct stat info {};
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode_t{0640});
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir_ / "link.csv")));
+        std::vector<std::string> entries = Entries();
+        std::sort(entries.begin(), entries.end());
+        EXPECT_EQ(entries, (std::vector<std::string>{"link.csv", "readings.csv"}));
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The "Select Sensor" dialog against the simulated meter: the lists it
-// fetches, how definition and type choose the name list, the point table,
-// and what OK and Cancel hand to the front panel.
+// fetches (at creation and at each later showing), how definition and type
+// choose the name list, the point table, and what OK and Cancel hand to
+// the front panel.
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -119,7 +120,7 @@ private slots:
         m_device.reset();
     }
 
-    void fetchesTheFourListsOnceAtCreation() {
+    void fetchesTheFourListsAtCreation() {
         ChoiceTarget target;
         CDlgTempSensor dialog(&target);
         QCOMPARE(Sent(), Strings({"TEMP:MDEF:THER:TRAN:LIST?", "TEMP:UDEF:THER:TRAN:LIST?",
@@ -150,10 +151,55 @@ private slots:
         QVERIFY(table->showGrid());
         QCOMPARE(table->selectionBehavior(), QAbstractItemView::SelectRows);
 
-        // Shown again later: nothing is fetched again.
+        // Its first showing uses the lists just fetched.
         dialog.show();
+        QVERIFY(Sent().empty());
+        QCOMPARE(m_failures, 0);
+    }
+
+    void everyLaterShowingFetchesTheListsAgain() {
+        ChoiceTarget target;
+        CDlgTempSensor dialog(&target);
+        dialog.show();
+        dialog.DefinitionList()->setCurrentRow(1);
+        dialog.NameList()->setCurrentRow(0);
+        QCOMPARE(dialog.NameList()->currentItem()->text(), QString("CUSTOM_TC1"));
+        const int rows = dialog.PointTable()->rowCount();
+        QVERIFY(rows > 0);
         dialog.hide();
+        Sent();
+
+        // A sensor defined on the instrument since shows up; the choice
+        // made before stays, with its table.
+        m_device->Answer("TEMP:UDEF:THER:TRAN:LIST?", "TC CUSTOM_TC1,TC NEW_TC\n");
         dialog.show();
+        QCOMPARE(Sent(), Strings({"TEMP:MDEF:THER:TRAN:LIST?", "TEMP:UDEF:THER:TRAN:LIST?",
+                                  "TEMP:MDEF:RTD:TRAN:LIST?", "TEMP:UDEF:RTD:TRAN:LIST?"}));
+        QCOMPARE(dialog.UserThermocouples(), (QStringList{"CUSTOM_TC1", "NEW_TC"}));
+        QCOMPARE(dialog.DefinitionList()->count(), 2);
+        QCOMPARE(dialog.DefinitionList()->currentRow(), 1);
+        QCOMPARE(dialog.TypeList()->currentRow(), 0);
+        QCOMPARE(Texts(dialog.NameList()), (QStringList{"CUSTOM_TC1", "NEW_TC"}));
+        QCOMPARE(dialog.NameList()->currentItem()->text(), QString("CUSTOM_TC1"));
+        QCOMPARE(dialog.PointTable()->rowCount(), rows);
+        QCOMPARE(dialog.StatusLine()->text(),
+                 QString("Current Load Sensor:User Define/Thermocouple/CUSTOM_TC1"));
+
+        // The chosen sensor is gone: so are its table and status line.
+        dialog.hide();
+        m_device->Answer("TEMP:UDEF:THER:TRAN:LIST?", "TC NEW_TC\n");
+        dialog.show();
+        QCOMPARE(Texts(dialog.NameList()), QStringList{"NEW_TC"});
+        QCOMPARE(dialog.NameList()->currentItem(), nullptr);
+        QCOMPARE(dialog.PointTable()->rowCount(), 0);
+        QCOMPARE(dialog.StatusLine()->text(), QString());
+
+        // Shown while disconnected: it keeps what it has and asks nothing.
+        dialog.hide();
+        Sent();
+        kvt::link::GetConnection()->Close();
+        dialog.show();
+        QCOMPARE(Texts(dialog.NameList()), QStringList{"NEW_TC"});
         QVERIFY(Sent().empty());
         QCOMPARE(m_failures, 0);
     }
@@ -281,6 +327,7 @@ private slots:
         QVERIFY(!dialog.isVisible());
 
         dialog.show();
+        Sent();  // the lists, fetched again
         dialog.NameList()->setCurrentRow(0);
         QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
@@ -289,7 +336,7 @@ private slots:
         QCOMPARE(Sent().size(), size_t{1});  // only the point table
     }
 
-    void withoutAConnectionTheListsStayEmpty() {
+    void withoutAConnectionTheListsStayEmptyUntilShownConnected() {
         kvt::link::GetConnection()->Close();
         ChoiceTarget target;
         CDlgTempSensor dialog(&target);
@@ -303,11 +350,26 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QVERIFY(target.choices.empty());
 
-        // Connecting later does not fill a dialog that already exists.
+        // Connected later, the next showing fills it from the meter.
         QVERIFY(kvt::link::GetConnection()->Open("TCPIP0::192.0.2.7::inst0::INSTR"));
         dialog.show();
-        QCOMPARE(dialog.NameList()->count(), 0);
-        QVERIFY(Sent().empty());
+        QCOMPARE(Sent(), Strings({"TEMP:MDEF:THER:TRAN:LIST?", "TEMP:UDEF:THER:TRAN:LIST?",
+                                  "TEMP:MDEF:RTD:TRAN:LIST?", "TEMP:UDEF:RTD:TRAN:LIST?"}));
+        QCOMPARE(Texts(dialog.DefinitionList()), (QStringList{"Manu Define", "User Define"}));
+        QCOMPARE(Texts(dialog.TypeList()), (QStringList{"Thermocouple", "Thermoresisor"}));
+        QCOMPARE(dialog.DefinitionList()->currentRow(), 0);
+        QCOMPARE(dialog.TypeList()->currentRow(), 0);
+        QVERIFY(dialog.ManuThermocouples().contains("KITS90"));
+        QCOMPARE(Texts(dialog.NameList()), dialog.ManuThermocouples());
+        QCOMPARE(dialog.UserThermocouples(), QStringList{"CUSTOM_TC1"});
+        // And works as one filled at creation: a choice reaches the target.
+        dialog.DefinitionList()->setCurrentRow(1);
+        QCOMPARE(Texts(dialog.NameList()), QStringList{"CUSTOM_TC1"});
+        dialog.NameList()->setCurrentRow(0);
+        QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+        QCOMPARE(target.choices.size(), size_t{1});
+        QCOMPARE(target.choices[0].name, QString("CUSTOM_TC1"));
+        QCOMPARE(m_failures, 0);
     }
 
     void failedListQueryLeavesThatListEmpty() {

@@ -14,6 +14,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import test_processes  # noqa: E402
 from sim_ready import ports, read_until_ready  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -39,8 +40,9 @@ class Sim:
         command = [SIM, "--vxi11", "--socket", "0", *arguments]
         if not system_portmapper:
             command += ["--portmapper", "0"]
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL)
+        # Ended with the run, however it ends.
+        self.process = test_processes.start(command, stdout=subprocess.PIPE,
+                                            stderr=subprocess.DEVNULL)
         self.ports = {}
         try:
             lines = read_until_ready(self.process)
@@ -62,11 +64,9 @@ class Sim:
         return env
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            self.process.wait(timeout=10)
+        code = test_processes.stop(self.process)
         self.process.stdout.close()
-        return self.process.returncode
+        return code
 
 
 def run_script(backend, names, env):
