@@ -33,7 +33,7 @@ public:
     void AddLabel(double position, const QString& text);
     void ClearLabels();
     // The caller re-projects (Project) and repaints.
-    void SetReversed(bool reversed) { m_bReversed = reversed; }
+    void SetReversed(bool reversed) { m_reversed = reversed; }
     void SetPositions(double positions);
     // Projects the raw points onto the plot and repaints.
     void Project();
@@ -42,7 +42,7 @@ public:
     double High() const { return m_high; }
     double Center() const { return m_center; }
     double Positions() const { return m_positions; }
-    bool IsReversed() const { return m_bReversed; }
+    bool IsReversed() const { return m_reversed; }
     int Count() const { return m_count; }
     int PointCount() const { return m_pointCount; }
     const QPointF* ScreenPoints() const { return m_screenPoints.data(); }
@@ -85,7 +85,7 @@ private:
     double m_plotHigh = 0.6;
     double m_positions = 590;
     double m_pixelsPerStep = 0;
-    bool m_bReversed = false;
+    bool m_reversed = false;
 
     std::vector<double> m_xs;
     std::vector<double> m_values;
