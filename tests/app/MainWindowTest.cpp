@@ -194,6 +194,40 @@ void MainWindowTest::selectorSwitchesViewsAndFlags() {
     }
 }
 
+void MainWindowTest::selectionAloneChoosesTheView() {
+    // A selection made without moving the current item (as the
+    // accessibility interface or a selection model may) chooses the view
+    // it highlights.
+    CKVTDlg& window = *m_window;
+    QListWidget* list = window.ViewList();
+    struct Case {
+        int row;
+        const char* key;
+        bool statistics, trend, histogram;
+    };
+    const Case cases[] = {{2, "TrendChart", false, true, false},
+                          {3, "Histongrom", false, false, true},
+                          {1, "BarMeter", false, false, false},
+                          {0, "Math", true, false, false}};
+    for (const Case& c : cases) {
+        const QModelIndex current = list->currentIndex();
+        list->selectionModel()->select(list->model()->index(c.row, 0),
+                                       QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(list->currentIndex(), current);
+        QCOMPARE(window.CurrentView(), window.View(c.key));
+        for (const char* key : {"Math", "BarMeter", "TrendChart", "Histongrom"}) {
+            QCOMPARE(window.View(key)->isVisible(), QString(key) == c.key);
+        }
+        QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
+        QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
+        QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+    }
+    // Nothing selected: the view shown stays.
+    list->selectionModel()->clearSelection();
+    QCOMPARE(window.CurrentView(), window.View("Math"));
+    QVERIFY(window.View("Math")->isVisible());
+}
+
 void MainWindowTest::enterAndEscapeDoNotEndTheProgram() {
     CKVTDlg& window = *m_window;
     QVERIFY(QTest::qWaitForWindowActive(&window));

@@ -17,6 +17,7 @@ private slots:
 
     void startStateSendsNothing();
     void selectorSwitchesViewsAndFlags();
+    void selectionAloneChoosesTheView();
     void enterAndEscapeDoNotEndTheProgram();
     void connectThenDisconnect();
     void cancelledConnectChangesNothing();
