@@ -207,14 +207,15 @@ void CDlgHistogram::SetVisibleFlag(bool visible) {
     }
 }
 
-void CDlgHistogram::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    SetVisibleFlag(true);
+CDlgHistogram::~CDlgHistogram() {
+    if (m_bVisible) {
+        SetVisibleFlag(false);
+    }
 }
 
-void CDlgHistogram::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    SetVisibleFlag(false);
+void CDlgHistogram::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    SetVisibleFlag(visible);
 }
 
 }  // namespace kvt::views

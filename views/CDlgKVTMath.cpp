@@ -422,14 +422,15 @@ void CDlgKVTMath::SetVisibleFlag(bool visible) {
     }
 }
 
-void CDlgKVTMath::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    SetVisibleFlag(true);
+CDlgKVTMath::~CDlgKVTMath() {
+    if (m_bVisible) {
+        SetVisibleFlag(false);
+    }
 }
 
-void CDlgKVTMath::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    SetVisibleFlag(false);
+void CDlgKVTMath::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    SetVisibleFlag(visible);
 }
 
 void CDlgKVTMath::resizeEvent(QResizeEvent* event) {

@@ -20,6 +20,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/CAboutDlg.h"
 #include "app/CDlgDelay.h"
@@ -32,6 +33,8 @@
 #include "link/IConnection.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/app/Screenshots.h"
+#include "views/CDlgBarMeter.h"
+#include "views/CStaticBarMeter.h"
 
 using kvt::app::CKVTDlg;
 using Strings = std::vector<std::string>;
@@ -64,6 +67,21 @@ kvt::test::ModalDriver::Action AnswerProtocol(const QString& address) {
         dialog->OkButton()->click();
     };
 }
+
+// Counts the hide events a widget receives.
+class HideCounter : public QObject {
+public:
+    int Count() const { return m_count; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        m_count += event->type() == QEvent::Hide ? 1 : 0;
+        return false;
+    }
+
+private:
+    int m_count = 0;
+};
 
 }  // namespace
 
@@ -226,6 +244,64 @@ void MainWindowTest::selectionAloneChoosesTheView() {
     list->selectionModel()->clearSelection();
     QCOMPARE(window.CurrentView(), window.View("Math"));
     QVERIFY(window.View("Math")->isVisible());
+}
+
+void MainWindowTest::minimisedWindowKeepsTheViewsFed() {
+    // Minimising and restoring (or hiding and showing) the whole window
+    // sends the views hide and show events; the views chosen in the list go
+    // on being fetched and fed all the same.
+    ConnectToMeter();
+    CKVTDlg& window = *m_window;
+    auto* samples = window.View("Math")->findChild<QLineEdit*>("samplesEdit");
+    QVERIFY(samples != nullptr);
+    auto* barMeter = qobject_cast<kvt::views::CDlgBarMeter*>(window.View("BarMeter"));
+    QVERIFY(barMeter != nullptr);
+    struct Case {
+        int row;
+        const char* key;
+        const char* fetch;
+        bool statistics, trend, histogram;
+    };
+    const Case cases[] = {
+        {0, "Math", "CALCulate:AVERage:ALL?", true, false, false},
+        {2, "TrendChart", "CALCulate:TRENd:CHARt:DATA?", false, true, false},
+        {3, "Histongrom", "CALCulate:TRANsform:HISTogram:ALL?", false, false, true},
+        {1, "BarMeter", "DATA:LAST?", false, false, false}};
+    const struct {
+        const char* name;
+        std::function<void()> away;
+        std::function<void()> back;
+    } ways[] = {
+        {"minimised", [&window] { window.showMinimized(); }, [&window] { window.showNormal(); }},
+        {"hidden", [&window] { window.hide(); }, [&window] { window.show(); }}};
+    for (const Case& c : cases) {
+        for (const auto& way : ways) {
+            const QString what = QString("%1 %2").arg(c.key, way.name);
+            window.ViewList()->setCurrentRow(c.row);
+            const QString samplesBefore = samples->text();
+            const double valueBefore = barMeter->Chart()->Value();
+            HideCounter hides;
+            window.View(c.key)->installEventFilter(&hides);
+            way.away();
+            window.View(c.key)->removeEventFilter(&hides);
+            QVERIFY2(hides.Count() > 0, qPrintable(what));
+            QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
+            QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
+            QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+            m_meter->Sent();
+            QVERIFY2(WaitForCommand(c.fetch, 5000), qPrintable(what));
+            if (c.statistics) {
+                QTRY_VERIFY2(samples->text() != samplesBefore, qPrintable(what));
+            }
+            // The bar meter takes every reading, shown or not.
+            QTRY_VERIFY2(barMeter->Chart()->Value() != valueBefore, qPrintable(what));
+            way.back();
+            QVERIFY2(window.View(c.key)->isVisible(), qPrintable(what));
+            QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
+            QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
+            QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+        }
+    }
 }
 
 void MainWindowTest::enterAndEscapeDoNotEndTheProgram() {

@@ -18,6 +18,7 @@ private slots:
     void startStateSendsNothing();
     void selectorSwitchesViewsAndFlags();
     void selectionAloneChoosesTheView();
+    void minimisedWindowKeepsTheViewsFed();
     void enterAndEscapeDoNotEndTheProgram();
     void connectThenDisconnect();
     void cancelledConnectChangesNothing();
