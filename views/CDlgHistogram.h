@@ -43,6 +43,10 @@ public:
 
 private:
     void EnableManualControls(bool enable);
+    // Chooses the meter's number of bins in the Num.Bins list (none when
+    // the list lacks it). In manual binning a record holds as many bins as
+    // the meter is set to.
+    void ShowMeterBins(int bins);
     void OnAuto();
     void OnManual();
     void OnBinsSet();
@@ -54,6 +58,8 @@ private:
     functions::IFrontPanelServices* m_pPanel;
     bool m_bVisible = false;
     CStaticHistogramChart* m_chart = nullptr;
+    // The meter's number of bins as last read back; -1 before any.
+    int m_meterBins = -1;
 
     QRadioButton* m_autoRadio = nullptr;
     QRadioButton* m_manualRadio = nullptr;

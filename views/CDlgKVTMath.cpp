@@ -332,6 +332,11 @@ void CDlgKVTMath::OnFunctionClicked(const std::string& shown, const std::string&
 }
 
 void CDlgKVTMath::OnRefResistanceSet() {
+    // With no entry chosen (the meter's reference is none of the list's)
+    // there is nothing to send.
+    if (m_refList->currentIndex() < 0) {
+        return;
+    }
     int ohms = link::ParseInteger(m_refList->currentText().toStdString());
     if (m_pPanel == nullptr) {
         return;

@@ -339,6 +339,37 @@ private slots:
         QVERIFY(m_meter->Sent().empty());
     }
 
+    void binsListShowsTheMetersChoice() {
+        // Before the meter has told its number of bins nothing is chosen,
+        // and "Num.Bins" sends nothing (rather than 0 bins).
+        Find<QRadioButton>("manualRadio")->click();
+        QCOMPARE(Find<QComboBox>("binsList")->currentIndex(), -1);
+        Find<QPushButton>("binsSet")->click();
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:TRANsform:HISTogram:RANGe:AUTO 0"});
+        // Automatic binning groups the counts itself: its bins are no choice.
+        Record({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentIndex(), -1);
+        // Manual binning: the record holds the meter's number of bins.
+        Record({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+        m_record->autoRange = 0;
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentText(), QString("20"));
+        Find<QPushButton>("binsSet")->click();
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:TRANsform:HISTogram:POINts 20"});
+        // A choice not sent yet stays while the meter's number is the same.
+        Find<QComboBox>("binsList")->setCurrentIndex(3);  // 100
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentText(), QString("100"));
+        // A number the list does not hold leaves nothing chosen.
+        Record({1, 2, 3});
+        m_record->autoRange = 0;
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentIndex(), -1);
+        Find<QPushButton>("binsSet")->click();
+        QVERIFY(m_meter->Sent().empty());
+    }
+
     void controlsSendBinningUnderTheLock() {
         Find<QRadioButton>("manualRadio")->click();
         QVERIFY(Find<QPushButton>("highSet")->isEnabled());

@@ -252,6 +252,22 @@ private slots:
                           "ApplyScaleFunction(DB)", "RefreshMainDisplay()"}));
     }
 
+    void refResistanceSetSendsOnlyAChosenEntry() {
+        // The meter's reference is not in the list: nothing is chosen and
+        // "Set" sends nothing (rather than a reference of 0).
+        m_dialog->ShowScaleSettings(Scale(true, 1, "dBm", 601));
+        QCOMPARE(Find<QComboBox>("refList")->currentIndex(), -1);
+        QVERIFY(Find<QPushButton>("refSet")->isEnabled());
+        Find<QPushButton>("refSet")->click();
+        QVERIFY(m_meter->Sent().empty());
+        QVERIFY(m_meter->PausesMs().empty());
+        // The meter's reference read back is chosen, and sent as it is.
+        m_dialog->ShowScaleSettings(Scale(true, 1, "dBm", 75));
+        QCOMPARE(Find<QComboBox>("refList")->currentText(), QString("75"));
+        Find<QPushButton>("refSet")->click();
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:SCALe:DBM:REFerence 75"});
+    }
+
     void limitsAreShownWithTheirPrefixes() {
         m_dialog->ShowLimits(1, 2.7, 0.0025);
         QVERIFY(Find<QCheckBox>("limitCheck")->isChecked());
