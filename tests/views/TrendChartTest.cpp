@@ -336,14 +336,14 @@ private slots:
         m_record->count = kvt::functions::kTrendCapacity;
         std::fill(m_record->values.begin(), m_record->values.end(), 5.0);
         m_dialog->UpdateTrend(*m_record);
-        QCOMPARE(Chart()->Count(), CStaticTrendChart::kStorage);
+        QCOMPARE(Chart()->Count(), CStaticTrendChart::kLargestCount);
         QCOMPARE(Chart()->PointCount(), 401);
         QCOMPARE(Find<QLineEdit>("countEdit")->text(), QString("1048576"));
         QCOMPARE(Chart()->ScreenPoints()[400].x(), double(kInnerRight));
         // A count beyond the record's own storage is cut to it.
         m_record->count = kvt::functions::kTrendCapacity + 10;
         m_dialog->UpdateTrend(*m_record);
-        QCOMPARE(Chart()->Count(), CStaticTrendChart::kStorage);
+        QCOMPARE(Chart()->Count(), CStaticTrendChart::kLargestCount);
         m_record->count = -4;
         m_dialog->UpdateTrend(*m_record);
         QCOMPARE(Chart()->Count(), 0);
