@@ -405,6 +405,8 @@ private slots:
         m_dialog->UpdateTrend(*m_record);
         QCOMPARE(Chart()->Count(), CStaticTrendChart::kLargestCount);
         QCOMPARE(Chart()->PointCount(), 401);
+        // Only what is drawn is kept.
+        QCOMPARE(Chart()->Capacity(), 401);
         QCOMPARE(Find<QLineEdit>("countEdit")->text(), QString("1048576"));
         QCOMPARE(Chart()->ScreenPoints()[400].x(), double(kInnerRight));
         // A count beyond the record's own storage is cut to it.
