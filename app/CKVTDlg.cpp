@@ -206,11 +206,14 @@ QRect CKVTDlg::ViewArea() const {
 }
 
 void CKVTDlg::OnViewSelected() {
-    const QListWidgetItem* item = m_viewList->currentItem();
-    if (item == nullptr) {
+    // The selected entry decides, not the current one: a selection can be
+    // made without moving the current item (through the accessibility
+    // interface, for one), and the view shown must be the one highlighted.
+    const QList<QListWidgetItem*> selected = m_viewList->selectedItems();
+    if (selected.isEmpty()) {
         return;
     }
-    QWidget* view = View(item->text());
+    QWidget* view = View(selected.constFirst()->text());
     if (view == nullptr || view == m_currentView) {
         return;
     }

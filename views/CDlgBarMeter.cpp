@@ -49,14 +49,9 @@ void CDlgBarMeter::SetValue(double value) {
     m_chart->SetValue(value);
 }
 
-void CDlgBarMeter::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    m_bVisible = true;
-}
-
-void CDlgBarMeter::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    m_bVisible = false;
+void CDlgBarMeter::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    m_bVisible = visible;
 }
 
 }  // namespace kvt::views

@@ -24,12 +24,12 @@ public:
     // The reading shown by the bar; repaints the chart.
     void SetValue(double value);
 
+    // The view's own showing and hiding (the main window's view list)
+    // decides whether it counts as shown. The hide and show events that
+    // minimising and restoring the main window send leave it shown.
+    void setVisible(bool visible) override;
     bool IsViewVisible() const { return m_bVisible; }
     CStaticBarMeter* Chart() const { return m_chart; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     // The edit's number scaled by the prefix chosen beside it.

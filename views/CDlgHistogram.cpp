@@ -145,6 +145,9 @@ void CDlgHistogram::UpdateHistogram(const functions::KVTHistogramData& record) {
         m_manualRadio->setChecked(true);
     }
     EnableManualControls(m_manualRadio->isChecked());
+    if (record.autoRange == 0) {
+        ShowMeterBins(bins);
+    }
 
     m_binsLabel->setText(QString::number(bins));
     if (record.points > 1000) {
@@ -174,7 +177,21 @@ void CDlgHistogram::OnManual() {
     SendUnderFunctionLock(m_pPanel, [] { link::SetHistogramAutoRange(false); });
 }
 
+void CDlgHistogram::ShowMeterBins(int bins) {
+    // Only a change is shown, so that a choice the user has made and not
+    // sent yet stays while the meter keeps its number.
+    if (bins == m_meterBins) {
+        return;
+    }
+    m_meterBins = bins;
+    m_binsList->setCurrentIndex(m_binsList->findText(QString::number(bins)));
+}
+
 void CDlgHistogram::OnBinsSet() {
+    // Nothing chosen yet: there is no number of bins to send.
+    if (m_binsList->currentIndex() < 0) {
+        return;
+    }
     int bins = link::ParseInteger(m_binsList->currentText().toStdString());
     SendUnderFunctionLock(m_pPanel, [bins] { link::SetHistogramPoints(bins); });
 }
@@ -207,14 +224,15 @@ void CDlgHistogram::SetVisibleFlag(bool visible) {
     }
 }
 
-void CDlgHistogram::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    SetVisibleFlag(true);
+CDlgHistogram::~CDlgHistogram() {
+    if (m_bVisible) {
+        SetVisibleFlag(false);
+    }
 }
 
-void CDlgHistogram::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    SetVisibleFlag(false);
+void CDlgHistogram::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    SetVisibleFlag(visible);
 }
 
 }  // namespace kvt::views

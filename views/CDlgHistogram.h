@@ -27,20 +27,26 @@ class CDlgHistogram : public QWidget {
 
 public:
     explicit CDlgHistogram(functions::IFrontPanelServices* panel, QWidget* parent = nullptr);
+    // A view that is gone is no longer shown: its flag is cleared.
+    ~CDlgHistogram() override;
 
     // Draws a copy of the histogram record (see CopyHistogramData).
     void UpdateHistogram(const functions::KVTHistogramData& record);
     void SetUnitText(const QString& unit);
 
+    // The view's own showing and hiding (the main window's view list)
+    // decides whether it counts as shown. The hide and show events that
+    // minimising and restoring the main window send leave it shown.
+    void setVisible(bool visible) override;
     bool IsViewVisible() const { return m_bVisible; }
     CStaticHistogramChart* Chart() const { return m_chart; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     void EnableManualControls(bool enable);
+    // Chooses the meter's number of bins in the Num.Bins list (none when
+    // the list lacks it). In manual binning a record holds as many bins as
+    // the meter is set to.
+    void ShowMeterBins(int bins);
     void OnAuto();
     void OnManual();
     void OnBinsSet();
@@ -52,6 +58,8 @@ private:
     functions::IFrontPanelServices* m_pPanel;
     bool m_bVisible = false;
     CStaticHistogramChart* m_chart = nullptr;
+    // The meter's number of bins as last read back; -1 before any.
+    int m_meterBins = -1;
 
     QRadioButton* m_autoRadio = nullptr;
     QRadioButton* m_manualRadio = nullptr;

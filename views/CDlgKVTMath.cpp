@@ -332,6 +332,11 @@ void CDlgKVTMath::OnFunctionClicked(const std::string& shown, const std::string&
 }
 
 void CDlgKVTMath::OnRefResistanceSet() {
+    // With no entry chosen (the meter's reference is none of the list's)
+    // there is nothing to send.
+    if (m_refList->currentIndex() < 0) {
+        return;
+    }
     int ohms = link::ParseInteger(m_refList->currentText().toStdString());
     if (m_pPanel == nullptr) {
         return;
@@ -422,14 +427,15 @@ void CDlgKVTMath::SetVisibleFlag(bool visible) {
     }
 }
 
-void CDlgKVTMath::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    SetVisibleFlag(true);
+CDlgKVTMath::~CDlgKVTMath() {
+    if (m_bVisible) {
+        SetVisibleFlag(false);
+    }
 }
 
-void CDlgKVTMath::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    SetVisibleFlag(false);
+void CDlgKVTMath::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    SetVisibleFlag(visible);
 }
 
 void CDlgKVTMath::resizeEvent(QResizeEvent* event) {

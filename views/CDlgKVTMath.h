@@ -31,18 +31,22 @@ class CDlgKVTMath : public QWidget {
 
 public:
     explicit CDlgKVTMath(functions::IFrontPanelServices* panel, QWidget* parent = nullptr);
+    // A view that is gone is no longer shown: its flag is cleared.
+    ~CDlgKVTMath() override;
 
     void ShowStatistics(const functions::KVTStatistics& statistics);
     void ShowLimits(int state, double upper, double lower);
     void ShowScaleSettings(const functions::KVTScaleSettings& settings);
 
+    // The view's own showing and hiding (the main window's view list)
+    // decides whether it counts as shown. The hide and show events that
+    // minimising and restoring the main window send leave it shown.
+    void setVisible(bool visible) override;
     bool IsViewVisible() const { return m_bVisible; }
     const functions::KVTScaleSettings& ScaleSettings() const { return m_scale; }
 
 protected:
     bool event(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -192,14 +192,15 @@ void CDlgTrendChart::SetVisibleFlag(bool visible) {
     }
 }
 
-void CDlgTrendChart::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    SetVisibleFlag(true);
+CDlgTrendChart::~CDlgTrendChart() {
+    if (m_bVisible) {
+        SetVisibleFlag(false);
+    }
 }
 
-void CDlgTrendChart::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    SetVisibleFlag(false);
+void CDlgTrendChart::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    SetVisibleFlag(visible);
 }
 
 }  // namespace kvt::views

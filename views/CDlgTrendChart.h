@@ -28,18 +28,20 @@ class CDlgTrendChart : public QWidget {
 
 public:
     explicit CDlgTrendChart(functions::IFrontPanelServices* panel, QWidget* parent = nullptr);
+    // A view that is gone is no longer shown: its flag is cleared.
+    ~CDlgTrendChart() override;
 
     // Draws a copy of the trend record (see CopyTrendData).
     void UpdateTrend(const functions::KVTTrendData& record);
     void SetUnitText(const QString& unit);
 
+    // The view's own showing and hiding (the main window's view list)
+    // decides whether it counts as shown. The hide and show events that
+    // minimising and restoring the main window send leave it shown.
+    void setVisible(bool visible) override;
     bool IsViewVisible() const { return m_bVisible; }
     const std::string& Mode() const { return m_mode; }
     CStaticTrendChart* Chart() const { return m_chart; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     void ApplyMode(const std::string& mode);

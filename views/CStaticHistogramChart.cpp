@@ -33,14 +33,14 @@ QString SignedValueText(double value) {
 
 }  // namespace
 
-CStaticHistogramChart::CStaticHistogramChart(QWidget* parent)
-    : QWidget(parent),
-      m_xs(kStorage),
-      m_values(kStorage),
-      m_rawPoints(kStorage),
-      m_bars(kStorage),
-      m_cumulative(kStorage + 1) {
+CStaticHistogramChart::CStaticHistogramChart(QWidget* parent) : QWidget(parent) {
     setObjectName("histogramChart");
+    // Reserved, not filled: an update sizes each array to what it uses.
+    m_xs.reserve(kStorage);
+    m_values.reserve(kStorage);
+    m_rawPoints.reserve(kStorage);
+    m_bars.reserve(kStorage);
+    m_cumulative.reserve(kStorage + 1);
     setMinimumSize(300, 120);
     setFont(ChartFont(61));
     Layout();
@@ -79,9 +79,10 @@ void CStaticHistogramChart::SetOuter(bool shown, double first, double last) {
 
 void CStaticHistogramChart::SetData(int count, const double* counts) {
     count = std::clamp(count, 0, kStorage);
+    m_xs.resize(static_cast<size_t>(count));
+    m_values.assign(counts, counts + count);
     for (int i = 0; i < count; ++i) {
         m_xs[i] = i;
-        m_values[i] = counts[i];
     }
     m_count = count;
     RebuildBars();
@@ -117,6 +118,8 @@ void CStaticHistogramChart::RebuildBars() {
     if (m_top == m_bottom) {
         m_barCount = 0;
     }
+    m_rawPoints.resize(static_cast<size_t>(m_barCount));
+    m_bars.resize(static_cast<size_t>(m_barCount));
     const float barWidth =
         m_barCount > 0 ? static_cast<float>(m_innerWidth) / static_cast<float>(m_barCount) : 0;
     for (int i = 0; i < m_barCount; ++i) {
@@ -145,6 +148,7 @@ void CStaticHistogramChart::RebuildCumulative() {
     }
     const double height = m_baseLine - m_innerTop;
     double sum = 0;
+    m_cumulative.resize(static_cast<size_t>(m_count) + 1);
     m_cumulative[0] = QPointF(m_innerLeft, m_baseLine);
     for (int k = 1; k <= m_count; ++k) {
         sum += m_values[k - 1];

@@ -6,18 +6,22 @@
 
 #include <vector>
 
+#include "functions/KVTHistogramData.h"
+
 namespace kvt::views {
 
 // The histogram's drawn control: one red bar per bin on a black plot
 // scaled from m_bottom to m_top counts, optionally the cumulative curve
 // and the two outer bins, with the peak, total and bin-count texts at the
-// left and the binning range under the plot. Its arrays are allocated
-// once; an update copies into them.
+// left and the binning range under the plot. Its arrays have room for the
+// bins of the largest record, reserved once: an update copies into them
+// without allocating, and only the part it uses is ever touched.
 class CStaticHistogramChart : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kStorage = 524288;
+    // Bins stored per update: as many as a record holds.
+    static constexpr int kStorage = functions::kHistogramCapacity;
 
     struct Bar {
         float x;

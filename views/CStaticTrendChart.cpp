@@ -26,13 +26,9 @@ constexpr int kLabelGap = 5;
 
 }  // namespace
 
-CStaticTrendChart::CStaticTrendChart(QWidget* parent)
-    : QWidget(parent),
-      m_xs(kStorage),
-      m_values(kStorage),
-      m_rawPoints(kStorage),
-      m_screenPoints(kStorage) {
+CStaticTrendChart::CStaticTrendChart(QWidget* parent) : QWidget(parent) {
     setObjectName("trendChart");
+    Allocate();
     setMinimumSize(300, 120);
     setFont(ChartFont(60 - kLabelGap));
     m_labels.reserve(8);
@@ -75,20 +71,28 @@ void CStaticTrendChart::Recompute() {
     Project();
 }
 
+void CStaticTrendChart::Allocate() {
+    // Only the first m_positions + 1 values are ever drawn.
+    const auto drawn = static_cast<size_t>(m_positions) + 1;
+    m_xs.resize(drawn);
+    m_values.resize(drawn);
+    m_rawPoints.resize(drawn);
+    m_screenPoints.resize(drawn);
+    m_rawCount = std::min(m_rawCount, static_cast<int>(drawn));
+}
+
 void CStaticTrendChart::SetData(const double* values, int count) {
-    count = std::clamp(count, 0, kStorage);
-    for (int i = 0; i < count; ++i) {
+    m_count = std::clamp(count, 0, kLargestCount);
+    m_rawCount = std::min(m_count, Capacity());
+    for (int i = 0; i < m_rawCount; ++i) {
         m_xs[i] = i;
         m_values[i] = values[i];
     }
-    m_count = count;
     RebuildRawPoints();
     Project();
 }
 
 void CStaticTrendChart::RebuildRawPoints() {
-    // Only the first m_positions + 1 values are ever drawn.
-    m_rawCount = std::min(m_count, static_cast<int>(m_positions) + 1);
     for (int i = 0; i < m_rawCount; ++i) {
         m_rawPoints[i] = {static_cast<float>(m_xs[i]), static_cast<float>(m_values[i])};
     }
@@ -104,8 +108,9 @@ void CStaticTrendChart::ClearLabels() {
 
 void CStaticTrendChart::SetPositions(double positions) {
     // At most as many steps as points can be stored.
-    m_positions = std::clamp(positions, 1.0, static_cast<double>(kStorage - 1));
+    m_positions = std::clamp(positions, 1.0, static_cast<double>(kLargestCount - 1));
     m_pixelsPerStep = m_innerWidth / m_positions;
+    Allocate();
     RebuildRawPoints();
 }
 
@@ -122,7 +127,7 @@ void CStaticTrendChart::Project() {
     const double bottom = m_innerTop + m_innerHeight;
     for (int i = 0; i < m_rawCount; ++i) {
         double step = m_rawPoints[i].x * m_pixelsPerStep;
-        double x = m_bReversed ? m_innerRight - step : m_innerLeft + step;
+        double x = m_reversed ? m_innerRight - step : m_innerLeft + step;
         double y = (m_center - m_rawPoints[i].y) / halfSpan * halfHeight + m_centerLine;
         m_screenPoints[i] = QPointF(x, std::isnan(y) ? m_centerLine : std::clamp(y, top, bottom));
     }

@@ -10,13 +10,16 @@ namespace kvt::views {
 
 // The trend chart's drawn control: a curve of stored values over steps
 // across a black plot with a scale from m_low to m_high and time labels
-// under it. Its arrays are allocated once; an update copies into them.
+// under it. Its arrays hold the points it draws (m_positions + 1); they
+// are sized when the number of steps is set, and an update copies into
+// them without allocating.
 class CStaticTrendChart : public QWidget {
     Q_OBJECT
 
 public:
-    // Values stored per update; only the first m_positions + 1 are drawn.
-    static constexpr int kStorage = 524288;
+    // Values taken from one update (Count); only the first m_positions + 1
+    // of them are drawn, and only those are kept.
+    static constexpr int kLargestCount = 524288;
 
     struct Label {
         double position;  // in steps, 0 to m_positions
@@ -33,7 +36,9 @@ public:
     void AddLabel(double position, const QString& text);
     void ClearLabels();
     // The caller re-projects (Project) and repaints.
-    void SetReversed(bool reversed) { m_bReversed = reversed; }
+    void SetReversed(bool reversed) { m_reversed = reversed; }
+    // Sets the number of steps across the plot and sizes the arrays to the
+    // points drawn; values kept before are kept as far as they fit.
     void SetPositions(double positions);
     // Projects the raw points onto the plot and repaints.
     void Project();
@@ -42,8 +47,10 @@ public:
     double High() const { return m_high; }
     double Center() const { return m_center; }
     double Positions() const { return m_positions; }
-    bool IsReversed() const { return m_bReversed; }
+    bool IsReversed() const { return m_reversed; }
     int Count() const { return m_count; }
+    // Points the arrays hold room for: the most that are drawn.
+    int Capacity() const { return static_cast<int>(m_values.size()); }
     int PointCount() const { return m_pointCount; }
     const QPointF* ScreenPoints() const { return m_screenPoints.data(); }
     const std::vector<Label>& Labels() const { return m_labels; }
@@ -73,6 +80,7 @@ protected:
 private:
     static bool Acceptable(double value);
     void Recompute();
+    void Allocate();
     void RebuildRawPoints();
     void Layout();
     void PaintGrid(QPainter& painter);
@@ -85,8 +93,9 @@ private:
     double m_plotHigh = 0.6;
     double m_positions = 590;
     double m_pixelsPerStep = 0;
-    bool m_bReversed = false;
+    bool m_reversed = false;
 
+    // The first values of the last update, as many as are drawn.
     std::vector<double> m_xs;
     std::vector<double> m_values;
     int m_count = 0;
@@ -96,6 +105,8 @@ private:
     };
     std::vector<RawPoint> m_rawPoints;
     std::vector<QPointF> m_screenPoints;
+    // Values kept and raw points built: the first of the m_count values,
+    // as many as are drawn.
     int m_rawCount = 0;
     int m_pointCount = 0;
     std::vector<Label> m_labels;

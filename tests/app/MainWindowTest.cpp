@@ -20,6 +20,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/CAboutDlg.h"
 #include "app/CDlgDelay.h"
@@ -33,6 +34,8 @@
 #include "link/IConnection.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/app/Screenshots.h"
+#include "views/CDlgBarMeter.h"
+#include "views/CStaticBarMeter.h"
 
 using kvt::app::CKVTDlg;
 using Strings = std::vector<std::string>;
@@ -89,6 +92,21 @@ kvt::test::ModalDriver::Action AnswerProtocol(const QString& address) {
         dialog->OkButton()->click();
     };
 }
+
+// Counts the hide events a widget receives.
+class HideCounter : public QObject {
+public:
+    int Count() const { return m_count; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        m_count += event->type() == QEvent::Hide ? 1 : 0;
+        return false;
+    }
+
+private:
+    int m_count = 0;
+};
 
 }  // namespace
 
@@ -212,6 +230,98 @@ void MainWindowTest::selectorSwitchesViewsAndFlags() {
         QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
         QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
         QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+    }
+}
+
+void MainWindowTest::selectionAloneChoosesTheView() {
+    // A selection made without moving the current item (as the
+    // accessibility interface or a selection model may) chooses the view
+    // it highlights.
+    CKVTDlg& window = *m_window;
+    QListWidget* list = window.ViewList();
+    struct Case {
+        int row;
+        const char* key;
+        bool statistics, trend, histogram;
+    };
+    const Case cases[] = {{2, "TrendChart", false, true, false},
+                          {3, "Histongrom", false, false, true},
+                          {1, "BarMeter", false, false, false},
+                          {0, "Math", true, false, false}};
+    for (const Case& c : cases) {
+        const QModelIndex current = list->currentIndex();
+        list->selectionModel()->select(list->model()->index(c.row, 0),
+                                       QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(list->currentIndex(), current);
+        QCOMPARE(window.CurrentView(), window.View(c.key));
+        for (const char* key : {"Math", "BarMeter", "TrendChart", "Histongrom"}) {
+            QCOMPARE(window.View(key)->isVisible(), QString(key) == c.key);
+        }
+        QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
+        QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
+        QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+    }
+    // Nothing selected: the view shown stays.
+    list->selectionModel()->clearSelection();
+    QCOMPARE(window.CurrentView(), window.View("Math"));
+    QVERIFY(window.View("Math")->isVisible());
+}
+
+void MainWindowTest::minimisedWindowKeepsTheViewsFed() {
+    // Minimising and restoring (or hiding and showing) the whole window
+    // sends the views hide and show events; the views chosen in the list go
+    // on being fetched and fed all the same.
+    ConnectToMeter();
+    CKVTDlg& window = *m_window;
+    auto* samples = window.View("Math")->findChild<QLineEdit*>("samplesEdit");
+    QVERIFY(samples != nullptr);
+    auto* barMeter = qobject_cast<kvt::views::CDlgBarMeter*>(window.View("BarMeter"));
+    QVERIFY(barMeter != nullptr);
+    struct Case {
+        int row;
+        const char* key;
+        const char* fetch;
+        bool statistics, trend, histogram;
+    };
+    const Case cases[] = {
+        {0, "Math", "CALCulate:AVERage:ALL?", true, false, false},
+        {2, "TrendChart", "CALCulate:TRENd:CHARt:DATA?", false, true, false},
+        {3, "Histongrom", "CALCulate:TRANsform:HISTogram:ALL?", false, false, true},
+        {1, "BarMeter", "DATA:LAST?", false, false, false}};
+    const struct {
+        const char* name;
+        std::function<void()> away;
+        std::function<void()> back;
+    } ways[] = {
+        {"minimised", [&window] { window.showMinimized(); }, [&window] { window.showNormal(); }},
+        {"hidden", [&window] { window.hide(); }, [&window] { window.show(); }}};
+    for (const Case& c : cases) {
+        for (const auto& way : ways) {
+            const QString what = QString("%1 %2").arg(c.key, way.name);
+            window.ViewList()->setCurrentRow(c.row);
+            const QString samplesBefore = samples->text();
+            const double valueBefore = barMeter->Chart()->Value();
+            HideCounter hides;
+            window.View(c.key)->installEventFilter(&hides);
+            way.away();
+            window.View(c.key)->removeEventFilter(&hides);
+            QVERIFY2(hides.Count() > 0, qPrintable(what));
+            QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
+            QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
+            QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+            m_meter->Sent();
+            QVERIFY2(WaitForCommand(c.fetch, 5000), qPrintable(what));
+            if (c.statistics) {
+                QTRY_VERIFY2(samples->text() != samplesBefore, qPrintable(what));
+            }
+            // The bar meter takes every reading, shown or not.
+            QTRY_VERIFY2(barMeter->Chart()->Value() != valueBefore, qPrintable(what));
+            way.back();
+            QVERIFY2(window.View(c.key)->isVisible(), qPrintable(what));
+            QCOMPARE(kvt::functions::g_statisticsViewActive.load(), c.statistics);
+            QCOMPARE(kvt::functions::g_trendViewActive.load(), c.trend);
+            QCOMPARE(kvt::functions::g_histogramViewActive.load(), c.histogram);
+        }
     }
 }
 

@@ -17,6 +17,8 @@ private slots:
 
     void startStateSendsNothing();
     void selectorSwitchesViewsAndFlags();
+    void selectionAloneChoosesTheView();
+    void minimisedWindowKeepsTheViewsFed();
     void enterAndEscapeDoNotEndTheProgram();
     void connectThenDisconnect();
     void cancelledConnectChangesNothing();

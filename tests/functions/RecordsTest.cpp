@@ -1,9 +1,14 @@
 // The statistics, trend and histogram records and the reading history:
 // parsing well-formed, malformed and truncated replies.
 #include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "functions/AnalysisFetch.h"
 #include "functions/HistogramReply.h"
@@ -82,6 +87,40 @@ TEST_F(TrendParsing, FieldsBeyondStorageAreDropped) {
     functions::ParseTrendReply(commas, true, *trend_);
     EXPECT_EQ(trend_->count, functions::kTrendCapacity);
     EXPECT_EQ(trend_->values[functions::kTrendCapacity - 1], 7);
+}
+
+// Pages of [begin, end) that are in memory.
+size_t ResidentPages(const void* begin, const void* end, size_t* pages) {
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(begin) + page - 1) / page * page;
+    const uintptr_t last = reinterpret_cast<uintptr_t>(end) / page * page;
+    *pages = last > first ? (last - first) / page : 0;
+    std::vector<unsigned char> resident(*pages);
+    if (*pages == 0 ||
+        mincore(reinterpret_cast<void*>(first), last - first, resident.data()) != 0) {
+        return 0;
+    }
+    size_t count = 0;
+    for (unsigned char flags : resident) {
+        count += flags & 1;
+    }
+    return count;
+}
+
+TEST(TrendStorage, CapacityAReplyDoesNotUseCostsNoMemory) {
+    // Fresh pages for the record: large blocks straight from the system,
+    // and the memory that earlier tests freed handed back to it (so that a
+    // block reused from it starts untouched too).
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    malloc_trim(0);
+    auto trend = std::make_unique<KVTTrendData>();
+    functions::ParseTrendReply(Repeat("1.5", 1000), false, *trend);
+    ASSERT_EQ(trend->count, 1000);
+    // Past the values written, a record's eight megabytes stay untouched.
+    size_t pages = 0;
+    size_t resident = ResidentPages(trend->values.data() + 1000, trend->values.end(), &pages);
+    ASSERT_GT(pages, size_t(1000));
+    EXPECT_LT(resident, pages / 10) << resident << " of " << pages << " pages in memory";
 }
 
 class HistogramParsing : public ::testing::Test {

@@ -191,6 +191,44 @@ private slots:
         QCOMPARE(Chart()->High(), 2000.0);
     }
 
+    void scaleEndsKeepTheirSideWithoutRangeCheck_data() {
+        // From the scale -100 to 100, through the rows' "Set" buttons.
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("prefix");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<double>("low");
+        const struct {
+            const char* name;
+            const char* row;
+            const char* number;
+            int prefix;
+            double high;
+            double low;
+        } rows[] = {{"high below the low", "high", "-200", 4, -100, -100},
+                    {"low above the high", "low", "2", 5, 100, 100},
+                    // No range test, unlike the trend chart: 1e18 and
+                    // beyond, or below 1e-15, are taken.
+                    {"high exactly 1e18", "high", "1000", 9, 1e18, -100},
+                    {"high 2e30", "high", "2e15", 9, 2e30, -100},
+                    {"low 1e-16", "low", "0.0001", 0, 100, 1e-16}};
+        for (const auto& row : rows) {
+            QTest::newRow(row.name)
+                << QString(row.row) << QString(row.number) << row.prefix << row.high << row.low;
+        }
+    }
+
+    void scaleEndsKeepTheirSideWithoutRangeCheck() {
+        QFETCH(QString, row);
+        QFETCH(QString, number);
+        QFETCH(int, prefix);
+        QFETCH(double, high);
+        QFETCH(double, low);
+        SetScaleEnd(row.toLatin1().constData(), number, prefix);
+        QCOMPARE(Chart()->High(), high);
+        QCOMPARE(Chart()->Low(), low);
+    }
+
     void scaleWithoutSpanDrawsNoBar() {
         SetScaleEnd("low", "2", 5);  // 2 k above the high of 100: clamped
         QCOMPARE(Chart()->Low(), 100.0);

@@ -261,6 +261,99 @@ private slots:
         QCOMPARE(Chart()->Top(), 3.0);
     }
 
+    void textsBesideAndUnderThePlot_data() {
+        QTest::addColumn<QList<double>>("bins");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<bool>("outer");
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<QString>("topText");
+        QTest::addColumn<QString>("totalText");
+        QTest::addColumn<QStringList>("rangeTexts");
+        QTest::newRow("outer bins counted")
+            << QList<double>{1, 3, 3, 2} << 5 << 0 << true << -0.001 << 0.002 << "35.7%\n5.000"
+            << "Total\n14.000" << QStringList{"-1.000m", "+500.000u", "+2.000m"};
+        // Unchecked, the outer counts are left out of the peak and the total.
+        QTest::newRow("outer bins not counted")
+            << QList<double>{1, 3, 3, 2} << 5 << 7 << false << -0.001 << 0.002 << "33.3%\n3.000"
+            << "Total\n9.000" << QStringList{"-1.000m", "+500.000u", "+2.000m"};
+        // Each partial sum is cut to a whole count: 1, 2, 3 (not 4.5).
+        QTest::newRow("partial sums truncated")
+            << QList<double>{1.5, 1.5, 1.5} << 0 << 0 << false << -2.0 << 4.0 << "50.0%\n1.500"
+            << "Total\n3.000" << QStringList{"-2.000", "+1.000", "+4.000"};
+        // Zero holds no "-": it gets the plus sign too.
+        QTest::newRow("zero range")
+            << QList<double>{2, 2} << 0 << 0 << false << 0.0 << 0.0 << "50.0%\n2.000"
+            << "Total\n4.000" << QStringList{"+0.000", "+0.000", "+0.000"};
+    }
+
+    void textsBesideAndUnderThePlot() {
+        QFETCH(QList<double>, bins);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(bool, outer);
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(QString, topText);
+        QFETCH(QString, totalText);
+        QFETCH(QStringList, rangeTexts);
+        if (outer) {
+            Find<QCheckBox>("outerCheck")->click();
+        }
+        m_record->binCount = static_cast<int>(bins.size());
+        std::copy(bins.begin(), bins.end(), m_record->bins.begin());
+        m_record->firstCount = first;
+        m_record->lastCount = last;
+        m_record->lower = lower;
+        m_record->upper = upper;
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Chart()->TopText(), topText);
+        QCOMPARE(Chart()->TotalText(), totalText);
+        QCOMPARE((QStringList{Chart()->LowerText(), Chart()->MiddleText(), Chart()->UpperText()}),
+                 rangeTexts);
+    }
+
+    void numberOfReadingsText_data() {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("999") << 999 << "999";
+        QTest::newRow("exactly 1000") << 1000 << "1000";
+        QTest::newRow("1001") << 1001 << "1.001k";
+        QTest::newRow("123456") << 123456 << "123.456k";
+    }
+
+    void numberOfReadingsText() {
+        QFETCH(int, points);
+        QFETCH(QString, text);
+        Record({1, 2});
+        m_record->points = points;
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QLabel>("pointsLabel")->text(), text);
+    }
+
+    void topOutsideTheRangeIsIgnored_data() {
+        // From the top of 5. The bounds are the single-precision 1e18 and
+        // 1e-15: the doubles 1e18 and 1e-15 lie beyond them.
+        QTest::addColumn<double>("top");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("2e18") << 2e18 << false;
+        QTest::newRow("exactly 1e18") << 1e18 << false;
+        QTest::newRow("at the largest bound") << 9.999999843067494e17 << true;
+        QTest::newRow("exactly 1e-15") << 1e-15 << false;
+        QTest::newRow("at the smallest bound") << 1.0000000036274937e-15 << true;
+        QTest::newRow("0") << 0.0 << true;
+        QTest::newRow("7") << 7.0 << true;
+    }
+
+    void topOutsideTheRangeIsIgnored() {
+        QFETCH(double, top);
+        QFETCH(bool, accepted);
+        QCOMPARE(Chart()->Top(), 5.0);
+        Chart()->SetTop(top);
+        QCOMPARE(Chart()->Top(), accepted ? top : 5.0);
+    }
+
     void emptyHistogramDrawsNoBars() {
         Record({0, 0, 0, 0});
         m_dialog->UpdateHistogram(*m_record);
@@ -336,6 +429,37 @@ private slots:
         m_dialog->UpdateHistogram(*m_record);
         QVERIFY(Find<QRadioButton>("autoRadio")->isChecked());
         QVERIFY(!Find<QPushButton>("lowSet")->isEnabled());
+        QVERIFY(m_meter->Sent().empty());
+    }
+
+    void binsListShowsTheMetersChoice() {
+        // Before the meter has told its number of bins nothing is chosen,
+        // and "Num.Bins" sends nothing (rather than 0 bins).
+        Find<QRadioButton>("manualRadio")->click();
+        QCOMPARE(Find<QComboBox>("binsList")->currentIndex(), -1);
+        Find<QPushButton>("binsSet")->click();
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:TRANsform:HISTogram:RANGe:AUTO 0"});
+        // Automatic binning groups the counts itself: its bins are no choice.
+        Record({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentIndex(), -1);
+        // Manual binning: the record holds the meter's number of bins.
+        Record({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+        m_record->autoRange = 0;
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentText(), QString("20"));
+        Find<QPushButton>("binsSet")->click();
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:TRANsform:HISTogram:POINts 20"});
+        // A choice not sent yet stays while the meter's number is the same.
+        Find<QComboBox>("binsList")->setCurrentIndex(3);  // 100
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentText(), QString("100"));
+        // A number the list does not hold leaves nothing chosen.
+        Record({1, 2, 3});
+        m_record->autoRange = 0;
+        m_dialog->UpdateHistogram(*m_record);
+        QCOMPARE(Find<QComboBox>("binsList")->currentIndex(), -1);
+        Find<QPushButton>("binsSet")->click();
         QVERIFY(m_meter->Sent().empty());
     }
 

@@ -252,6 +252,22 @@ private slots:
                           "ApplyScaleFunction(DB)", "RefreshMainDisplay()"}));
     }
 
+    void refResistanceSetSendsOnlyAChosenEntry() {
+        // The meter's reference is not in the list: nothing is chosen and
+        // "Set" sends nothing (rather than a reference of 0).
+        m_dialog->ShowScaleSettings(Scale(true, 1, "dBm", 601));
+        QCOMPARE(Find<QComboBox>("refList")->currentIndex(), -1);
+        QVERIFY(Find<QPushButton>("refSet")->isEnabled());
+        Find<QPushButton>("refSet")->click();
+        QVERIFY(m_meter->Sent().empty());
+        QVERIFY(m_meter->PausesMs().empty());
+        // The meter's reference read back is chosen, and sent as it is.
+        m_dialog->ShowScaleSettings(Scale(true, 1, "dBm", 75));
+        QCOMPARE(Find<QComboBox>("refList")->currentText(), QString("75"));
+        Find<QPushButton>("refSet")->click();
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:SCALe:DBM:REFerence 75"});
+    }
+
     void limitsAreShownWithTheirPrefixes() {
         m_dialog->ShowLimits(1, 2.7, 0.0025);
         QVERIFY(Find<QCheckBox>("limitCheck")->isChecked());
@@ -314,6 +330,59 @@ private slots:
                                            "CALCulate:AVERage:CLEar"}));
         QCOMPARE(m_meter->PausesMs(), Pauses(3, 100));
         QCOMPARE(m_meter->Failures(), 0);
+    }
+
+    void limitBounds_data() {
+        // The limits' magnitude lies from 1e-12 to 1e8, both included.
+        QTest::addColumn<bool>("lower");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("prefix");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("upper exactly 1e8")
+            << false << "100" << 6 << "CALCulate:LIMit:UPPer 100000000.000000000000";
+        QTest::newRow("lower exactly -1e8")
+            << true << "-1e8" << 4 << "CALCulate:LIMit:LOWer -100000000.000000000000";
+        QTest::newRow("upper just above 1e8") << false << "100.000001" << 6 << "";
+        QTest::newRow("lower exactly 1e-12")
+            << true << "0.000000000001" << 4 << "CALCulate:LIMit:LOWer 0.000000000001";
+        QTest::newRow("upper exactly -1e-12")
+            << false << "-1e-12" << 4 << "CALCulate:LIMit:UPPer -0.000000000001";
+        QTest::newRow("lower just below 1e-12") << true << "0.99e-12" << 4 << "";
+    }
+
+    void limitBounds() {
+        QFETCH(bool, lower);
+        QFETCH(QString, number);
+        QFETCH(int, prefix);
+        QFETCH(QString, sent);
+        m_dialog->ShowLimits(1, 1, 1);
+        const char* row = lower ? "lower" : "upper";
+        Find<QLineEdit>((QByteArray(row) + "Edit").constData())->setText(number);
+        Find<QComboBox>((QByteArray(row) + "Prefix").constData())->setCurrentIndex(prefix);
+        QString refusal = AnswerMessageBox(
+            [this, row] { Find<QPushButton>((QByteArray(row) + "Set").constData())->click(); });
+        if (sent.isEmpty()) {
+            QVERIFY(!refusal.isEmpty());
+            QVERIFY(m_meter->Sent().empty());
+        } else {
+            QCOMPARE(refusal, QString());
+            QCOMPARE(m_meter->Sent(), Strings{sent.toStdString()});
+        }
+    }
+
+    void scaleCheckBoxBeforeAnyScaleSettings() {
+        // Nothing read back yet: the panel's copy names no function, so the
+        // enabling is that of "dBm" although "dB" is checked.
+        QVERIFY(Find<QRadioButton>("dbRadio")->isChecked());
+        Find<QCheckBox>("scaleCheck")->click();
+        QCOMPARE(ScaleEnabling(), (QList<bool>{true, true, true, true, true, false, false, false}));
+        QVERIFY(Find<QRadioButton>("dbRadio")->isChecked());
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:SCALe:STATe 1"});
+        QCOMPARE(m_meter->Panel().Calls(), Strings{"RefreshMainDisplay()"});
+        Find<QCheckBox>("scaleCheck")->click();
+        QCOMPARE(ScaleEnabling(),
+                 (QList<bool>{true, false, false, false, false, false, false, false}));
+        QCOMPARE(m_meter->Sent(), Strings{"CALCulate:SCALe:STATe 0"});
     }
 
     void withoutPanelNothingIsSent() {

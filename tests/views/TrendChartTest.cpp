@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 
 #include "functions/ProgramRecords.h"
@@ -300,19 +301,85 @@ private slots:
         QVERIFY(!Find<QPushButton>("highSet")->isEnabled());
     }
 
+    void scaleEndsOutsideTheRangeAreIgnored_data() {
+        // From the scale -0.5 to 0.5. The bounds are the single-precision
+        // 1e18 and 1e-15: the doubles 1e18 and 1e-15 lie beyond them.
+        QTest::addColumn<bool>("high");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("accepted");
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const struct {
+            const char* name;
+            bool high;
+            double value;
+            bool accepted;
+        } rows[] = {{"high 2e18", true, 2e18, false},
+                    {"high exactly 1e18", true, 1e18, false},
+                    {"high -1e18", true, -1e18, false},
+                    {"high at the largest bound", true, 9.999999843067494e17, true},
+                    {"high 1e17", true, 1e17, true},
+                    {"high 1e-16", true, 1e-16, false},
+                    {"high exactly 1e-15", true, 1e-15, false},
+                    {"high at the smallest bound", true, 1.0000000036274937e-15, true},
+                    {"high 0", true, 0, true},
+                    {"high NaN", true, nan, false},
+                    {"low -2e18", false, -2e18, false},
+                    {"low exactly -1e18", false, -1e18, false},
+                    {"low at the largest bound", false, -9.999999843067494e17, true},
+                    {"low -1e-16", false, -1e-16, false},
+                    {"low exactly -1e-15", false, -1e-15, false},
+                    {"low at the smallest bound", false, -1.0000000036274937e-15, true},
+                    {"low 0", false, 0, true},
+                    {"low NaN", false, nan, false}};
+        for (const auto& row : rows) {
+            QTest::newRow(row.name) << row.high << row.value << row.accepted;
+        }
+    }
+
     void scaleEndsOutsideTheRangeAreIgnored() {
-        Chart()->SetHigh(2e18);
-        QCOMPARE(Chart()->High(), 0.5);
-        Chart()->SetHigh(1e-16);
-        QCOMPARE(Chart()->High(), 0.5);
-        Chart()->SetHigh(std::numeric_limits<double>::quiet_NaN());
-        QCOMPARE(Chart()->High(), 0.5);
-        Chart()->SetHigh(1e17);
-        QCOMPARE(Chart()->High(), 1e17);
-        Chart()->SetHigh(0);
-        QCOMPARE(Chart()->High(), 0.0);
+        QFETCH(bool, high);
+        QFETCH(double, value);
+        QFETCH(bool, accepted);
+        if (high) {
+            Chart()->SetHigh(value);
+            QCOMPARE(Chart()->High(), accepted ? value : 0.5);
+            QCOMPARE(Chart()->Low(), -0.5);
+        } else {
+            Chart()->SetLow(value);
+            QCOMPARE(Chart()->Low(), accepted ? value : -0.5);
+            QCOMPARE(Chart()->High(), 0.5);
+        }
+    }
+
+    void scaleEndsKeepTheirSide() {
         Chart()->SetLow(3);  // above the high: becomes the high
-        QCOMPARE(Chart()->Low(), 0.0);
+        QCOMPARE(Chart()->Low(), 0.5);
+        Chart()->SetLow(-1);
+        Chart()->SetHigh(-4);  // below the low: becomes the low
+        QCOMPARE(Chart()->High(), -1.0);
+    }
+
+    void defaultScaleFollowsTheRangeText_data() {
+        QTest::addColumn<QString>("range");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<QString>("highLabel");
+        QTest::newRow("10") << "10" << 10.0 << "10.000 ";
+        // The prefix letter counts: 200mV is 0.2.
+        QTest::newRow("200mV") << "200mV" << 0.2 << "200.000m";
+        QTest::newRow("2MOhm") << QString::fromUtf8("2MΩ") << 2e6 << "2.000M";
+        QTest::newRow("no number") << "Auto" << 0.0 << "0.000 ";
+    }
+
+    void defaultScaleFollowsTheRangeText() {
+        QFETCH(QString, range);
+        QFETCH(double, high);
+        QFETCH(QString, highLabel);
+        Record("REC", {0.1}, range.toUtf8().constData());
+        m_dialog->UpdateTrend(*m_record);
+        QCOMPARE(Chart()->High(), high);
+        QCOMPARE(Chart()->Low(), -high);
+        QCOMPARE(Chart()->ValueLabel(0), highLabel);
+        QCOMPARE(Chart()->ValueLabel(1), QString("0.000 "));
     }
 
     void scaleWithoutSpanDrawsNoCurve() {
@@ -336,14 +403,16 @@ private slots:
         m_record->count = kvt::functions::kTrendCapacity;
         std::fill(m_record->values.begin(), m_record->values.end(), 5.0);
         m_dialog->UpdateTrend(*m_record);
-        QCOMPARE(Chart()->Count(), CStaticTrendChart::kStorage);
+        QCOMPARE(Chart()->Count(), CStaticTrendChart::kLargestCount);
         QCOMPARE(Chart()->PointCount(), 401);
+        // Only what is drawn is kept.
+        QCOMPARE(Chart()->Capacity(), 401);
         QCOMPARE(Find<QLineEdit>("countEdit")->text(), QString("1048576"));
         QCOMPARE(Chart()->ScreenPoints()[400].x(), double(kInnerRight));
         // A count beyond the record's own storage is cut to it.
         m_record->count = kvt::functions::kTrendCapacity + 10;
         m_dialog->UpdateTrend(*m_record);
-        QCOMPARE(Chart()->Count(), CStaticTrendChart::kStorage);
+        QCOMPARE(Chart()->Count(), CStaticTrendChart::kLargestCount);
         m_record->count = -4;
         m_dialog->UpdateTrend(*m_record);
         QCOMPARE(Chart()->Count(), 0);

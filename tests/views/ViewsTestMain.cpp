@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
     // sanitizer cannot see in the uninstrumented Qt libraries.
     QApplication::setStyle("Windows");
     int failures = 0;
-    for (auto run : {RunBarMeterTests, RunTrendChartTests, RunHistogramTests, RunMathViewTests}) {
+    for (auto run : {RunBarMeterTests, RunTrendChartTests, RunHistogramTests, RunMathViewTests,
+                     RunNumberEntryTests}) {
         failures += run(argc, argv);
     }
     return failures == 0 ? 0 : 1;

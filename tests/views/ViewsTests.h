@@ -5,3 +5,4 @@ int RunBarMeterTests(int argc, char** argv);
 int RunTrendChartTests(int argc, char** argv);
 int RunHistogramTests(int argc, char** argv);
 int RunMathViewTests(int argc, char** argv);
+int RunNumberEntryTests(int argc, char** argv);
