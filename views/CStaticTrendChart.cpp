@@ -127,7 +127,7 @@ void CStaticTrendChart::Project() {
     const double bottom = m_innerTop + m_innerHeight;
     for (int i = 0; i < m_rawCount; ++i) {
         double step = m_rawPoints[i].x * m_pixelsPerStep;
-        double x = m_reversed ? m_innerRight - step : m_innerLeft + step;
+        double x = m_bReversed ? m_innerRight - step : m_innerLeft + step;
         double y = (m_center - m_rawPoints[i].y) / halfSpan * halfHeight + m_centerLine;
         m_screenPoints[i] = QPointF(x, std::isnan(y) ? m_centerLine : std::clamp(y, top, bottom));
     }

@@ -36,7 +36,7 @@ public:
     void AddLabel(double position, const QString& text);
     void ClearLabels();
     // The caller re-projects (Project) and repaints.
-    void SetReversed(bool reversed) { m_reversed = reversed; }
+    void SetReversed(bool reversed) { m_bReversed = reversed; }
     // Sets the number of steps across the plot and sizes the arrays to the
     // points drawn; values kept before are kept as far as they fit.
     void SetPositions(double positions);
@@ -47,7 +47,7 @@ public:
     double High() const { return m_high; }
     double Center() const { return m_center; }
     double Positions() const { return m_positions; }
-    bool IsReversed() const { return m_reversed; }
+    bool IsReversed() const { return m_bReversed; }
     int Count() const { return m_count; }
     // Points the arrays hold room for: the most that are drawn.
     int Capacity() const { return static_cast<int>(m_values.size()); }
@@ -93,7 +93,7 @@ private:
     double m_plotHigh = 0.6;
     double m_positions = 590;
     double m_pixelsPerStep = 0;
-    bool m_reversed = false;
+    bool m_bReversed = false;
 
     // The first values of the last update, as many as are drawn.
     std::vector<double> m_xs;
