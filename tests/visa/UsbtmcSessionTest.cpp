@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <future>
 #include <string>
 
@@ -16,6 +17,85 @@ namespace kvt::visa {
 namespace {
 
 constexpr uint8_t kAbortIn = 3, kAbortOut = 1, kClear = 5;
+
+// 52 bytes: with the 12-byte header the reply fills one 64-byte packet.
+const std::string kIdentity = "ACME INSTRUMENTS,DMM-4052 DIGITAL METER,KV0001234,1\n";
+
+// size bytes of letters, the last one a newline.
+std::string Pattern(size_t size) {
+    std::string text(size, '\n');
+    for (size_t i = 0; i + 1 < size; ++i) {
+        text[i] = static_cast<char>('a' + i % 26);
+    }
+    return text;
+}
+
+// A host that takes the standard at its word: one REQUEST_DEV_DEP_MSG_IN
+// per read, one bulk-IN transfer into a buffer sized for what it asked for
+// (ended by a short packet), the reply complete at EOM, and no abort after
+// a timeout. Run against a quirky device it shows the hang or the lost data
+// that our session has to avoid.
+class NaiveHost {
+public:
+    struct Reply {
+        UsbStatus status = UsbStatus::Error;
+        bool valid = false;  // a DEV_DEP_MSG_IN header answering this request
+        uint32_t announced = 0;
+        std::string data;
+        bool eom = false;
+    };
+
+    explicit NaiveHost(SimulatedUsbtmcDevice& usb) : m_usb(usb) {}
+
+    UsbStatus Send(std::string_view message) {
+        return Out(usbtmc::DevDepMsgOut(m_tags.Next(), message, true));
+    }
+
+    Reply Request(uint32_t size, unsigned timeoutMs = 100) {
+        uint8_t tag = m_tags.Next();
+        Reply reply;
+        reply.status = Out(usbtmc::RequestDevDepMsgIn(tag, size, false, 0));
+        if (reply.status != UsbStatus::Ok) {
+            return reply;
+        }
+        size_t packet = m_usb.Info().bulkInMaxPacket;
+        std::vector<uint8_t> in((usbtmc::kHeaderSize + size + packet - 1) / packet * packet);
+        size_t got = 0;
+        reply.status = m_usb.BulkIn(in.data(), in.size(), timeoutMs, got);
+        usbtmc::BulkHeader header;
+        if (usbtmc::DecodeHeader(in.data(), got, header) && header.msgId == usbtmc::kDevDepMsgIn &&
+            header.tag == tag) {
+            reply.valid = true;
+            reply.announced = header.transferSize;
+            reply.data.assign(reinterpret_cast<const char*>(in.data()) + usbtmc::kHeaderSize,
+                              std::min<size_t>(header.transferSize, got - usbtmc::kHeaderSize));
+            reply.eom = (header.attributes & usbtmc::kAttrEom) != 0;
+        }
+        return reply;
+    }
+
+    // A class request to the bulk-IN endpoint; its USBTMC_status and the byte after it.
+    std::pair<uint8_t, uint8_t> BulkInRequest(uint8_t request, uint16_t value, uint16_t length) {
+        uint8_t reply[8] = {};
+        size_t got = 0;
+        EXPECT_EQ(m_usb.ControlIn(usbtmc::kRequestToEndpoint, request, value,
+                                  m_usb.Info().bulkInEndpoint, reply, length, 100, got),
+                  UsbStatus::Ok);
+        return {reply[0], reply[1]};
+    }
+
+    uint8_t LastTag() const { return m_tags.Last(); }
+
+private:
+    UsbStatus Out(const std::string& transfer) {
+        size_t sent = 0;
+        return m_usb.BulkOut(reinterpret_cast<const uint8_t*>(transfer.data()), transfer.size(),
+                             100, sent);
+    }
+
+    SimulatedUsbtmcDevice& m_usb;
+    usbtmc::TagSequence m_tags;
+};
 
 class UsbtmcSessionTest : public ::testing::Test {
 protected:
@@ -61,6 +141,24 @@ protected:
         EXPECT_EQ(Read(1024, status), reply);
         EXPECT_EQ(status, VI_SUCCESS);
     }
+
+    // *IDN? works: the device and the session are ready for the next exchange.
+    void ExpectIdentity() {
+        m_script->WillReply(kIdentity);
+        ASSERT_EQ(Write("*IDN?"), VI_SUCCESS);
+        ViStatus status = VI_ERROR_IO;
+        EXPECT_EQ(Read(1024, status), kIdentity);
+        EXPECT_EQ(status, VI_SUCCESS);
+    }
+
+    // A second device with its own instrument, for a naive host to talk to.
+    struct Spare {
+        std::shared_ptr<ScriptedDevice> script = std::make_shared<ScriptedDevice>();
+        std::shared_ptr<SimulatedUsbtmcDevice> device;
+        explicit Spare(uint16_t maxPacket)
+            : device(std::make_shared<SimulatedUsbtmcDevice>(
+                  script, MakeUsbInfo(1, {3}, 0x1234, 0x5678, "SN2", 0, maxPacket))) {}
+    };
 
     void SetTimeout(ViUInt32 ms) {
         ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TMO_VALUE, ms), VI_SUCCESS);
@@ -332,10 +430,10 @@ TEST_F(UsbtmcSessionTest, WrongTagOrTruncatedHeaderIsAnErrorAndRecovered) {
 
 TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsRejectedNotCopied) {
     Open();
-    m_device->AnnounceOversizeOnce();
+    m_device->IgnoreRequestedSize(true);
     m_script->WillReply(std::string(40, 'o'));
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
-    // The device sends 16 bytes where 8 were asked for; none of it lands
+    // The device sends 40 bytes where 8 were asked for; none of it lands
     // beyond the caller's 8-byte buffer.
     std::string buffer(16, '#');
     ViUInt32 n = 99;
@@ -469,6 +567,80 @@ TEST_F(UsbtmcSessionTest, UsbAttributes) {
     ASSERT_EQ(m_session->GetAttribute(VI_ATTR_INTF_TYPE, &type), VI_SUCCESS);
     EXPECT_EQ(type, VI_INTF_USB);
 }
+
+size_t InRequests(SimulatedUsbtmcDevice& device) {
+    auto headers = device.OutHeaders();
+    return static_cast<size_t>(std::count_if(headers.begin(), headers.end(), [](const auto& h) {
+        return h.msgId == usbtmc::kRequestDevDepMsgIn;
+    }));
+}
+
+// Replies framed loosely: transfers capped at 500 bytes whatever the host
+// asked for (EOM on the last), and transfers that end on a full packet with
+// no zero-length packet behind them.
+struct FramingCase {
+    const char* name;
+    uint16_t maxPacket;
+    size_t replySize;
+    uint32_t cap;  // 0: none
+    bool zeroLengthPacket;
+};
+
+class UsbtmcFramingTest : public UsbtmcSessionTest,
+                          public ::testing::WithParamInterface<FramingCase> {};
+
+TEST_P(UsbtmcFramingTest, EveryReplyArrivesWholeAndTheNextExchangeWorks) {
+    const FramingCase& c = GetParam();
+    const std::string reply = c.replySize == kIdentity.size() ? kIdentity : Pattern(c.replySize);
+    const size_t piece = c.cap == 0 ? reply.size() : std::min<size_t>(c.cap, reply.size());
+    const size_t firstTransfer = usbtmc::Aligned(usbtmc::kHeaderSize + piece);
+    auto quirks = [&](SimulatedUsbtmcDevice& device) {
+        if (c.cap != 0) {
+            device.SetMaxReplySize(c.cap);
+        }
+        device.SetZeroLengthPacketAfterFullEnd(c.zeroLengthPacket);
+    };
+
+    // A naive host waits for a short packet that never comes, or takes the
+    // first piece for the whole reply.
+    Spare spare(c.maxPacket);
+    quirks(*spare.device);
+    spare.script->WillReply(reply);
+    NaiveHost naive(*spare.device);
+    ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+    NaiveHost::Reply naiveReply = naive.Request(8192);
+    if (firstTransfer % c.maxPacket == 0 && !c.zeroLengthPacket) {
+        EXPECT_EQ(naiveReply.status, UsbStatus::Timeout);
+    } else {
+        EXPECT_EQ(naiveReply.status, UsbStatus::Ok);
+        EXPECT_EQ(naiveReply.data, reply.substr(0, piece));
+        EXPECT_EQ(naiveReply.eom, piece == reply.size());
+    }
+
+    Open(c.maxPacket);
+    quirks(*m_device);
+    for (int round = 0; round < 2; ++round) {
+        m_script->WillReply(reply);
+        ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+        ViStatus status = VI_ERROR_IO;
+        EXPECT_EQ(Read(8192, status), reply);
+        EXPECT_EQ(status, VI_SUCCESS);
+        ExpectIdentity();
+    }
+    const size_t pieces = (reply.size() + piece - 1) / piece;
+    EXPECT_EQ(InRequests(*m_device), 2 * (pieces + 1));
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LooseDevices, UsbtmcFramingTest,
+    ::testing::Values(FramingCase{"IdentityFillsOnePacket", 64, 52, 0, false},
+                      FramingCase{"SixtyFourDataBytes", 64, 64, 0, false},
+                      FramingCase{"TwoFullPackets", 64, 116, 0, false},
+                      FramingCase{"CappedAt500", 64, 5000, 500, true},
+                      FramingCase{"CappedAt500WithoutZeroLengthPackets", 64, 5000, 500, false},
+                      FramingCase{"CappedAt500HighSpeed", 512, 5000, 500, false}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace kvt::visa
