@@ -12,6 +12,9 @@ namespace {
 // for in one REQUEST_DEV_DEP_MSG_IN: longer messages take several transfers.
 constexpr uint32_t kMaxOutTransfer = 64 * 1024;
 constexpr uint32_t kMaxInTransfer = 1024 * 1024;
+// Largest transfer taken from a device that sends more than it was asked
+// for; a header announcing more is taken for garbage.
+constexpr uint32_t kMaxAnnouncedTransfer = 16u * 1024 * 1024;
 // Bulk-IN data is collected in pieces of about this size.
 constexpr size_t kInChunk = 16 * 1024;
 // Time allowed to abort a transfer or clear the device after a failure.
@@ -214,8 +217,12 @@ ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point dead
 
 ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point deadline) {
     const size_t packet = m_device.bulkInMaxPacket;
-    const size_t capacity = RoundUp(usbtmc::Aligned(usbtmc::kHeaderSize + maxSize), packet);
     const size_t chunk = std::max(packet, kInChunk / packet * packet);
+    // A buffer grown for an oversized transfer is not kept beyond it.
+    const size_t capacity = RoundUp(usbtmc::Aligned(usbtmc::kHeaderSize + maxSize), packet);
+    if (m_inBuffer.capacity() > RoundUp(usbtmc::kHeaderSize + kMaxInTransfer + 3, packet)) {
+        std::vector<uint8_t>().swap(m_inBuffer);
+    }
     m_inBuffer.resize(capacity);
     usbtmc::BulkHeader header;
     bool haveHeader = false;
@@ -226,7 +233,7 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
     size_t target = RoundUp(usbtmc::kHeaderSize, packet);
     size_t got = 0;
     while (got < target) {
-        size_t asked = std::min({RoundUp(target - got, packet), chunk, capacity - got});
+        size_t asked = std::min({RoundUp(target - got, packet), chunk, m_inBuffer.size() - got});
         size_t n = 0;
         UsbStatus status =
             m_transport->BulkIn(m_inBuffer.data() + got, asked, UsbTimeoutMs(deadline), n);
@@ -243,11 +250,17 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
         if (!haveHeader && got >= usbtmc::kHeaderSize) {
             if (!usbtmc::DecodeHeader(m_inBuffer.data(), got, header) ||
                 header.msgId != usbtmc::kDevDepMsgIn || header.tag != tag ||
-                header.transferSize > maxSize) {
+                header.transferSize > kMaxAnnouncedTransfer) {
                 return RecoverIn(UsbStatus::Error, tag);
             }
             haveHeader = true;
             target = usbtmc::Aligned(usbtmc::kHeaderSize + header.transferSize);
+            // Some devices ignore the size asked for and send a long reply
+            // in one transfer: it is read whole, and what the caller cannot
+            // take stays in m_pending for the next read.
+            if (RoundUp(target, packet) > m_inBuffer.size()) {
+                m_inBuffer.resize(RoundUp(target, packet));
+            }
         }
         if (n < asked) {
             break;  // a short packet ended the transfer

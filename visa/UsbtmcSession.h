@@ -18,7 +18,9 @@ namespace kvt::visa {
 // A session with a USBTMC/USB488 instrument over a claimed USB interface.
 // Messages go out as DEV_DEP_MSG_OUT transfers (EOM on the last one when
 // SEND_END_EN is set); a read sends REQUEST_DEV_DEP_MSG_IN for what the
-// caller can take and keeps what it could not take for the next read.
+// caller can take and keeps what it could not take for the next read,
+// including what a device sends beyond the size asked for (up to 16 MiB in
+// one transfer).
 // After a timeout or a malformed reply the transfer is aborted (the device
 // cleared if the abort fails) so that the next exchange starts clean. A
 // device that disappears makes this and every later call fail with

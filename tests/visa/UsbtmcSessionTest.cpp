@@ -428,15 +428,29 @@ TEST_F(UsbtmcSessionTest, WrongTagOrTruncatedHeaderIsAnErrorAndRecovered) {
     ExpectCleanQuery("and again\n");
 }
 
-TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsRejectedNotCopied) {
+TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsKeptButAnAbsurdSizeIsRefused) {
     Open();
+    // The device sends 40 bytes where 8 were asked for: the caller gets 8,
+    // nothing lands beyond its buffer, and the rest waits for the next read.
     m_device->IgnoreRequestedSize(true);
     m_script->WillReply(std::string(40, 'o'));
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
-    // The device sends 40 bytes where 8 were asked for; none of it lands
-    // beyond the caller's 8-byte buffer.
     std::string buffer(16, '#');
     ViUInt32 n = 99;
+    EXPECT_EQ(m_session->Read(reinterpret_cast<ViByte*>(buffer.data()), 8, n), VI_SUCCESS_MAX_CNT);
+    EXPECT_EQ(n, 8u);
+    EXPECT_EQ(buffer, std::string(8, 'o') + std::string(8, '#'));
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(64, status), std::string(32, 'o'));
+    EXPECT_EQ(status, VI_SUCCESS);
+    m_device->IgnoreRequestedSize(false);
+
+    // A header announcing more than 16 MiB is not believed: nothing is copied.
+    m_device->AnnounceTransferSizeOnce((16u << 20) + 1);
+    m_script->WillReply(std::string(40, 'o'));
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    buffer.assign(16, '#');
+    n = 99;
     EXPECT_EQ(m_session->Read(reinterpret_cast<ViByte*>(buffer.data()), 8, n), VI_ERROR_IO);
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(buffer, std::string(16, '#'));
@@ -573,6 +587,58 @@ size_t InRequests(SimulatedUsbtmcDevice& device) {
     return static_cast<size_t>(std::count_if(headers.begin(), headers.end(), [](const auto& h) {
         return h.msgId == usbtmc::kRequestDevDepMsgIn;
     }));
+}
+
+// Devices that put a long reply into one transfer whatever TransferSize the
+// host asked for, the header only in its first packet.
+TEST_F(UsbtmcSessionTest, ADeviceThatIgnoresTheRequestedSizeLosesNothing) {
+    const std::string reply = Pattern(1001);
+
+    // A naive host sizes its buffer for the 100 bytes it asked for: the
+    // rest of the transfer stays on the endpoint, and what it reads as the
+    // next reply is the tail of this one.
+    Spare spare(64);
+    spare.device->IgnoreRequestedSize(true);
+    spare.script->WillReply(reply);
+    spare.script->WillReply(kIdentity);
+    NaiveHost naive(*spare.device);
+    ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+    NaiveHost::Reply first = naive.Request(100);
+    EXPECT_TRUE(first.valid);
+    EXPECT_EQ(first.announced, reply.size());
+    ASSERT_EQ(naive.Send("*IDN?"), UsbStatus::Ok);
+    EXPECT_FALSE(naive.Request(1024).valid);
+
+    // Ours takes the whole transfer, hands out what fits and keeps the rest.
+    Open(64);
+    m_device->IgnoreRequestedSize(true);
+    for (ViUInt32 size : {1u, 100u, 1000u}) {
+        m_script->WillReply(reply);
+        ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+        std::string got;
+        ViStatus status = VI_SUCCESS_MAX_CNT;
+        while (status == VI_SUCCESS_MAX_CNT) {
+            got += Read(size, status);
+        }
+        EXPECT_EQ(status, VI_SUCCESS) << size;
+        EXPECT_EQ(got, reply) << size;
+        ExpectIdentity();
+    }
+    // One request per message: the rest of each reply came from what was kept.
+    EXPECT_EQ(InRequests(*m_device), 6u);
+
+    // More than the largest request (1 MiB): the buffer grows to the transfer.
+    const std::string large = Pattern((2u << 20) + 3);
+    m_script->WillReply(large);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    std::string got = Read(4096, status);
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    got += Read(4u << 20, status);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_TRUE(got == large);
+    ExpectIdentity();
+    EXPECT_EQ(m_device->Rejected(), 0u);
 }
 
 // Replies framed loosely: transfers capped at 500 bytes whatever the host
