@@ -17,6 +17,10 @@ constexpr uint32_t kMaxInTransfer = 1024 * 1024;
 constexpr uint32_t kMaxAnnouncedTransfer = 16u * 1024 * 1024;
 // Bulk-IN data is collected in pieces of about this size.
 constexpr size_t kInChunk = 16 * 1024;
+// How long a device that marked a message's end (EOM) without the enabled
+// termination character is given to send more: one that splits replies
+// and sets EOM on every piece has the next piece ready at once.
+constexpr auto kMoreAfterEomWait = std::chrono::milliseconds(200);
 // Time allowed to abort a transfer or clear the device after a failure.
 constexpr auto kRecoveryTime = std::chrono::milliseconds(2000);
 
@@ -103,7 +107,7 @@ ViStatus UsbtmcSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& writ
         return VI_ERROR_IO;
     }
     // A new message makes the device drop any reply not read yet; so do we.
-    m_pending.Clear();
+    DiscardInput();
     Clock::time_point deadline = Deadline();
     std::string_view message(reinterpret_cast<const char*>(data), count);
     while (written < count) {
@@ -134,12 +138,22 @@ ViStatus UsbtmcSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     while (!m_pending.CanComplete(count, a.termCharEnabled, a.termChar)) {
         uint32_t wanted =
             std::min<uint32_t>(count - static_cast<ViUInt32>(m_pending.Size()), kMaxInTransfer);
-        ViStatus status = RequestTransfer(wanted, deadline);
+        // After EOM without the termination character the device is asked
+        // once more; if no reply begins within a moment, the message was whole.
+        const bool mayHaveMore = m_eomWithoutTermChar;
+        Clock::time_point replyBy =
+            mayHaveMore ? std::min(deadline, Clock::now() + kMoreAfterEomWait) : deadline;
+        ViStatus status = RequestTransfer(wanted, replyBy, deadline);
+        if (mayHaveMore && status == VI_ERROR_TMO) {
+            m_eomWithoutTermChar = false;
+            m_pending.Append({}, true);
+            continue;
+        }
         if (status != VI_SUCCESS) {
             // Whatever arrived before the failure is handed out with it.
             if (!m_pending.Empty()) {
                 m_pending.Take(data, count, a.termCharEnabled, a.termChar, received);
-                m_pending.Clear();
+                DiscardInput();
             }
             return status;
         }
@@ -151,7 +165,7 @@ ViStatus UsbtmcSession::Clear() {
     if (m_lost) {
         return VI_ERROR_CONN_LOST;
     }
-    m_pending.Clear();
+    DiscardInput();
     UsbStatus status = m_control.Clear(Clock::now() + kRecoveryTime);
     if (status == UsbStatus::Disconnected) {
         m_lost = true;
@@ -201,7 +215,8 @@ ViStatus UsbtmcSession::SendTransfer(const std::string& transfer, uint8_t tag,
     return status == UsbStatus::Ok ? VI_SUCCESS : RecoverOut(status, tag);
 }
 
-ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point deadline) {
+ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point replyBy,
+                                        Clock::time_point deadline) {
     const SessionAttributes& a = Attributes();
     // The device stops at the termination character only if it can; the
     // read buffer looks for it in any case.
@@ -212,10 +227,11 @@ ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point dead
     if (status != VI_SUCCESS) {
         return status;
     }
-    return ReceiveReply(tag, maxSize, deadline);
+    return ReceiveReply(tag, maxSize, replyBy, deadline);
 }
 
-ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point deadline) {
+ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point replyBy,
+                                     Clock::time_point deadline) {
     const size_t packet = m_device.bulkInMaxPacket;
     const size_t chunk = std::max(packet, kInChunk / packet * packet);
     // A buffer grown for an oversized transfer is not kept beyond it.
@@ -235,8 +251,8 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
     while (got < target) {
         size_t asked = std::min({RoundUp(target - got, packet), chunk, m_inBuffer.size() - got});
         size_t n = 0;
-        UsbStatus status =
-            m_transport->BulkIn(m_inBuffer.data() + got, asked, UsbTimeoutMs(deadline), n);
+        UsbStatus status = m_transport->BulkIn(m_inBuffer.data() + got, asked,
+                                               UsbTimeoutMs(got == 0 ? replyBy : deadline), n);
         if (status != UsbStatus::Ok) {
             return RecoverIn(status, tag);
         }
@@ -272,7 +288,16 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
     }
     std::string_view bytes(reinterpret_cast<const char*>(m_inBuffer.data()) + usbtmc::kHeaderSize,
                            header.transferSize);
-    m_pending.Append(bytes, (header.attributes & usbtmc::kAttrEom) != 0);
+    // EOM ends the message, as the standard says. Some devices set it on
+    // every transfer, also on the pieces of a reply they split; so with the
+    // termination character enabled, EOM on data that do not end with it
+    // is not trusted: Read asks for more until the data end with it, or the
+    // device answers with nothing (an empty transfer, or none in time).
+    const SessionAttributes& a = Attributes();
+    bool eom = (header.attributes & usbtmc::kAttrEom) != 0;
+    m_eomWithoutTermChar = eom && a.termCharEnabled && !bytes.empty() &&
+                           static_cast<uint8_t>(bytes.back()) != a.termChar;
+    m_pending.Append(bytes, eom && !m_eomWithoutTermChar);
     return VI_SUCCESS;
 }
 
@@ -317,7 +342,7 @@ ViStatus UsbtmcSession::RecoverIn(UsbStatus failure, uint8_t tag) {
 ViStatus UsbtmcSession::FinishRecovery(UsbStatus failure, UsbStatus recovery) {
     if (recovery == UsbStatus::Disconnected) {
         m_lost = true;
-        m_pending.Clear();
+        DiscardInput();
         return VI_ERROR_CONN_LOST;
     }
     return failure == UsbStatus::Timeout ? VI_ERROR_TMO : ToViStatus(failure);

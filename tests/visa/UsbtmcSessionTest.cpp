@@ -30,6 +30,10 @@ std::string Pattern(size_t size) {
     return text;
 }
 
+size_t Count(const std::vector<uint8_t>& requests, uint8_t request) {
+    return static_cast<size_t>(std::count(requests.begin(), requests.end(), request));
+}
+
 // A host that takes the standard at its word: one REQUEST_DEV_DEP_MSG_IN
 // per read, one bulk-IN transfer into a buffer sized for what it asked for
 // (ended by a short packet), the reply complete at EOM, and no abort after
@@ -707,6 +711,99 @@ INSTANTIATE_TEST_SUITE_P(
                       FramingCase{"CappedAt500WithoutZeroLengthPackets", 64, 5000, 500, false},
                       FramingCase{"CappedAt500HighSpeed", 512, 5000, 500, false}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// A device that sets EOM on every transfer, also on the pieces of a reply
+// it splits at 500 bytes.
+TEST_F(UsbtmcSessionTest, EomOnEveryPieceEndsAReadOnlyWithoutTheTerminationCharacter) {
+    const std::string reply = Pattern(5000);
+    auto quirks = [](SimulatedUsbtmcDevice& device) {
+        device.SetMaxReplySize(500);
+        device.SetEomOnEveryTransfer(true);
+    };
+
+    // A host that trusts EOM gets the first tenth of the reply.
+    Spare spare(64);
+    quirks(*spare.device);
+    spare.script->WillReply(reply);
+    NaiveHost naive(*spare.device);
+    ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+    NaiveHost::Reply naiveReply = naive.Request(8192);
+    EXPECT_TRUE(naiveReply.eom);
+    EXPECT_EQ(naiveReply.data, reply.substr(0, 500));
+
+    Open(64);
+    quirks(*m_device);
+    // Without the termination character EOM ends the read, as the standard says.
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(8192, status), reply.substr(0, 500));
+    EXPECT_EQ(status, VI_SUCCESS);
+    ExpectIdentity();  // the new message made the device drop the rest
+
+    // With it, the pieces are joined until the data end with it.
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR, '\n'), VI_SUCCESS);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    const size_t before = InRequests(*m_device);
+    EXPECT_EQ(Read(8192, status), reply);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(InRequests(*m_device) - before, 10u);  // nothing asked for after the last piece
+    ExpectIdentity();
+    EXPECT_EQ(Count(m_device->ControlRequests(), kAbortIn), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+// With the termination character enabled, a message that does not end with
+// it is whole once the device has nothing more: it answers the next request
+// with an empty transfer (true), or not at all for a moment (false).
+class UsbtmcMessageEndTest : public UsbtmcSessionTest,
+                             public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UsbtmcMessageEndTest, AMessageWithoutTheTerminationCharacterEndsWhenNoMoreComes) {
+    const bool answersEmpty = GetParam();
+    Open(64);
+    m_device->SetMaxReplySize(500);
+    m_device->SetEomOnEveryTransfer(true);
+    m_device->AnswerIdleRequestsEmpty(answersEmpty);
+    SetTimeout(10000);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    const std::string reply(1200, 'x');
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    const auto start = std::chrono::steady_clock::now();
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(8192, status), reply);
+    EXPECT_EQ(status, VI_SUCCESS);
+    // Far less than the session's timeout was spent waiting for more.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(Count(m_device->ControlRequests(), kAbortIn), answersEmpty ? 0u : 1u);
+    ExpectIdentity();
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswersIdleRequestsEmpty, UsbtmcMessageEndTest, ::testing::Bool());
+
+// The brief wait after EOM is for the next piece to begin; once it has, a
+// slow device gets the session's whole timeout to finish it.
+TEST_F(UsbtmcSessionTest, APieceAfterEomThatBeganIsReadToItsEndHoweverSlow) {
+    Open(64);
+    m_device->SetMaxReplySize(500);
+    m_device->SetEomOnEveryTransfer(true);
+    SetTimeout(10000);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    const std::string reply = Pattern(1200);
+    // The first piece is 8 full packets; the device stalls 2 packets into the second.
+    m_device->DelayAfterInPackets(10, 600);
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(8192, status), reply);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(Count(m_device->ControlRequests(), kAbortIn), 0u);
+    ExpectIdentity();
+}
 
 }  // namespace
 }  // namespace kvt::visa
