@@ -16,7 +16,7 @@
 namespace kvt::visa {
 namespace {
 
-constexpr uint8_t kAbortIn = 3, kAbortOut = 1, kClear = 5;
+constexpr uint8_t kAbortIn = 3, kAbortOut = 1, kCheckAbortIn = 4, kClear = 5;
 
 // 52 bytes: with the 12-byte header the reply fills one 64-byte packet.
 const std::string kIdentity = "ACME INSTRUMENTS,DMM-4052 DIGITAL METER,KV0001234,1\n";
@@ -804,6 +804,79 @@ TEST_F(UsbtmcSessionTest, APieceAfterEomThatBeganIsReadToItsEndHoweverSlow) {
     EXPECT_EQ(Count(m_device->ControlRequests(), kAbortIn), 0u);
     ExpectIdentity();
 }
+
+// A read that times out mid-reply is aborted as the standard lays down:
+// INITIATE_ABORT_BULK_IN, bulk-IN read up to a short packet, then
+// CHECK_ABORT_BULK_IN_STATUS until it is no longer PENDING (reading again
+// while it reports data queued).
+struct AbortCase {
+    const char* name;
+    bool keepQueued;
+    bool zeroLengthPacket;
+    unsigned pendingPolls;
+    size_t replySize;
+};
+
+class UsbtmcAbortTest : public UsbtmcSessionTest,
+                        public ::testing::WithParamInterface<AbortCase> {};
+
+TEST_P(UsbtmcAbortTest, TheAbortCompletesAndTheNextIdentityQueryWorks) {
+    const AbortCase& c = GetParam();
+    auto quirks = [&](SimulatedUsbtmcDevice& device) {
+        device.KeepQueuedDataOnAbort(c.keepQueued);
+        device.SetZeroLengthPacketAfterFullEnd(c.zeroLengthPacket);
+        device.SetStatusPolls(c.pendingPolls);
+        device.PauseAfterInPackets(3);
+    };
+
+    if (c.keepQueued) {
+        // A naive host that aborts but does not read bulk-IN is kept waiting,
+        // and then reads the stale data as the next reply.
+        Spare spare(64);
+        quirks(*spare.device);
+        spare.script->WillReply(std::string(c.replySize, 'p'));
+        spare.script->WillReply(kIdentity);
+        NaiveHost naive(*spare.device);
+        ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+        EXPECT_EQ(naive.Request(2000, 30).status, UsbStatus::Timeout);
+        EXPECT_EQ(naive.BulkInRequest(kAbortIn, naive.LastTag(), 2).first, usbtmc::kStatusSuccess);
+        for (int poll = 0; poll < 10; ++poll) {
+            EXPECT_EQ(naive.BulkInRequest(kCheckAbortIn, 0, 8),
+                      std::make_pair(usbtmc::kStatusPending, uint8_t{1}));
+        }
+        ASSERT_EQ(naive.Send("*IDN?"), UsbStatus::Ok);
+        EXPECT_FALSE(naive.Request(1024).valid);
+    }
+
+    Open(64);
+    quirks(*m_device);
+    SetTimeout(50);
+    m_script->WillReply(std::string(c.replySize, 'p'));
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    const auto start = std::chrono::steady_clock::now();
+    ViStatus status = VI_SUCCESS;
+    EXPECT_EQ(Read(2000, status), "");
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    // The abort sufficed well within the time allowed for recovery.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    auto requests = m_device->ControlRequests();
+    EXPECT_EQ(Count(requests, kAbortIn), 1u);
+    EXPECT_EQ(Count(requests, kCheckAbortIn), c.pendingPolls + 1);
+    EXPECT_EQ(Count(requests, kClear), 0u);
+    EXPECT_EQ(m_script->Clears(), 0);
+    SetTimeout(2000);
+    ExpectIdentity();
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LooseDevices, UsbtmcAbortTest,
+    ::testing::Values(AbortCase{"DataQueued", true, true, 0, 1000},
+                      AbortCase{"PendingSeveralTimes", false, true, 4, 1000},
+                      AbortCase{"DataQueuedAndPending", true, true, 3, 1000},
+                      // 12 + 1012 bytes: the queued packets all full, no short one after.
+                      AbortCase{"DataQueuedWithoutShortPacket", true, false, 2, 1012}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace kvt::visa
