@@ -44,7 +44,9 @@ bool ReadEndpoints(const libusb_interface_descriptor& setting, UsbDeviceInfo& in
     return info.bulkInEndpoint != 0 && info.bulkOutEndpoint != 0;
 }
 
-// Opens the device briefly for its serial number.
+// Opens the device briefly for its serial number. The string descriptor
+// comes over the default control pipe: no interface is claimed, so the
+// kernel driver bound to the USBTMC interface keeps it.
 void ReadSerial(libusb_device* device, uint8_t serialIndex, UsbDeviceInfo& info) {
     if (serialIndex == 0) {
         return;
@@ -160,26 +162,37 @@ UsbStatus LibusbBackend::Open(const UsbDeviceInfo& device,
         if (result != LIBUSB_SUCCESS) {
             return LibusbTransport::StatusOf(result);
         }
-        // libusb takes the interface from the kernel's usbtmc driver when it is
-        // claimed and gives it back on release; where it cannot, do it by hand.
+        // libusb takes the interface from the kernel driver bound to it (the
+        // kernel's usbtmc driver) when it is claimed and gives it back on
+        // release; where it cannot, do it by hand. Only the USBTMC interface
+        // is taken, by its own number: the other interfaces of a composite
+        // device keep their drivers.
+        const int number = device.interfaceNumber;
         bool reattach = false;
         if (libusb_set_auto_detach_kernel_driver(handle, 1) != LIBUSB_SUCCESS &&
-            libusb_kernel_driver_active(handle, device.interfaceNumber) == 1) {
-            result = libusb_detach_kernel_driver(handle, device.interfaceNumber);
+            libusb_kernel_driver_active(handle, number) == 1) {
+            result = libusb_detach_kernel_driver(handle, number);
             reattach = result == LIBUSB_SUCCESS;
             if (result != LIBUSB_SUCCESS && result != LIBUSB_ERROR_NOT_FOUND) {
                 libusb_close(handle);
-                return result == LIBUSB_ERROR_NO_DEVICE ? UsbStatus::NotFound : UsbStatus::Busy;
+                return result == LIBUSB_ERROR_NO_DEVICE ? UsbStatus::NotFound
+                                                        : UsbStatus::DriverAttached;
             }
         }
-        result = libusb_claim_interface(handle, device.interfaceNumber);
+        result = libusb_claim_interface(handle, number);
         if (result != LIBUSB_SUCCESS) {
+            UsbStatus status = result == LIBUSB_ERROR_NO_DEVICE ? UsbStatus::NotFound
+                                                                : LibusbTransport::StatusOf(result);
+            // A kernel driver still bound would not be detached; without one,
+            // another program (through usbfs) holds the interface.
+            if (status != UsbStatus::NotFound && libusb_kernel_driver_active(handle, number) == 1) {
+                status = UsbStatus::DriverAttached;
+            }
             if (reattach) {
-                libusb_attach_kernel_driver(handle, device.interfaceNumber);
+                libusb_attach_kernel_driver(handle, number);
             }
             libusb_close(handle);
-            return result == LIBUSB_ERROR_NO_DEVICE ? UsbStatus::NotFound
-                                                    : LibusbTransport::StatusOf(result);
+            return status;
         }
         transport = std::make_unique<LibusbTransport>(Context(), handle, device, reattach);
         return UsbStatus::Ok;

@@ -49,6 +49,7 @@ ViStatus OpenStatus(UsbStatus status) {
         case UsbStatus::Ok:
             return VI_SUCCESS;
         case UsbStatus::Busy:
+        case UsbStatus::DriverAttached:
             return VI_ERROR_RSRC_BUSY;
         case UsbStatus::AccessDenied:
         case UsbStatus::Unavailable:
@@ -108,6 +109,26 @@ void UsbInterface::WarnAccessDenied(const UsbDeviceInfo& device) {
                  device.vendorId, device.productId, where.c_str());
 }
 
+void UsbInterface::WarnBusy(const UsbDeviceInfo& device, UsbStatus status) {
+    std::string where = PortPath(device);
+    if (status == UsbStatus::DriverAttached) {
+        std::fprintf(stderr,
+                     "korvata-visa: a kernel driver (usually usbtmc) holds interface %u of the "
+                     "USBTMC device 0x%04X:0x%04X at USB %s and could not be detached from it; "
+                     "unload the driver with \"sudo rmmod usbtmc\", make sure the udev rule "
+                     "70-korvata-usbtmc.rules is installed, and reconnect the device\n",
+                     unsigned{device.interfaceNumber}, device.vendorId, device.productId,
+                     where.c_str());
+        return;
+    }
+    std::fprintf(stderr,
+                 "korvata-visa: interface %u of the USBTMC device 0x%04X:0x%04X at USB %s is in "
+                 "use by another program or driver; close the other program, or unload the "
+                 "kernel's usbtmc driver with \"sudo rmmod usbtmc\"\n",
+                 unsigned{device.interfaceNumber}, device.vendorId, device.productId,
+                 where.c_str());
+}
+
 std::vector<std::string> UsbInterface::ListResources() {
     std::vector<UsbDeviceInfo> devices;
     Devices(devices);
@@ -142,9 +163,12 @@ ViStatus UsbInterface::Open(const ResourceName& name, ViUInt32 /*openTimeoutMs*/
             continue;
         }
         std::unique_ptr<UsbTransport> transport;
-        status = OpenStatus(m_backend->Open(device, transport));
+        UsbStatus result = m_backend->Open(device, transport);
+        status = OpenStatus(result);
         if (status == VI_ERROR_INV_SETUP) {
             WarnAccessDenied(device);
+        } else if (status == VI_ERROR_RSRC_BUSY) {
+            WarnBusy(device, result);
         }
         if (status < VI_SUCCESS) {
             return status;

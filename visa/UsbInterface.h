@@ -18,7 +18,8 @@ namespace kvt::visa {
 // VI_ERROR_RSRC_BUSY when another program or driver holds the interface,
 // and VI_ERROR_INV_SETUP when this host does not let us use it: USB cannot
 // be accessed at all, or the device may not be opened (no udev rule
-// granting access). The reason for the last is also printed on stderr.
+// granting access). For the last two the reason, naming the interface and
+// what to do about it, is also printed on stderr.
 class UsbInterface : public InterfaceProvider {
 public:
     UsbInterface();  // the host's devices, through libusb
@@ -36,6 +37,8 @@ private:
     // USBTMC interfaces in listing order; false when USB is not usable.
     bool Devices(std::vector<UsbDeviceInfo>& devices);
     void WarnAccessDenied(const UsbDeviceInfo& device);
+    // Says who holds the interface (Busy or DriverAttached) and how to free it.
+    static void WarnBusy(const UsbDeviceInfo& device, UsbStatus status);
 
     std::shared_ptr<UsbBackend> m_backend;
     std::mutex m_warnedMutex;

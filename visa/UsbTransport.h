@@ -10,16 +10,17 @@ namespace kvt::visa {
 // Outcome of one USB operation, as far as the layers above care.
 enum class UsbStatus {
     Ok,
-    Timeout,       // the device did not complete the transfer in time
-    Stall,         // the endpoint (or the control pipe) answered STALL
-    Overflow,      // the device sent more than the buffer could take
-    Disconnected,  // the device is gone
-    AccessDenied,  // the host may not open the device (permissions)
-    Busy,          // another driver or program holds the interface
-    NotFound,      // no such device or interface
-    Unavailable,   // USB access as a whole is not possible on this host
-    Cancelled,     // Cancel() ended the transfer, or came before it
-    Error,         // any other failure
+    Timeout,         // the device did not complete the transfer in time
+    Stall,           // the endpoint (or the control pipe) answered STALL
+    Overflow,        // the device sent more than the buffer could take
+    Disconnected,    // the device is gone
+    AccessDenied,    // the host may not open the device (permissions)
+    Busy,            // another driver or program holds the interface
+    DriverAttached,  // a kernel driver is bound to the interface and would not let go of it
+    NotFound,        // no such device or interface
+    Unavailable,     // USB access as a whole is not possible on this host
+    Cancelled,       // Cancel() ended the transfer, or came before it
+    Error,           // any other failure
 };
 
 // One USBTMC interface of a device on the bus, as enumeration finds it.

@@ -13,6 +13,11 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
 // Bounds draining: a device that streams without end is cut off here.
 constexpr size_t kMaxDrainBytes = size_t{1} << 20;
+// Longest wait for the next packet while draining. What is left on bulk-IN
+// is queued already; a device that ends it with a full packet and no short
+// one would otherwise hold the drain until the deadline, leaving no time
+// for the status polls that complete the abort or clear.
+constexpr auto kDrainPacketWait = std::chrono::milliseconds(250);
 
 }  // namespace
 
@@ -71,7 +76,8 @@ UsbStatus UsbtmcControl::DrainBulkIn(Clock::time_point deadline) {
     std::vector<uint8_t> buffer(chunk);
     for (size_t drained = 0; drained < kMaxDrainBytes; drained += chunk) {
         size_t got = 0;
-        UsbStatus status = m_transport.BulkIn(buffer.data(), chunk, UsbTimeoutMs(deadline), got);
+        Clock::time_point wait = std::min(deadline, Clock::now() + kDrainPacketWait);
+        UsbStatus status = m_transport.BulkIn(buffer.data(), chunk, UsbTimeoutMs(wait), got);
         if (status == UsbStatus::Timeout) {
             return UsbStatus::Ok;  // nothing more is coming
         }

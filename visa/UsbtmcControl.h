@@ -26,7 +26,8 @@ public:
     UsbStatus AbortBulkOut(uint8_t tag, Clock::time_point deadline);
 
     // INITIATE_ABORT_BULK_IN for the request with this bTag, the bulk-IN
-    // endpoint read up to a short packet, CHECK_ABORT_BULK_IN_STATUS until done.
+    // endpoint read up to a short packet, CHECK_ABORT_BULK_IN_STATUS until
+    // done (reading bulk-IN again while it reports data queued).
     UsbStatus AbortBulkIn(uint8_t tag, Clock::time_point deadline);
 
     // INITIATE_CLEAR, CHECK_CLEAR_STATUS until done (reading bulk-IN when
@@ -41,7 +42,8 @@ public:
 private:
     UsbStatus Request(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                       uint8_t* reply, uint16_t length, Clock::time_point deadline);
-    // Reads and drops bulk-IN data up to a short packet.
+    // Reads and drops bulk-IN data up to a short packet, or until no packet
+    // has come for a moment.
     UsbStatus DrainBulkIn(Clock::time_point deadline);
     // Waits a little before the next status poll; false once the deadline passed.
     static bool PauseBeforePoll(Clock::time_point deadline);

@@ -12,8 +12,15 @@ namespace {
 // for in one REQUEST_DEV_DEP_MSG_IN: longer messages take several transfers.
 constexpr uint32_t kMaxOutTransfer = 64 * 1024;
 constexpr uint32_t kMaxInTransfer = 1024 * 1024;
+// Largest transfer taken from a device that sends more than it was asked
+// for; a header announcing more is taken for garbage.
+constexpr uint32_t kMaxAnnouncedTransfer = 16u * 1024 * 1024;
 // Bulk-IN data is collected in pieces of about this size.
 constexpr size_t kInChunk = 16 * 1024;
+// How long a device that marked a message's end (EOM) without the enabled
+// termination character is given to send more: one that splits replies
+// and sets EOM on every piece has the next piece ready at once.
+constexpr auto kMoreAfterEomWait = std::chrono::milliseconds(200);
 // Time allowed to abort a transfer or clear the device after a failure.
 constexpr auto kRecoveryTime = std::chrono::milliseconds(2000);
 
@@ -100,7 +107,7 @@ ViStatus UsbtmcSession::Write(const ViByte* data, ViUInt32 count, ViUInt32& writ
         return VI_ERROR_IO;
     }
     // A new message makes the device drop any reply not read yet; so do we.
-    m_pending.Clear();
+    DiscardInput();
     Clock::time_point deadline = Deadline();
     std::string_view message(reinterpret_cast<const char*>(data), count);
     while (written < count) {
@@ -131,12 +138,22 @@ ViStatus UsbtmcSession::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     while (!m_pending.CanComplete(count, a.termCharEnabled, a.termChar)) {
         uint32_t wanted =
             std::min<uint32_t>(count - static_cast<ViUInt32>(m_pending.Size()), kMaxInTransfer);
-        ViStatus status = RequestTransfer(wanted, deadline);
+        // After EOM without the termination character the device is asked
+        // once more; if no reply begins within a moment, the message was whole.
+        const bool mayHaveMore = m_eomWithoutTermChar;
+        Clock::time_point replyBy =
+            mayHaveMore ? std::min(deadline, Clock::now() + kMoreAfterEomWait) : deadline;
+        ViStatus status = RequestTransfer(wanted, replyBy, deadline);
+        if (mayHaveMore && status == VI_ERROR_TMO) {
+            m_eomWithoutTermChar = false;
+            m_pending.Append({}, true);
+            continue;
+        }
         if (status != VI_SUCCESS) {
             // Whatever arrived before the failure is handed out with it.
             if (!m_pending.Empty()) {
                 m_pending.Take(data, count, a.termCharEnabled, a.termChar, received);
-                m_pending.Clear();
+                DiscardInput();
             }
             return status;
         }
@@ -148,7 +165,7 @@ ViStatus UsbtmcSession::Clear() {
     if (m_lost) {
         return VI_ERROR_CONN_LOST;
     }
-    m_pending.Clear();
+    DiscardInput();
     UsbStatus status = m_control.Clear(Clock::now() + kRecoveryTime);
     if (status == UsbStatus::Disconnected) {
         m_lost = true;
@@ -198,7 +215,8 @@ ViStatus UsbtmcSession::SendTransfer(const std::string& transfer, uint8_t tag,
     return status == UsbStatus::Ok ? VI_SUCCESS : RecoverOut(status, tag);
 }
 
-ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point deadline) {
+ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point replyBy,
+                                        Clock::time_point deadline) {
     const SessionAttributes& a = Attributes();
     // The device stops at the termination character only if it can; the
     // read buffer looks for it in any case.
@@ -209,13 +227,18 @@ ViStatus UsbtmcSession::RequestTransfer(uint32_t maxSize, Clock::time_point dead
     if (status != VI_SUCCESS) {
         return status;
     }
-    return ReceiveReply(tag, maxSize, deadline);
+    return ReceiveReply(tag, maxSize, replyBy, deadline);
 }
 
-ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point deadline) {
+ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point replyBy,
+                                     Clock::time_point deadline) {
     const size_t packet = m_device.bulkInMaxPacket;
-    const size_t capacity = RoundUp(usbtmc::Aligned(usbtmc::kHeaderSize + maxSize), packet);
     const size_t chunk = std::max(packet, kInChunk / packet * packet);
+    // A buffer grown for an oversized transfer is not kept beyond it.
+    const size_t capacity = RoundUp(usbtmc::Aligned(usbtmc::kHeaderSize + maxSize), packet);
+    if (m_inBuffer.capacity() > RoundUp(usbtmc::kHeaderSize + kMaxInTransfer + 3, packet)) {
+        std::vector<uint8_t>().swap(m_inBuffer);
+    }
     m_inBuffer.resize(capacity);
     usbtmc::BulkHeader header;
     bool haveHeader = false;
@@ -226,10 +249,10 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
     size_t target = RoundUp(usbtmc::kHeaderSize, packet);
     size_t got = 0;
     while (got < target) {
-        size_t asked = std::min({RoundUp(target - got, packet), chunk, capacity - got});
+        size_t asked = std::min({RoundUp(target - got, packet), chunk, m_inBuffer.size() - got});
         size_t n = 0;
-        UsbStatus status =
-            m_transport->BulkIn(m_inBuffer.data() + got, asked, UsbTimeoutMs(deadline), n);
+        UsbStatus status = m_transport->BulkIn(m_inBuffer.data() + got, asked,
+                                               UsbTimeoutMs(got == 0 ? replyBy : deadline), n);
         if (status != UsbStatus::Ok) {
             return RecoverIn(status, tag);
         }
@@ -243,11 +266,17 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
         if (!haveHeader && got >= usbtmc::kHeaderSize) {
             if (!usbtmc::DecodeHeader(m_inBuffer.data(), got, header) ||
                 header.msgId != usbtmc::kDevDepMsgIn || header.tag != tag ||
-                header.transferSize > maxSize) {
+                header.transferSize > kMaxAnnouncedTransfer) {
                 return RecoverIn(UsbStatus::Error, tag);
             }
             haveHeader = true;
             target = usbtmc::Aligned(usbtmc::kHeaderSize + header.transferSize);
+            // Some devices ignore the size asked for and send a long reply
+            // in one transfer: it is read whole, and what the caller cannot
+            // take stays in m_pending for the next read.
+            if (RoundUp(target, packet) > m_inBuffer.size()) {
+                m_inBuffer.resize(RoundUp(target, packet));
+            }
         }
         if (n < asked) {
             break;  // a short packet ended the transfer
@@ -259,7 +288,16 @@ ViStatus UsbtmcSession::ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_
     }
     std::string_view bytes(reinterpret_cast<const char*>(m_inBuffer.data()) + usbtmc::kHeaderSize,
                            header.transferSize);
-    m_pending.Append(bytes, (header.attributes & usbtmc::kAttrEom) != 0);
+    // EOM ends the message, as the standard says. Some devices set it on
+    // every transfer, also on the pieces of a reply they split; so with the
+    // termination character enabled, EOM on data that do not end with it
+    // is not trusted: Read asks for more until the data end with it, or the
+    // device answers with nothing (an empty transfer, or none in time).
+    const SessionAttributes& a = Attributes();
+    bool eom = (header.attributes & usbtmc::kAttrEom) != 0;
+    m_eomWithoutTermChar = eom && a.termCharEnabled && !bytes.empty() &&
+                           static_cast<uint8_t>(bytes.back()) != a.termChar;
+    m_pending.Append(bytes, eom && !m_eomWithoutTermChar);
     return VI_SUCCESS;
 }
 
@@ -304,7 +342,7 @@ ViStatus UsbtmcSession::RecoverIn(UsbStatus failure, uint8_t tag) {
 ViStatus UsbtmcSession::FinishRecovery(UsbStatus failure, UsbStatus recovery) {
     if (recovery == UsbStatus::Disconnected) {
         m_lost = true;
-        m_pending.Clear();
+        DiscardInput();
         return VI_ERROR_CONN_LOST;
     }
     return failure == UsbStatus::Timeout ? VI_ERROR_TMO : ToViStatus(failure);

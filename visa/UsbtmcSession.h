@@ -18,7 +18,11 @@ namespace kvt::visa {
 // A session with a USBTMC/USB488 instrument over a claimed USB interface.
 // Messages go out as DEV_DEP_MSG_OUT transfers (EOM on the last one when
 // SEND_END_EN is set); a read sends REQUEST_DEV_DEP_MSG_IN for what the
-// caller can take and keeps what it could not take for the next read.
+// caller can take and keeps what it could not take for the next read,
+// including what a device sends beyond the size asked for (up to 16 MiB in
+// one transfer). A reply ends at EOM; with the termination character
+// enabled, at EOM on data that end with it, or once the device has nothing
+// more (see ReceiveReply).
 // After a timeout or a malformed reply the transfer is aborted (the device
 // cleared if the abort fails) so that the next exchange starts clean. A
 // device that disappears makes this and every later call fail with
@@ -44,7 +48,10 @@ public:
     ViStatus ReadStatusByte(ViUInt16& status) override;
     // USB488 TRIGGER; VI_ERROR_NSUP_OPER when the device does not take it.
     ViStatus AssertTrigger() override;
-    void DiscardInput() override { m_pending.Clear(); }
+    void DiscardInput() override {
+        m_pending.Clear();
+        m_eomWithoutTermChar = false;
+    }
     // Cancels the transfer in progress; this and every later call fail at
     // once without recovering the device (nothing more is sent to it).
     void AbortIo() override;
@@ -57,10 +64,13 @@ private:
     Clock::time_point Deadline() const;
     // One bulk-OUT transfer of the session; recovers the device when it fails.
     ViStatus SendTransfer(const std::string& transfer, uint8_t tag, Clock::time_point deadline);
-    // One REQUEST_DEV_DEP_MSG_IN and its reply, appended to m_pending.
-    ViStatus RequestTransfer(uint32_t maxSize, Clock::time_point deadline);
+    // One REQUEST_DEV_DEP_MSG_IN and its reply, appended to m_pending. The
+    // reply must have begun by replyBy and be complete by the deadline.
+    ViStatus RequestTransfer(uint32_t maxSize, Clock::time_point replyBy,
+                             Clock::time_point deadline);
     // Receives the bulk-IN transfer that answers the request with this tag.
-    ViStatus ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point deadline);
+    ViStatus ReceiveReply(uint8_t tag, uint32_t maxSize, Clock::time_point replyBy,
+                          Clock::time_point deadline);
     // Returns the device to a state where a new exchange can begin after a
     // failed transfer, and the status the caller reports.
     ViStatus RecoverOut(UsbStatus failure, uint8_t tag);
@@ -73,6 +83,9 @@ private:
     usbtmc::TagSequence m_tags;
     usbtmc::Capabilities m_capabilities;
     MessageReadBuffer m_pending;
+    // The last transfer had EOM, but the termination character is enabled
+    // and the data did not end with it: the device may have more.
+    bool m_eomWithoutTermChar = false;
     std::vector<uint8_t> m_inBuffer;
     bool m_lost = false;
     std::atomic<bool> m_aborted{false};

@@ -56,6 +56,11 @@ void SimulatedUsbBackend::FailOpen(UsbStatus status) {
     m_open = status;
 }
 
+void SimulatedUsbBackend::FailOpenOfInterface(uint8_t interfaceNumber, UsbStatus status) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_openOfInterface[interfaceNumber] = status;
+}
+
 UsbStatus SimulatedUsbBackend::Enumerate(std::vector<UsbDeviceInfo>& devices) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_enumeration != UsbStatus::Ok) {
@@ -72,6 +77,10 @@ UsbStatus SimulatedUsbBackend::Open(const UsbDeviceInfo& info,
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_open != UsbStatus::Ok) {
         return m_open;
+    }
+    auto failure = m_openOfInterface.find(info.interfaceNumber);
+    if (failure != m_openOfInterface.end()) {
+        return failure->second;
     }
     for (const auto& device : m_devices) {
         const UsbDeviceInfo& d = device->Info();

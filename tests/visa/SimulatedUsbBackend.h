@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -19,6 +20,9 @@ public:
     void FailEnumeration(UsbStatus status);
     // Every later Open fails with this status.
     void FailOpen(UsbStatus status);
+    // Every later Open of an interface with this number fails with this
+    // status (a kernel driver that will not let go of it, say).
+    void FailOpenOfInterface(uint8_t interfaceNumber, UsbStatus status);
 
     UsbStatus Enumerate(std::vector<UsbDeviceInfo>& devices) override;
     UsbStatus Open(const UsbDeviceInfo& device, std::unique_ptr<UsbTransport>& transport) override;
@@ -28,6 +32,7 @@ private:
     std::vector<std::shared_ptr<SimulatedUsbtmcDevice>> m_devices;
     UsbStatus m_enumeration = UsbStatus::Ok;
     UsbStatus m_open = UsbStatus::Ok;
+    std::map<uint8_t, UsbStatus> m_openOfInterface;
 };
 
 }  // namespace kvt::visa

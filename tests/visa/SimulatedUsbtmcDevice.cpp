@@ -133,7 +133,8 @@ UsbStatus SimulatedUsbtmcDevice::HandleOutLocked(const uint8_t* data, size_t len
 void SimulatedUsbtmcDevice::BuildReplyLocked() {
     Request r = *m_request;
     m_request.reset();
-    size_t n = std::min<size_t>({r.size, m_output.size(), m_maxReply});
+    size_t asked = m_ignoreRequestedSize ? m_output.size() : size_t{r.size};
+    size_t n = std::min<size_t>({asked, m_output.size(), m_maxReply});
     uint8_t attributes = 0;
     if (r.termCharEnabled) {
         size_t term = m_output.find(static_cast<char>(r.termChar));
@@ -142,14 +143,13 @@ void SimulatedUsbtmcDevice::BuildReplyLocked() {
             attributes |= 2;
         }
     }
-    if (n == m_output.size()) {
+    if (n == m_output.size() || m_eomOnEveryTransfer) {
         attributes |= 1;
     }
     size_t announced = n;
-    if (m_oversize) {
-        m_oversize = false;
-        announced = std::min<size_t>(m_output.size(), size_t{r.size} + 8);
-        n = announced;
+    if (m_announce) {
+        announced = *m_announce;
+        m_announce.reset();
     }
     uint8_t tag = r.tag;
     if (m_wrongTag) {
@@ -196,63 +196,79 @@ UsbStatus SimulatedUsbtmcDevice::BulkIn(uint8_t* data, size_t length, unsigned t
     }
     auto ready = [&] {
         return m_unplugged || m_cancelled || m_inHalted ||
-               (!m_paused &&
-                (!m_inPackets.empty() || (m_request && !m_ignoreRequest && !m_output.empty())));
+               (!m_paused && (!m_inPackets.empty() || (m_request && !m_ignoreRequest &&
+                                                       (!m_output.empty() || m_answerIdleEmpty))));
     };
-    if (!ready()) {
-        m_blockedInBulkIn = true;
-        m_changed.notify_all();
-        bool woken = WaitFor(m_changed, lock, timeoutMs, ready);
-        m_blockedInBulkIn = false;
-        if (!woken) {
-            return UsbStatus::Timeout;
-        }
-    }
-    if (m_unplugged) {
-        return UsbStatus::Disconnected;
-    }
-    if (m_cancelled) {
-        return UsbStatus::Cancelled;
-    }
-    if (m_inHalted) {
-        return UsbStatus::Stall;
-    }
-    if (m_inPackets.empty()) {
-        BuildReplyLocked();
-    }
-    // A full buffer completes the host's transfer; a zero-length packet
-    // still queued stays for the next one.
-    while (!m_inPackets.empty() && transferred < length) {
-        const std::string& packet = m_inPackets.front();
-        if (packet.size() > length - transferred) {
-            if (transferred == 0) {
-                return UsbStatus::Overflow;  // the host's buffer cannot take a packet
-            }
-            break;
-        }
-        std::memcpy(data + transferred, packet.data(), packet.size());
-        transferred += packet.size();
-        bool shortPacket = packet.size() < m_info.bulkInMaxPacket;
-        m_inPackets.pop_front();
-        ++m_inPacketsSent;
-        if (m_unplugAfter && --*m_unplugAfter == 0) {
-            m_unplugAfter.reset();
-            m_unplugged = true;
+    // The host's transfer lasts until a short packet or a full buffer;
+    // while the device has nothing queued it NAKs, and the host waits.
+    while (true) {
+        if (!ready()) {
+            m_blockedInBulkIn = true;
             m_changed.notify_all();
+            bool woken = WaitFor(m_changed, lock, timeoutMs, ready);
+            m_blockedInBulkIn = false;
+            if (!woken) {
+                return UsbStatus::Timeout;  // what arrived so far stays in transferred
+            }
+        }
+        if (m_unplugged) {
             return UsbStatus::Disconnected;
         }
-        if (shortPacket) {
-            break;
+        if (m_cancelled) {
+            return UsbStatus::Cancelled;
         }
-        if (m_pauseAfter && --*m_pauseAfter == 0) {
-            m_pauseAfter.reset();
-            m_paused = true;
-            WaitFor(m_changed, lock, timeoutMs, [&] { return m_unplugged || m_cancelled; });
-            return m_unplugged ? UsbStatus::Disconnected
-                               : (m_cancelled ? UsbStatus::Cancelled : UsbStatus::Timeout);
+        if (m_inHalted) {
+            return UsbStatus::Stall;
+        }
+        if (m_inPackets.empty()) {
+            BuildReplyLocked();
+        }
+        // A full buffer completes the host's transfer; a zero-length packet
+        // still queued stays for the next one.
+        while (!m_inPackets.empty() && transferred < length) {
+            const std::string& packet = m_inPackets.front();
+            if (packet.size() > length - transferred) {
+                if (transferred == 0) {
+                    return UsbStatus::Overflow;  // the host's buffer cannot take a packet
+                }
+                return UsbStatus::Ok;
+            }
+            std::memcpy(data + transferred, packet.data(), packet.size());
+            transferred += packet.size();
+            bool shortPacket = packet.size() < m_info.bulkInMaxPacket;
+            m_inPackets.pop_front();
+            ++m_inPacketsSent;
+            if (m_unplugAfter && --*m_unplugAfter == 0) {
+                m_unplugAfter.reset();
+                m_unplugged = true;
+                m_changed.notify_all();
+                return UsbStatus::Disconnected;
+            }
+            if (shortPacket) {
+                return UsbStatus::Ok;
+            }
+            if (m_delayAfter && --*m_delayAfter == 0) {
+                m_delayAfter.reset();
+                bool hostGivesUp = timeoutMs != kUsbNoTimeout && timeoutMs < m_delayMs;
+                WaitFor(m_changed, lock, hostGivesUp ? timeoutMs : m_delayMs,
+                        [&] { return m_unplugged || m_cancelled; });
+                if (m_unplugged || m_cancelled) {
+                    return m_unplugged ? UsbStatus::Disconnected : UsbStatus::Cancelled;
+                }
+                if (hostGivesUp) {
+                    return UsbStatus::Timeout;
+                }
+            }
+            if (m_pauseAfter && --*m_pauseAfter == 0) {
+                m_pauseAfter.reset();
+                m_paused = true;  // NAKs the rest until the transfer is aborted
+                break;
+            }
+        }
+        if (transferred >= length) {
+            return UsbStatus::Ok;
         }
     }
-    return UsbStatus::Ok;
 }
 
 UsbStatus SimulatedUsbtmcDevice::ReplyLocked(uint8_t* data, uint16_t length,
@@ -325,9 +341,23 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
             } else if ((m_request && m_request->tag == tag) ||
                        (!m_inPackets.empty() && m_inTransferTag == tag)) {
                 status = kSuccess;
-                ResetIoLocked();
-                m_inPackets.push_back(std::string());  // the short packet ending the transfer
+                if (m_keepQueuedOnAbort) {
+                    // Stops making the reply but leaves what is queued, then
+                    // ends the transfer with a short packet if it needs one.
+                    std::deque<std::string> queued = std::move(m_inPackets);
+                    ResetIoLocked();
+                    m_inPackets = std::move(queued);
+                    bool endedShort =
+                        !m_inPackets.empty() && m_inPackets.back().size() < m_info.bulkInMaxPacket;
+                    if (!endedShort && (m_zlpAfterFullEnd || m_inPackets.empty())) {
+                        m_inPackets.push_back(std::string());
+                    }
+                } else {
+                    ResetIoLocked();
+                    m_inPackets.push_back(std::string());  // the short packet ending the transfer
+                }
                 m_abortInPolls = m_statusPolls;
+                m_changed.notify_all();
             } else if (!m_request && m_inPackets.empty()) {
                 status = kFailed;
             }
@@ -337,8 +367,10 @@ UsbStatus SimulatedUsbtmcDevice::ControlIn(uint8_t requestType, uint8_t request,
             if (!toIn || length != 8) {
                 return RejectLocked();
             }
-            if (m_abortInPolls > 0) {
-                --m_abortInPolls;
+            if (m_abortInPolls > 0 || (m_keepQueuedOnAbort && !m_inPackets.empty())) {
+                if (m_abortInPolls > 0) {
+                    --m_abortInPolls;
+                }
                 uint8_t fifo = m_inPackets.empty() ? 0 : 1;
                 return ReplyLocked(data, length, {kPending, fifo, 0, 0, 0, 0, 0, 0}, transferred);
             }
@@ -431,8 +463,8 @@ void SimulatedUsbtmcDevice::AnswerWrongTagOnce() {
 void SimulatedUsbtmcDevice::TruncateNextReply(size_t bytes) {
     KVT_LOCKED(m_truncateReply = bytes);
 }
-void SimulatedUsbtmcDevice::AnnounceOversizeOnce() {
-    KVT_LOCKED(m_oversize = true);
+void SimulatedUsbtmcDevice::AnnounceTransferSizeOnce(uint32_t bytes) {
+    KVT_LOCKED(m_announce = bytes);
 }
 void SimulatedUsbtmcDevice::IgnoreNextRequest() {
     KVT_LOCKED(m_ignoreRequest = true);
@@ -446,6 +478,11 @@ void SimulatedUsbtmcDevice::UnplugAfterInPackets(size_t n) {
 void SimulatedUsbtmcDevice::PauseAfterInPackets(size_t n) {
     KVT_LOCKED(m_pauseAfter = n);
 }
+void SimulatedUsbtmcDevice::DelayAfterInPackets(size_t n, unsigned delayMs) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_delayAfter = n;
+    m_delayMs = delayMs;
+}
 void SimulatedUsbtmcDevice::RefuseNextAbort() {
     KVT_LOCKED(m_refuseAbort = true);
 }
@@ -457,6 +494,18 @@ void SimulatedUsbtmcDevice::SetStatusPolls(unsigned polls) {
 }
 void SimulatedUsbtmcDevice::SetZeroLengthPacketAfterFullEnd(bool on) {
     KVT_LOCKED(m_zlpAfterFullEnd = on);
+}
+void SimulatedUsbtmcDevice::IgnoreRequestedSize(bool on) {
+    KVT_LOCKED(m_ignoreRequestedSize = on);
+}
+void SimulatedUsbtmcDevice::SetEomOnEveryTransfer(bool on) {
+    KVT_LOCKED(m_eomOnEveryTransfer = on);
+}
+void SimulatedUsbtmcDevice::AnswerIdleRequestsEmpty(bool on) {
+    KVT_LOCKED(m_answerIdleEmpty = on);
+}
+void SimulatedUsbtmcDevice::KeepQueuedDataOnAbort(bool on) {
+    KVT_LOCKED(m_keepQueuedOnAbort = on);
 }
 void SimulatedUsbtmcDevice::SetClaimed(bool claimed) {
     std::lock_guard<std::mutex> lock(m_mutex);

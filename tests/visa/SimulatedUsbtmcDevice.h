@@ -18,9 +18,13 @@ namespace kvt::visa {
 // MessageDevice. It checks every bulk header and class request the host
 // sends (counting what it rejects), keeps bTag in its replies, cuts a reply
 // to the host's TransferSize, sends it in packets of wMaxPacketSize, and
-// supports abort, clear and halts. Faults make it stall, answer a wrong
-// bTag or a truncated header, stay silent, or disappear. Thread-safe: the
-// test thread may unplug it while a session waits in BulkIn.
+// supports abort, clear and halts. As on the bus, a host's bulk-IN transfer
+// ends only at a short packet or when its buffer is full: after a full last
+// packet with no zero-length packet behind it, the host waits until its
+// timeout. Faults make it stall, answer a wrong bTag or a truncated header,
+// stay silent, or disappear; quirks make it keep the standard loosely, as
+// some instruments do. Thread-safe: the test thread may unplug it while a
+// session waits in BulkIn.
 class SimulatedUsbtmcDevice : public UsbTransport {
 public:
     SimulatedUsbtmcDevice(std::shared_ptr<MessageDevice> device, UsbDeviceInfo info,
@@ -47,17 +51,35 @@ public:
     void StallNextBulkIn();
     void StallNextBulkOut();
     void AnswerWrongTagOnce();
-    void TruncateNextReply(size_t bytes);       // the reply transfer is cut to this length
-    void AnnounceOversizeOnce();                // header claims more than was asked for
-    void IgnoreNextRequest();                   // the reply is held back until aborted
-    void AcceptOnlyNextOut(size_t bytes);       // NAKs the rest of the next bulk-OUT
-    void UnplugAfterInPackets(size_t packets);  // vanishes after this many bulk-IN packets
-    void PauseAfterInPackets(size_t packets);   // NAKs the rest of the reply until aborted
-    void RefuseNextAbort();                     // answers STATUS_TRANSFER_NOT_IN_PROGRESS
+    void TruncateNextReply(size_t bytes);           // the reply transfer is cut to this length
+    void AnnounceTransferSizeOnce(uint32_t bytes);  // the next header claims this, data as usual
+    void IgnoreNextRequest();                       // the reply is held back until aborted
+    void AcceptOnlyNextOut(size_t bytes);           // NAKs the rest of the next bulk-OUT
+    void UnplugAfterInPackets(size_t packets);      // vanishes after this many bulk-IN packets
+    void PauseAfterInPackets(size_t packets);       // NAKs the rest of the reply until aborted
+    // After this many more full bulk-IN packets, NAKs for a while (a slow
+    // device): the host's transfer waits, or times out if that is sooner.
+    void DelayAfterInPackets(size_t packets, unsigned delayMs);
+    void RefuseNextAbort();  // answers STATUS_TRANSFER_NOT_IN_PROGRESS
     void Unplug();
     void SetMaxReplySize(uint32_t bytes);  // splits every reply (always)
     void SetStatusPolls(unsigned polls);   // CHECK_… answers PENDING this often first
     void SetZeroLengthPacketAfterFullEnd(bool on);
+
+    // Quirks of loosely conforming instruments, each for good.
+    // Sends the whole rest of a reply (up to SetMaxReplySize) in one
+    // transfer, whatever TransferSize the host asked for.
+    void IgnoreRequestedSize(bool on);
+    // Sets EOM on every reply transfer, also when it splits a reply.
+    void SetEomOnEveryTransfer(bool on);
+    // Answers a REQUEST_DEV_DEP_MSG_IN with nothing to send by an empty
+    // transfer (TransferSize 0, EOM) instead of waiting for a reply.
+    void AnswerIdleRequestsEmpty(bool on);
+    // INITIATE_ABORT_BULK_IN leaves the packets already queued on bulk-IN
+    // for the host to read (a short packet behind them, unless the device
+    // sends none after a full packet), and CHECK_ABORT_BULK_IN_STATUS
+    // answers PENDING with bmAbortBulkIn.D0 set while any are left.
+    void KeepQueuedDataOnAbort(bool on);
 
     // What the host did.
     struct OutHeader {
@@ -119,9 +141,13 @@ private:
     std::optional<uint8_t> m_outTransferTag;  // a bulk-OUT transfer cut short
     unsigned m_abortInPolls = 0, m_abortOutPolls = 0, m_clearPolls = 0;
 
-    bool m_stallIn = false, m_stallOut = false, m_wrongTag = false, m_oversize = false;
+    bool m_stallIn = false, m_stallOut = false, m_wrongTag = false;
+    std::optional<uint32_t> m_announce;
     bool m_ignoreRequest = false, m_zlpAfterFullEnd = true;
-    std::optional<size_t> m_truncateReply, m_acceptOut, m_unplugAfter, m_pauseAfter;
+    bool m_ignoreRequestedSize = false, m_eomOnEveryTransfer = false, m_answerIdleEmpty = false;
+    bool m_keepQueuedOnAbort = false;
+    std::optional<size_t> m_truncateReply, m_acceptOut, m_unplugAfter, m_pauseAfter, m_delayAfter;
+    unsigned m_delayMs = 0;
     bool m_paused = false, m_refuseAbort = false;
     uint32_t m_maxReply = 0xFFFFFFFFu;
     unsigned m_statusPolls = 0;

@@ -84,6 +84,44 @@ TEST(UsbInterface, OpenFailuresAreReportedAsVisaErrors) {
     EXPECT_EQ(session, nullptr);
 }
 
+TEST(UsbInterface, AnInterfaceHeldByADriverOrProgramSaysWhatToDo) {
+    auto backend = std::make_shared<SimulatedUsbBackend>();
+    // A composite device whose USBTMC interface is number 2, beside a plain one.
+    backend->Attach(Meter(MakeUsbInfo(1, {4}, 0x1234, 0x5678, "COMPOSITE", 2)));
+    backend->Attach(Meter(MakeUsbInfo(1, {5}, 0x1234, 0x5678, "PLAIN", 0)));
+    backend->FailOpenOfInterface(2, UsbStatus::DriverAttached);
+    UsbInterface usb(backend);
+    std::unique_ptr<Session> session;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(usb.Open(Name("USB0::0x1234::0x5678::COMPOSITE::2::INSTR"), 2000, session),
+              VI_ERROR_RSRC_BUSY);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("interface 2 of the USBTMC device 0x1234:0x5678 at USB 1-4"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("sudo rmmod usbtmc"), std::string::npos) << said;
+    EXPECT_NE(said.find("70-korvata-usbtmc.rules"), std::string::npos) << said;
+    EXPECT_EQ(session, nullptr);
+
+    // The other device's interface 0 is not held.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(usb.Open(Name("USB0::0x1234::0x5678::PLAIN::INSTR"), 2000, session), VI_SUCCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    session.reset();
+
+    // Held by another program (or by a driver libusb could not tell apart).
+    backend->FailOpenOfInterface(0, UsbStatus::Busy);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(usb.Open(Name("USB0::0x1234::0x5678::PLAIN::INSTR"), 2000, session),
+              VI_ERROR_RSRC_BUSY);
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("interface 0 of the USBTMC device 0x1234:0x5678 at USB 1-5"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("another program"), std::string::npos) << said;
+    EXPECT_NE(said.find("sudo rmmod usbtmc"), std::string::npos) << said;
+}
+
 TEST(UsbInterface, ADeviceWeMayNotOpenIsNotListedAndSaysWhy) {
     auto backend = std::make_shared<SimulatedUsbBackend>();
     UsbDeviceInfo locked = MakeUsbInfo(1, {5}, 0x1234, 0x5678, "");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <future>
 #include <string>
 
@@ -15,7 +16,90 @@
 namespace kvt::visa {
 namespace {
 
-constexpr uint8_t kAbortIn = 3, kAbortOut = 1, kClear = 5;
+constexpr uint8_t kAbortIn = 3, kAbortOut = 1, kCheckAbortIn = 4, kClear = 5;
+
+// 52 bytes: with the 12-byte header the reply fills one 64-byte packet.
+const std::string kIdentity = "ACME INSTRUMENTS,DMM-4052 DIGITAL METER,KV0001234,1\n";
+
+// size bytes of letters, the last one a newline.
+std::string Pattern(size_t size) {
+    std::string text(size, '\n');
+    for (size_t i = 0; i + 1 < size; ++i) {
+        text[i] = static_cast<char>('a' + i % 26);
+    }
+    return text;
+}
+
+size_t Count(const std::vector<uint8_t>& requests, uint8_t request) {
+    return static_cast<size_t>(std::count(requests.begin(), requests.end(), request));
+}
+
+// A host that takes the standard at its word: one REQUEST_DEV_DEP_MSG_IN
+// per read, one bulk-IN transfer into a buffer sized for what it asked for
+// (ended by a short packet), the reply complete at EOM, and no abort after
+// a timeout. Run against a quirky device it shows the hang or the lost data
+// that our session has to avoid.
+class NaiveHost {
+public:
+    struct Reply {
+        UsbStatus status = UsbStatus::Error;
+        bool valid = false;  // a DEV_DEP_MSG_IN header answering this request
+        uint32_t announced = 0;
+        std::string data;
+        bool eom = false;
+    };
+
+    explicit NaiveHost(SimulatedUsbtmcDevice& usb) : m_usb(usb) {}
+
+    UsbStatus Send(std::string_view message) {
+        return Out(usbtmc::DevDepMsgOut(m_tags.Next(), message, true));
+    }
+
+    Reply Request(uint32_t size, unsigned timeoutMs = 100) {
+        uint8_t tag = m_tags.Next();
+        Reply reply;
+        reply.status = Out(usbtmc::RequestDevDepMsgIn(tag, size, false, 0));
+        if (reply.status != UsbStatus::Ok) {
+            return reply;
+        }
+        size_t packet = m_usb.Info().bulkInMaxPacket;
+        std::vector<uint8_t> in((usbtmc::kHeaderSize + size + packet - 1) / packet * packet);
+        size_t got = 0;
+        reply.status = m_usb.BulkIn(in.data(), in.size(), timeoutMs, got);
+        usbtmc::BulkHeader header;
+        if (usbtmc::DecodeHeader(in.data(), got, header) && header.msgId == usbtmc::kDevDepMsgIn &&
+            header.tag == tag) {
+            reply.valid = true;
+            reply.announced = header.transferSize;
+            reply.data.assign(reinterpret_cast<const char*>(in.data()) + usbtmc::kHeaderSize,
+                              std::min<size_t>(header.transferSize, got - usbtmc::kHeaderSize));
+            reply.eom = (header.attributes & usbtmc::kAttrEom) != 0;
+        }
+        return reply;
+    }
+
+    // A class request to the bulk-IN endpoint; its USBTMC_status and the byte after it.
+    std::pair<uint8_t, uint8_t> BulkInRequest(uint8_t request, uint16_t value, uint16_t length) {
+        uint8_t reply[8] = {};
+        size_t got = 0;
+        EXPECT_EQ(m_usb.ControlIn(usbtmc::kRequestToEndpoint, request, value,
+                                  m_usb.Info().bulkInEndpoint, reply, length, 100, got),
+                  UsbStatus::Ok);
+        return {reply[0], reply[1]};
+    }
+
+    uint8_t LastTag() const { return m_tags.Last(); }
+
+private:
+    UsbStatus Out(const std::string& transfer) {
+        size_t sent = 0;
+        return m_usb.BulkOut(reinterpret_cast<const uint8_t*>(transfer.data()), transfer.size(),
+                             100, sent);
+    }
+
+    SimulatedUsbtmcDevice& m_usb;
+    usbtmc::TagSequence m_tags;
+};
 
 class UsbtmcSessionTest : public ::testing::Test {
 protected:
@@ -61,6 +145,24 @@ protected:
         EXPECT_EQ(Read(1024, status), reply);
         EXPECT_EQ(status, VI_SUCCESS);
     }
+
+    // *IDN? works: the device and the session are ready for the next exchange.
+    void ExpectIdentity() {
+        m_script->WillReply(kIdentity);
+        ASSERT_EQ(Write("*IDN?"), VI_SUCCESS);
+        ViStatus status = VI_ERROR_IO;
+        EXPECT_EQ(Read(1024, status), kIdentity);
+        EXPECT_EQ(status, VI_SUCCESS);
+    }
+
+    // A second device with its own instrument, for a naive host to talk to.
+    struct Spare {
+        std::shared_ptr<ScriptedDevice> script = std::make_shared<ScriptedDevice>();
+        std::shared_ptr<SimulatedUsbtmcDevice> device;
+        explicit Spare(uint16_t maxPacket)
+            : device(std::make_shared<SimulatedUsbtmcDevice>(
+                  script, MakeUsbInfo(1, {3}, 0x1234, 0x5678, "SN2", 0, maxPacket))) {}
+    };
 
     void SetTimeout(ViUInt32 ms) {
         ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TMO_VALUE, ms), VI_SUCCESS);
@@ -330,15 +432,29 @@ TEST_F(UsbtmcSessionTest, WrongTagOrTruncatedHeaderIsAnErrorAndRecovered) {
     ExpectCleanQuery("and again\n");
 }
 
-TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsRejectedNotCopied) {
+TEST_F(UsbtmcSessionTest, AReplyLargerThanRequestedIsKeptButAnAbsurdSizeIsRefused) {
     Open();
-    m_device->AnnounceOversizeOnce();
+    // The device sends 40 bytes where 8 were asked for: the caller gets 8,
+    // nothing lands beyond its buffer, and the rest waits for the next read.
+    m_device->IgnoreRequestedSize(true);
     m_script->WillReply(std::string(40, 'o'));
     ASSERT_EQ(Write("Q?"), VI_SUCCESS);
-    // The device sends 16 bytes where 8 were asked for; none of it lands
-    // beyond the caller's 8-byte buffer.
     std::string buffer(16, '#');
     ViUInt32 n = 99;
+    EXPECT_EQ(m_session->Read(reinterpret_cast<ViByte*>(buffer.data()), 8, n), VI_SUCCESS_MAX_CNT);
+    EXPECT_EQ(n, 8u);
+    EXPECT_EQ(buffer, std::string(8, 'o') + std::string(8, '#'));
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(64, status), std::string(32, 'o'));
+    EXPECT_EQ(status, VI_SUCCESS);
+    m_device->IgnoreRequestedSize(false);
+
+    // A header announcing more than 16 MiB is not believed: nothing is copied.
+    m_device->AnnounceTransferSizeOnce((16u << 20) + 1);
+    m_script->WillReply(std::string(40, 'o'));
+    ASSERT_EQ(Write("Q?"), VI_SUCCESS);
+    buffer.assign(16, '#');
+    n = 99;
     EXPECT_EQ(m_session->Read(reinterpret_cast<ViByte*>(buffer.data()), 8, n), VI_ERROR_IO);
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(buffer, std::string(16, '#'));
@@ -469,6 +585,298 @@ TEST_F(UsbtmcSessionTest, UsbAttributes) {
     ASSERT_EQ(m_session->GetAttribute(VI_ATTR_INTF_TYPE, &type), VI_SUCCESS);
     EXPECT_EQ(type, VI_INTF_USB);
 }
+
+size_t InRequests(SimulatedUsbtmcDevice& device) {
+    auto headers = device.OutHeaders();
+    return static_cast<size_t>(std::count_if(headers.begin(), headers.end(), [](const auto& h) {
+        return h.msgId == usbtmc::kRequestDevDepMsgIn;
+    }));
+}
+
+// Devices that put a long reply into one transfer whatever TransferSize the
+// host asked for, the header only in its first packet.
+TEST_F(UsbtmcSessionTest, ADeviceThatIgnoresTheRequestedSizeLosesNothing) {
+    const std::string reply = Pattern(1001);
+
+    // A naive host sizes its buffer for the 100 bytes it asked for: the
+    // rest of the transfer stays on the endpoint, and what it reads as the
+    // next reply is the tail of this one.
+    Spare spare(64);
+    spare.device->IgnoreRequestedSize(true);
+    spare.script->WillReply(reply);
+    spare.script->WillReply(kIdentity);
+    NaiveHost naive(*spare.device);
+    ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+    NaiveHost::Reply first = naive.Request(100);
+    EXPECT_TRUE(first.valid);
+    EXPECT_EQ(first.announced, reply.size());
+    ASSERT_EQ(naive.Send("*IDN?"), UsbStatus::Ok);
+    EXPECT_FALSE(naive.Request(1024).valid);
+
+    // Ours takes the whole transfer, hands out what fits and keeps the rest.
+    Open(64);
+    m_device->IgnoreRequestedSize(true);
+    for (ViUInt32 size : {1u, 100u, 1000u}) {
+        m_script->WillReply(reply);
+        ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+        std::string got;
+        ViStatus status = VI_SUCCESS_MAX_CNT;
+        while (status == VI_SUCCESS_MAX_CNT) {
+            got += Read(size, status);
+        }
+        EXPECT_EQ(status, VI_SUCCESS) << size;
+        EXPECT_EQ(got, reply) << size;
+        ExpectIdentity();
+    }
+    // One request per message: the rest of each reply came from what was kept.
+    EXPECT_EQ(InRequests(*m_device), 6u);
+
+    // More than the largest request (1 MiB): the buffer grows to the transfer.
+    const std::string large = Pattern((2u << 20) + 3);
+    m_script->WillReply(large);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    std::string got = Read(4096, status);
+    EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+    got += Read(4u << 20, status);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_TRUE(got == large);
+    ExpectIdentity();
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+// Replies framed loosely: transfers capped at 500 bytes whatever the host
+// asked for (EOM on the last), and transfers that end on a full packet with
+// no zero-length packet behind them.
+struct FramingCase {
+    const char* name;
+    uint16_t maxPacket;
+    size_t replySize;
+    uint32_t cap;  // 0: none
+    bool zeroLengthPacket;
+};
+
+class UsbtmcFramingTest : public UsbtmcSessionTest,
+                          public ::testing::WithParamInterface<FramingCase> {};
+
+TEST_P(UsbtmcFramingTest, EveryReplyArrivesWholeAndTheNextExchangeWorks) {
+    const FramingCase& c = GetParam();
+    const std::string reply = c.replySize == kIdentity.size() ? kIdentity : Pattern(c.replySize);
+    const size_t piece = c.cap == 0 ? reply.size() : std::min<size_t>(c.cap, reply.size());
+    const size_t firstTransfer = usbtmc::Aligned(usbtmc::kHeaderSize + piece);
+    auto quirks = [&](SimulatedUsbtmcDevice& device) {
+        if (c.cap != 0) {
+            device.SetMaxReplySize(c.cap);
+        }
+        device.SetZeroLengthPacketAfterFullEnd(c.zeroLengthPacket);
+    };
+
+    // A naive host waits for a short packet that never comes, or takes the
+    // first piece for the whole reply.
+    Spare spare(c.maxPacket);
+    quirks(*spare.device);
+    spare.script->WillReply(reply);
+    NaiveHost naive(*spare.device);
+    ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+    NaiveHost::Reply naiveReply = naive.Request(8192);
+    if (firstTransfer % c.maxPacket == 0 && !c.zeroLengthPacket) {
+        EXPECT_EQ(naiveReply.status, UsbStatus::Timeout);
+    } else {
+        EXPECT_EQ(naiveReply.status, UsbStatus::Ok);
+        EXPECT_EQ(naiveReply.data, reply.substr(0, piece));
+        EXPECT_EQ(naiveReply.eom, piece == reply.size());
+    }
+
+    Open(c.maxPacket);
+    quirks(*m_device);
+    for (int round = 0; round < 2; ++round) {
+        m_script->WillReply(reply);
+        ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+        ViStatus status = VI_ERROR_IO;
+        EXPECT_EQ(Read(8192, status), reply);
+        EXPECT_EQ(status, VI_SUCCESS);
+        ExpectIdentity();
+    }
+    const size_t pieces = (reply.size() + piece - 1) / piece;
+    EXPECT_EQ(InRequests(*m_device), 2 * (pieces + 1));
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LooseDevices, UsbtmcFramingTest,
+    ::testing::Values(FramingCase{"IdentityFillsOnePacket", 64, 52, 0, false},
+                      FramingCase{"SixtyFourDataBytes", 64, 64, 0, false},
+                      FramingCase{"TwoFullPackets", 64, 116, 0, false},
+                      FramingCase{"CappedAt500", 64, 5000, 500, true},
+                      FramingCase{"CappedAt500WithoutZeroLengthPackets", 64, 5000, 500, false},
+                      FramingCase{"CappedAt500HighSpeed", 512, 5000, 500, false}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// A device that sets EOM on every transfer, also on the pieces of a reply
+// it splits at 500 bytes.
+TEST_F(UsbtmcSessionTest, EomOnEveryPieceEndsAReadOnlyWithoutTheTerminationCharacter) {
+    const std::string reply = Pattern(5000);
+    auto quirks = [](SimulatedUsbtmcDevice& device) {
+        device.SetMaxReplySize(500);
+        device.SetEomOnEveryTransfer(true);
+    };
+
+    // A host that trusts EOM gets the first tenth of the reply.
+    Spare spare(64);
+    quirks(*spare.device);
+    spare.script->WillReply(reply);
+    NaiveHost naive(*spare.device);
+    ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+    NaiveHost::Reply naiveReply = naive.Request(8192);
+    EXPECT_TRUE(naiveReply.eom);
+    EXPECT_EQ(naiveReply.data, reply.substr(0, 500));
+
+    Open(64);
+    quirks(*m_device);
+    // Without the termination character EOM ends the read, as the standard says.
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(8192, status), reply.substr(0, 500));
+    EXPECT_EQ(status, VI_SUCCESS);
+    ExpectIdentity();  // the new message made the device drop the rest
+
+    // With it, the pieces are joined until the data end with it.
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR, '\n'), VI_SUCCESS);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    const size_t before = InRequests(*m_device);
+    EXPECT_EQ(Read(8192, status), reply);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(InRequests(*m_device) - before, 10u);  // nothing asked for after the last piece
+    ExpectIdentity();
+    EXPECT_EQ(Count(m_device->ControlRequests(), kAbortIn), 0u);
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+// With the termination character enabled, a message that does not end with
+// it is whole once the device has nothing more: it answers the next request
+// with an empty transfer (true), or not at all for a moment (false).
+class UsbtmcMessageEndTest : public UsbtmcSessionTest,
+                             public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UsbtmcMessageEndTest, AMessageWithoutTheTerminationCharacterEndsWhenNoMoreComes) {
+    const bool answersEmpty = GetParam();
+    Open(64);
+    m_device->SetMaxReplySize(500);
+    m_device->SetEomOnEveryTransfer(true);
+    m_device->AnswerIdleRequestsEmpty(answersEmpty);
+    SetTimeout(10000);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    const std::string reply(1200, 'x');
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    const auto start = std::chrono::steady_clock::now();
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(8192, status), reply);
+    EXPECT_EQ(status, VI_SUCCESS);
+    // Far less than the session's timeout was spent waiting for more.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(Count(m_device->ControlRequests(), kAbortIn), answersEmpty ? 0u : 1u);
+    ExpectIdentity();
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswersIdleRequestsEmpty, UsbtmcMessageEndTest, ::testing::Bool());
+
+// The brief wait after EOM is for the next piece to begin; once it has, a
+// slow device gets the session's whole timeout to finish it.
+TEST_F(UsbtmcSessionTest, APieceAfterEomThatBeganIsReadToItsEndHoweverSlow) {
+    Open(64);
+    m_device->SetMaxReplySize(500);
+    m_device->SetEomOnEveryTransfer(true);
+    SetTimeout(10000);
+    ASSERT_EQ(m_session->SetAttribute(VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    const std::string reply = Pattern(1200);
+    // The first piece is 8 full packets; the device stalls 2 packets into the second.
+    m_device->DelayAfterInPackets(10, 600);
+    m_script->WillReply(reply);
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    EXPECT_EQ(Read(8192, status), reply);
+    EXPECT_EQ(status, VI_SUCCESS);
+    EXPECT_EQ(Count(m_device->ControlRequests(), kAbortIn), 0u);
+    ExpectIdentity();
+}
+
+// A read that times out mid-reply is aborted as the standard lays down:
+// INITIATE_ABORT_BULK_IN, bulk-IN read up to a short packet, then
+// CHECK_ABORT_BULK_IN_STATUS until it is no longer PENDING (reading again
+// while it reports data queued).
+struct AbortCase {
+    const char* name;
+    bool keepQueued;
+    bool zeroLengthPacket;
+    unsigned pendingPolls;
+    size_t replySize;
+};
+
+class UsbtmcAbortTest : public UsbtmcSessionTest,
+                        public ::testing::WithParamInterface<AbortCase> {};
+
+TEST_P(UsbtmcAbortTest, TheAbortCompletesAndTheNextIdentityQueryWorks) {
+    const AbortCase& c = GetParam();
+    auto quirks = [&](SimulatedUsbtmcDevice& device) {
+        device.KeepQueuedDataOnAbort(c.keepQueued);
+        device.SetZeroLengthPacketAfterFullEnd(c.zeroLengthPacket);
+        device.SetStatusPolls(c.pendingPolls);
+        device.PauseAfterInPackets(3);
+    };
+
+    if (c.keepQueued) {
+        // A naive host that aborts but does not read bulk-IN is kept waiting,
+        // and then reads the stale data as the next reply.
+        Spare spare(64);
+        quirks(*spare.device);
+        spare.script->WillReply(std::string(c.replySize, 'p'));
+        spare.script->WillReply(kIdentity);
+        NaiveHost naive(*spare.device);
+        ASSERT_EQ(naive.Send("DATA?"), UsbStatus::Ok);
+        EXPECT_EQ(naive.Request(2000, 30).status, UsbStatus::Timeout);
+        EXPECT_EQ(naive.BulkInRequest(kAbortIn, naive.LastTag(), 2).first, usbtmc::kStatusSuccess);
+        for (int poll = 0; poll < 10; ++poll) {
+            EXPECT_EQ(naive.BulkInRequest(kCheckAbortIn, 0, 8),
+                      std::make_pair(usbtmc::kStatusPending, uint8_t{1}));
+        }
+        ASSERT_EQ(naive.Send("*IDN?"), UsbStatus::Ok);
+        EXPECT_FALSE(naive.Request(1024).valid);
+    }
+
+    Open(64);
+    quirks(*m_device);
+    SetTimeout(50);
+    m_script->WillReply(std::string(c.replySize, 'p'));
+    ASSERT_EQ(Write("DATA?"), VI_SUCCESS);
+    const auto start = std::chrono::steady_clock::now();
+    ViStatus status = VI_SUCCESS;
+    EXPECT_EQ(Read(2000, status), "");
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    // The abort sufficed well within the time allowed for recovery.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    auto requests = m_device->ControlRequests();
+    EXPECT_EQ(Count(requests, kAbortIn), 1u);
+    EXPECT_EQ(Count(requests, kCheckAbortIn), c.pendingPolls + 1);
+    EXPECT_EQ(Count(requests, kClear), 0u);
+    EXPECT_EQ(m_script->Clears(), 0);
+    SetTimeout(2000);
+    ExpectIdentity();
+    EXPECT_EQ(m_device->Rejected(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LooseDevices, UsbtmcAbortTest,
+    ::testing::Values(AbortCase{"DataQueued", true, true, 0, 1000},
+                      AbortCase{"PendingSeveralTimes", false, true, 4, 1000},
+                      AbortCase{"DataQueuedAndPending", true, true, 3, 1000},
+                      // 12 + 1012 bytes: the queued packets all full, no short one after.
+                      AbortCase{"DataQueuedWithoutShortPacket", true, false, 2, 1012}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace kvt::visa
