@@ -29,40 +29,41 @@ constexpr int kUp = CKVTFunctionCont::kCursorUp;
 constexpr int kDown = CKVTFunctionCont::kCursorDown;
 
 TEST_F(ContMenu, DefaultsPageAndSmallEditField) {
-    EXPECT_EQ(f_->GetName(), "Continuity");
-    EXPECT_EQ(f_->GetReadingText(), "open");
-    EXPECT_EQ(f_->GetDisplayText(), "open");
-    EXPECT_EQ(f_->GetBaseUnit(), "Ω");
-    EXPECT_EQ(f_->GetUnitLabel(), "Ω");
-    EXPECT_EQ(f_->GetRange(), "");
-    EXPECT_EQ(f_->GetRangeMode(), "");
-    EXPECT_TRUE(f_->HasTinyMenu());
-    EXPECT_EQ(f_->GetTinyMenuText(), "+0050 Ω");
-    EXPECT_EQ(f_->GetTinyMenuCursor(), 1);
+    EXPECT_EQ(m_f->GetName(), "Continuity");
+    EXPECT_EQ(m_f->GetReadingText(), "open");
+    EXPECT_EQ(m_f->GetDisplayText(), "open");
+    EXPECT_EQ(m_f->GetBaseUnit(), "Ω");
+    EXPECT_EQ(m_f->GetUnitLabel(), "Ω");
+    EXPECT_EQ(m_f->GetRange(), "");
+    EXPECT_EQ(m_f->GetRangeMode(), "");
+    EXPECT_TRUE(m_f->HasTinyMenu());
+    EXPECT_EQ(m_f->GetTinyMenuText(), "+0050 Ω");
+    EXPECT_EQ(m_f->GetTinyMenuCursor(), 1);
     int left = 0, top = 0, right = 0, bottom = 0;
-    f_->GetTinyMenuRect(left, top, right, bottom);
+    m_f->GetTinyMenuRect(left, top, right, bottom);
     EXPECT_EQ((std::array<int, 4>{left, top, right, bottom}),
               (std::array<int, 4>{108, 207, 216, 225}));
 
-    f_->ShowMainMenu();
+    m_f->ShowMainMenu();
     EXPECT_EQ(Page(), (std::array<std::string, 6>{"Beeper", "Threshold", "", "", "", ""}));
-    EXPECT_EQ(f_->GetItem(85)->GetValue(), "On");
+    EXPECT_EQ(m_f->GetItem(85)->GetValue(), "On");
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Ω)"});
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(ContMenu, BeeperSendsUnderTheLockAndTheThresholdLabelSendsNothing) {
-    f_->ShowMainMenu();
-    f_->OnSoftKey(0);
-    EXPECT_EQ(f_->GetBeeper(), "Off");
+    m_f->ShowMainMenu();
+    m_f->OnSoftKey(0);
+    EXPECT_EQ(m_f->GetBeeper(), "Off");
     EXPECT_EQ(Timeline(), (Strings{"SYST:BEEP:STAT OFF", "pause 100"}));
-    f_->OnSoftKey(0);
+    m_f->OnSoftKey(0);
     EXPECT_EQ(Timeline(), (Strings{"SYST:BEEP:STAT ON", "pause 100"}));
-    f_->OnSoftKey(1);
-    f_->OnMenuItem(87);
+    m_f->OnSoftKey(1);
+    m_f->OnMenuItem(87);
     EXPECT_TRUE(Timeline().empty());
     // The beeper waits for the lock (a reading cycle) before it is sent.
-    EXPECT_FALSE(RunsWhileLockIsHeld([this] { f_->OnSoftKey(0); }, std::chrono::milliseconds(200)));
+    EXPECT_FALSE(
+        RunsWhileLockIsHeld([this] { m_f->OnSoftKey(0); }, std::chrono::milliseconds(200)));
     EXPECT_EQ(Sent(), Strings{"SYST:BEEP:STAT OFF"});
 }
 
@@ -70,8 +71,8 @@ TEST_F(ContMenu, CursorStaysOnTheFourDigits) {
     const std::pair<int, int> moves[] = {{kLeft, 1},  {kRight, 2}, {kRight, 3}, {kRight, 4},
                                          {kRight, 4}, {kLeft, 3},  {kLeft, 2},  {kLeft, 1}};
     for (const auto& [key, cursor] : moves) {
-        f_->OnSoftKey(key);
-        EXPECT_EQ(f_->GetTinyMenuCursor(), cursor);
+        m_f->OnSoftKey(key);
+        EXPECT_EQ(m_f->GetTinyMenuCursor(), cursor);
     }
     EXPECT_TRUE(Sent().empty());
 }
@@ -133,7 +134,7 @@ TEST_F(ContMenu, ThresholdEditsStayWithinZeroTo2000AndAlwaysResend) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.start) + " digit " + std::to_string(c.digit));
-        CKVTFunctionCont f(&panel_);
+        CKVTFunctionCont f(&m_panel);
         f.Init();
         SetThreshold(f, c.start, c.digit);
         ASSERT_EQ(f.GetTinyMenuText(), CKVTFunctionCont::ThresholdText(c.start));
@@ -147,33 +148,33 @@ TEST_F(ContMenu, ThresholdEditsStayWithinZeroTo2000AndAlwaysResend) {
 
 TEST_F(ContMenu, ThresholdCommandsDoNotWaitForTheLock) {
     EXPECT_TRUE(RunsWhileLockIsHeld([this] {
-        f_->OnSoftKey(kUp);
-        f_->OnSoftKey(kDown);
+        m_f->OnSoftKey(kUp);
+        m_f->OnSoftKey(kDown);
     }));
     EXPECT_EQ(Sent(), (Strings{"CONT:THR:VALUE 1050", "CONT:THR:VALUE 0050"}));
 }
 
 TEST_F(ContMenu, SyncReadsBeeperAndThresholdButKeepsAMalformedThreshold) {
-    device_->Answer("SYST:BEEP:STATE?", "0\n");
-    device_->Answer("CONT:THR:VALUE?", "+1.20000000E+02\n");
-    f_->SyncFromInstrument();
+    m_device->Answer("SYST:BEEP:STATE?", "0\n");
+    m_device->Answer("CONT:THR:VALUE?", "+1.20000000E+02\n");
+    m_f->SyncFromInstrument();
     EXPECT_EQ(Sent(), (Strings{"SYST:BEEP:STATE?", "CONT:THR:VALUE?", "CALCulate:LIMit:STATe?",
                                "CALCulate:LIMit:LOWer?", "CALCulate:LIMit:UPPer?"}));
-    EXPECT_EQ(f_->GetBeeper(), "Off");
-    EXPECT_EQ(f_->GetTinyMenuText(), "+0120 Ω");
-    f_->ShowMainMenu();
-    EXPECT_EQ(f_->GetItem(85)->GetValue(), "Off");
+    EXPECT_EQ(m_f->GetBeeper(), "Off");
+    EXPECT_EQ(m_f->GetTinyMenuText(), "+0120 Ω");
+    m_f->ShowMainMenu();
+    EXPECT_EQ(m_f->GetItem(85)->GetValue(), "Off");
 
     // Beyond what the field can hold, or no answer: the threshold stays.
     for (const char* reply : {"+1.20000000E+04\n", "-1.00000000E+01\n", ""}) {
         SCOPED_TRACE(reply);
-        device_->Answer("CONT:THR:VALUE?", reply);
-        f_->SyncFromInstrument();
-        EXPECT_EQ(f_->GetTinyMenuText(), "+0120 Ω");
+        m_device->Answer("CONT:THR:VALUE?", reply);
+        m_f->SyncFromInstrument();
+        EXPECT_EQ(m_f->GetTinyMenuText(), "+0120 Ω");
     }
-    f_->OnSoftKey(kDown);
+    m_f->OnSoftKey(kDown);
     Sent();
-    f_->OnSoftKey(kDown);
+    m_f->OnSoftKey(kDown);
     EXPECT_EQ(Sent(), Strings{"CONT:THR:VALUE 0120"});
 }
 
@@ -181,34 +182,34 @@ TEST_F(ContMenu, AThresholdAboveTheEditableRangeIsShownAsTheMeterHasIt) {
     // A meter set to 2500 ohms elsewhere: the field shows 2500, not the
     // last value it knew. Edits still keep to 0 to 2000: a step that
     // stays above resends 2500, a step down into the range is taken.
-    device_->Answer("CONT:THR:VALUE?", "+2.50000000E+03\n");
-    f_->SyncFromInstrument();
-    EXPECT_EQ(f_->GetTinyMenuText(), "+2500 Ω");
+    m_device->Answer("CONT:THR:VALUE?", "+2.50000000E+03\n");
+    m_f->SyncFromInstrument();
+    EXPECT_EQ(m_f->GetTinyMenuText(), "+2500 Ω");
     Sent();
-    f_->OnSoftKey(kDown);  // cursor on the thousands: step 1000
-    EXPECT_EQ(f_->GetTinyMenuText(), "+1500 Ω");
+    m_f->OnSoftKey(kDown);  // cursor on the thousands: step 1000
+    EXPECT_EQ(m_f->GetTinyMenuText(), "+1500 Ω");
     EXPECT_EQ(Sent(), Strings{"CONT:THR:VALUE 1500"});
-    device_->Answer("CONT:THR:VALUE?", "+9.99900000E+03\n");
-    f_->SyncFromInstrument();
-    EXPECT_EQ(f_->GetTinyMenuText(), "+9999 Ω");
+    m_device->Answer("CONT:THR:VALUE?", "+9.99900000E+03\n");
+    m_f->SyncFromInstrument();
+    EXPECT_EQ(m_f->GetTinyMenuText(), "+9999 Ω");
     Sent();
-    f_->OnSoftKey(kUp);
-    EXPECT_EQ(f_->GetTinyMenuText(), "+9999 Ω");
+    m_f->OnSoftKey(kUp);
+    EXPECT_EQ(m_f->GetTinyMenuText(), "+9999 Ω");
     EXPECT_EQ(Sent(), Strings{"CONT:THR:VALUE 9999"});
 }
 
 TEST_F(ContMenu, OpenAndNumericReadings) {
-    device_->Answer("DATA:LAST?", "+9.90000000E+37 OHM\n");
-    ASSERT_TRUE(f_->ReadOnce());
-    EXPECT_EQ(f_->GetDisplayText(), "open");
-    device_->Answer("DATA:LAST?", "+1.23456789E+01 OHM\n");
-    ASSERT_TRUE(f_->ReadOnce());
-    EXPECT_EQ(f_->GetReadingText(), "+12.345678900000");
-    EXPECT_EQ(f_->GetDisplayText(), "+12.3456");
-    EXPECT_EQ(f_->HistorySnapshot(), (std::vector<double>{9.9e37, 12.3456789}));
-    device_->Answer("DATA:LAST?", "");
-    EXPECT_FALSE(f_->ReadOnce());
-    EXPECT_EQ(f_->HistorySnapshot().size(), 2u);
+    m_device->Answer("DATA:LAST?", "+9.90000000E+37 OHM\n");
+    ASSERT_TRUE(m_f->ReadOnce());
+    EXPECT_EQ(m_f->GetDisplayText(), "open");
+    m_device->Answer("DATA:LAST?", "+1.23456789E+01 OHM\n");
+    ASSERT_TRUE(m_f->ReadOnce());
+    EXPECT_EQ(m_f->GetReadingText(), "+12.345678900000");
+    EXPECT_EQ(m_f->GetDisplayText(), "+12.3456");
+    EXPECT_EQ(m_f->HistorySnapshot(), (std::vector<double>{9.9e37, 12.3456789}));
+    m_device->Answer("DATA:LAST?", "");
+    EXPECT_FALSE(m_f->ReadOnce());
+    EXPECT_EQ(m_f->HistorySnapshot().size(), 2u);
 }
 
 TEST(OpenReadingDisplay, CutsNumbersAndKeepsMarkers) {
@@ -220,35 +221,35 @@ TEST(OpenReadingDisplay, CutsNumbersAndKeepsMarkers) {
 }
 
 TEST_F(DiodeMenu, SingleBeeperKeyAndLimitsReadWithTheMenu) {
-    EXPECT_EQ(f_->GetName(), "Diode");
-    EXPECT_EQ(f_->GetDisplayText(), "open");
-    EXPECT_EQ(f_->GetBaseUnit(), "V");
-    EXPECT_EQ(f_->GetUnitLabel(), "");
-    EXPECT_FALSE(f_->HasTinyMenu());
-    EXPECT_EQ(f_->GetTinyMenuText(), "");
+    EXPECT_EQ(m_f->GetName(), "Diode");
+    EXPECT_EQ(m_f->GetDisplayText(), "open");
+    EXPECT_EQ(m_f->GetBaseUnit(), "V");
+    EXPECT_EQ(m_f->GetUnitLabel(), "");
+    EXPECT_FALSE(m_f->HasTinyMenu());
+    EXPECT_EQ(m_f->GetTinyMenuText(), "");
 
-    f_->SyncFromInstrument();
+    m_f->SyncFromInstrument();
     EXPECT_TRUE(Sent().empty());
 
-    device_->Answer("CALCulate:LIMit:STATe?", "1\n");
-    device_->Answer("CALCulate:LIMit:LOWer?", "+1.00000000E-01\n");
-    device_->Answer("CALCulate:LIMit:UPPer?", "+7.00000000E-01\n");
-    f_->ShowMainMenu();
+    m_device->Answer("CALCulate:LIMit:STATe?", "1\n");
+    m_device->Answer("CALCulate:LIMit:LOWer?", "+1.00000000E-01\n");
+    m_device->Answer("CALCulate:LIMit:UPPer?", "+7.00000000E-01\n");
+    m_f->ShowMainMenu();
     EXPECT_EQ(Page(), (std::array<std::string, 6>{"", "Beeper", "", "", "", ""}));
-    EXPECT_EQ(f_->GetItem(87)->GetValue(), "On");
+    EXPECT_EQ(m_f->GetItem(87)->GetValue(), "On");
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
     // Each query with its own pause.
     EXPECT_EQ(Timeline(), (Strings{"CALCulate:LIMit:STATe?", "pause 100", "CALCulate:LIMit:LOWer?",
                                    "pause 100", "CALCulate:LIMit:UPPer?", "pause 100"}));
     EXPECT_DOUBLE_EQ(functions::g_limitUpper.load(), 0.7);
 
-    f_->OnSoftKey(1);
-    EXPECT_EQ(f_->GetBeeper(), "Off");
+    m_f->OnSoftKey(1);
+    EXPECT_EQ(m_f->GetBeeper(), "Off");
     EXPECT_EQ(Timeline(), (Strings{"SYST:BEEP:STAT OFF", "pause 100"}));
     // Any id reaches the beeper.
-    f_->OnMenuItem(3);
+    m_f->OnMenuItem(3);
     EXPECT_EQ(Sent(), Strings{"SYST:BEEP:STAT OFF"});
-    f_->OnSoftKey(0);
+    m_f->OnSoftKey(0);
     EXPECT_TRUE(Sent().empty());
 }
 

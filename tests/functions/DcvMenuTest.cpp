@@ -28,48 +28,48 @@ const std::array<std::string, 6> kRangePage{"Auto", "200mV", "2V", "20V", "200V"
 const std::array<std::string, 6> kSpeedPage{"Slow", "Middle", "Fast", "", "", ""};
 
 TEST_F(DcvMenu, MainMenuShowsTheDefaultsAfterInit) {
-    EXPECT_EQ(dcv_->GetName(), "DC Voltage");
-    EXPECT_EQ(dcv_->GetReadingText(), "●.●●●●●");
-    dcv_->ShowMainMenu();
-    EXPECT_EQ(Page(*dcv_), kMainPage);
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(0), "200mV");
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(1), "Slow");
-    EXPECT_EQ(dcv_->GetSoftKeyOptionA(2), "On");
-    EXPECT_EQ(dcv_->GetSoftKeyOptionB(3), "10G");
+    EXPECT_EQ(m_dcv->GetName(), "DC Voltage");
+    EXPECT_EQ(m_dcv->GetReadingText(), "●.●●●●●");
+    m_dcv->ShowMainMenu();
+    EXPECT_EQ(Page(*m_dcv), kMainPage);
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(0), "200mV");
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(1), "Slow");
+    EXPECT_EQ(m_dcv->GetSoftKeyOptionA(2), "On");
+    EXPECT_EQ(m_dcv->GetSoftKeyOptionB(3), "10G");
     // Settings not read yet highlight option B.
-    EXPECT_EQ(dcv_->GetItem(3)->GetValue(), "Off");
-    EXPECT_EQ(dcv_->GetItem(4)->GetValue(), "10G");
-    EXPECT_TRUE(dcv_->GetItem(8)->m_checked);
-    EXPECT_TRUE(dcv_->GetItem(13)->m_checked);
-    EXPECT_EQ(dcv_->GetSoftKeyItem(2)->m_kind, CMenuItem::kOptionToggle);
-    EXPECT_EQ(panel_.Calls(), (std::vector<std::string>{"SetViewsUnit(V)"}));
+    EXPECT_EQ(m_dcv->GetItem(3)->GetValue(), "Off");
+    EXPECT_EQ(m_dcv->GetItem(4)->GetValue(), "10G");
+    EXPECT_TRUE(m_dcv->GetItem(8)->m_checked);
+    EXPECT_TRUE(m_dcv->GetItem(13)->m_checked);
+    EXPECT_EQ(m_dcv->GetSoftKeyItem(2)->m_kind, CMenuItem::kOptionToggle);
+    EXPECT_EQ(m_panel.Calls(), (std::vector<std::string>{"SetViewsUnit(V)"}));
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(DcvMenu, RangeChoiceHidesInputImpedanceAboveTwoVoltsAndSpeedChoiceShowsIt) {
-    dcv_->ShowMainMenu();
-    dcv_->OnSoftKey(0);
-    EXPECT_EQ(Page(*dcv_), kRangePage);
-    EXPECT_TRUE(dcv_->GetSoftKeyItem(1)->m_checked);
+    m_dcv->ShowMainMenu();
+    m_dcv->OnSoftKey(0);
+    EXPECT_EQ(Page(*m_dcv), kRangePage);
+    EXPECT_TRUE(m_dcv->GetSoftKeyItem(1)->m_checked);
 
-    dcv_->OnSoftKey(3);  // 20V
-    EXPECT_EQ(Page(*dcv_), kMainPageWithoutInputZ);
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(0), "20V");
-    EXPECT_TRUE(dcv_->GetItem(10)->m_checked);
-    EXPECT_FALSE(dcv_->GetItem(8)->m_checked);
+    m_dcv->OnSoftKey(3);  // 20V
+    EXPECT_EQ(Page(*m_dcv), kMainPageWithoutInputZ);
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(0), "20V");
+    EXPECT_TRUE(m_dcv->GetItem(10)->m_checked);
+    EXPECT_FALSE(m_dcv->GetItem(8)->m_checked);
 
-    dcv_->OnSoftKey(1);
-    EXPECT_EQ(Page(*dcv_), kSpeedPage);
-    dcv_->OnSoftKey(2);  // Fast: the page after a speed choice has every key
-    EXPECT_EQ(Page(*dcv_), kMainPage);
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(1), "Fast");
-    EXPECT_TRUE(dcv_->GetItem(15)->m_checked);
-    EXPECT_FALSE(dcv_->GetItem(13)->m_checked);
-    EXPECT_EQ(dcv_->GetSpeed(), "Fast");
+    m_dcv->OnSoftKey(1);
+    EXPECT_EQ(Page(*m_dcv), kSpeedPage);
+    m_dcv->OnSoftKey(2);  // Fast: the page after a speed choice has every key
+    EXPECT_EQ(Page(*m_dcv), kMainPage);
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(1), "Fast");
+    EXPECT_TRUE(m_dcv->GetItem(15)->m_checked);
+    EXPECT_FALSE(m_dcv->GetItem(13)->m_checked);
+    EXPECT_EQ(m_dcv->GetSpeed(), "Fast");
 
     // The next full redraw applies the range rule again.
-    dcv_->ShowMainMenu();
-    EXPECT_EQ(Page(*dcv_), kMainPageWithoutInputZ);
+    m_dcv->ShowMainMenu();
+    EXPECT_EQ(Page(*m_dcv), kMainPageWithoutInputZ);
 }
 
 TEST_F(DcvMenu, EachRangeChoiceGivesItsMainPage) {
@@ -84,77 +84,77 @@ TEST_F(DcvMenu, EachRangeChoiceGivesItsMainPage) {
                           {4, "200V", false, "Manual"}, {5, "1000V", false, "Manual"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.subtitle);
-        dcv_->OnMenuItem(1);
-        dcv_->OnSoftKey(c.position);
-        EXPECT_EQ(Page(*dcv_), c.inputZ ? kMainPage : kMainPageWithoutInputZ);
-        EXPECT_EQ(dcv_->GetSoftKeySubtitle(0), c.subtitle);
-        EXPECT_EQ(dcv_->GetRangeMode(), c.mode);
-        EXPECT_TRUE(dcv_->GetItem(7 + c.position)->m_checked);
+        m_dcv->OnMenuItem(1);
+        m_dcv->OnSoftKey(c.position);
+        EXPECT_EQ(Page(*m_dcv), c.inputZ ? kMainPage : kMainPageWithoutInputZ);
+        EXPECT_EQ(m_dcv->GetSoftKeySubtitle(0), c.subtitle);
+        EXPECT_EQ(m_dcv->GetRangeMode(), c.mode);
+        EXPECT_TRUE(m_dcv->GetItem(7 + c.position)->m_checked);
     }
     // "Auto" keeps the last manual range until the instrument reports one.
-    dcv_->OnMenuItem(1);
-    dcv_->OnSoftKey(0);
-    EXPECT_EQ(dcv_->GetRange(), "1000V");
-    dcv_->ShowMainMenu();
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(0), "Auto");
-    EXPECT_TRUE(dcv_->GetItem(7)->m_checked);
+    m_dcv->OnMenuItem(1);
+    m_dcv->OnSoftKey(0);
+    EXPECT_EQ(m_dcv->GetRange(), "1000V");
+    m_dcv->ShowMainMenu();
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(0), "Auto");
+    EXPECT_TRUE(m_dcv->GetItem(7)->m_checked);
 }
 
 TEST_F(DcvMenu, TogglesTakeTheNewlyHighlightedOption) {
-    dcv_->ShowMainMenu();
-    dcv_->OnSoftKey(2);
-    EXPECT_EQ(dcv_->GetFilter(), "On");
-    dcv_->OnSoftKey(2);
-    EXPECT_EQ(dcv_->GetFilter(), "Off");
-    dcv_->OnSoftKey(3);
-    EXPECT_EQ(dcv_->GetInputImpedance(), "10M");
-    dcv_->OnSoftKey(4);
-    EXPECT_EQ(dcv_->GetRel(), "On");
-    EXPECT_EQ(dcv_->GetSoftKeyItem(4)->m_optionAColor, CMenuItem::kHighlightColor);
+    m_dcv->ShowMainMenu();
+    m_dcv->OnSoftKey(2);
+    EXPECT_EQ(m_dcv->GetFilter(), "On");
+    m_dcv->OnSoftKey(2);
+    EXPECT_EQ(m_dcv->GetFilter(), "Off");
+    m_dcv->OnSoftKey(3);
+    EXPECT_EQ(m_dcv->GetInputImpedance(), "10M");
+    m_dcv->OnSoftKey(4);
+    EXPECT_EQ(m_dcv->GetRel(), "On");
+    EXPECT_EQ(m_dcv->GetSoftKeyItem(4)->m_optionAColor, CMenuItem::kHighlightColor);
     // A toggle press stays on the main page.
-    EXPECT_EQ(Page(*dcv_), kMainPage);
+    EXPECT_EQ(Page(*m_dcv), kMainPage);
 }
 
 TEST_F(DcvMenu, MainMenuMirrorsSettingsReadFromTheInstrument) {
-    device_->Answer("VOLT:DC:RANGE:AUTO?", "0\n");
-    device_->Answer("VOLT:DC:RANGE?", "+2.00000000E+02\n");
-    device_->Answer("VOLT:DC:NPLC?", "+1.00000000E+00\n");
-    device_->Answer("VOLT:DC:FILTER?", "1\n");
-    device_->Answer("VOLT:DC:IMP?", "10M\n");
-    device_->Answer("VOLT:DC:NULL?", "0\n");
-    dcv_->SyncFromInstrument();
-    dcv_->ShowMainMenu();
-    EXPECT_EQ(Page(*dcv_), kMainPageWithoutInputZ);
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(0), "200V");
-    EXPECT_TRUE(dcv_->GetItem(11)->m_checked);
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(1), "Middle");
-    EXPECT_TRUE(dcv_->GetItem(14)->m_checked);
-    EXPECT_EQ(dcv_->GetItem(3)->GetValue(), "On");
-    EXPECT_EQ(dcv_->GetItem(4)->GetValue(), "10M");
-    EXPECT_EQ(dcv_->GetItem(5)->GetValue(), "Off");
+    m_device->Answer("VOLT:DC:RANGE:AUTO?", "0\n");
+    m_device->Answer("VOLT:DC:RANGE?", "+2.00000000E+02\n");
+    m_device->Answer("VOLT:DC:NPLC?", "+1.00000000E+00\n");
+    m_device->Answer("VOLT:DC:FILTER?", "1\n");
+    m_device->Answer("VOLT:DC:IMP?", "10M\n");
+    m_device->Answer("VOLT:DC:NULL?", "0\n");
+    m_dcv->SyncFromInstrument();
+    m_dcv->ShowMainMenu();
+    EXPECT_EQ(Page(*m_dcv), kMainPageWithoutInputZ);
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(0), "200V");
+    EXPECT_TRUE(m_dcv->GetItem(11)->m_checked);
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(1), "Middle");
+    EXPECT_TRUE(m_dcv->GetItem(14)->m_checked);
+    EXPECT_EQ(m_dcv->GetItem(3)->GetValue(), "On");
+    EXPECT_EQ(m_dcv->GetItem(4)->GetValue(), "10M");
+    EXPECT_EQ(m_dcv->GetItem(5)->GetValue(), "Off");
 
     // Automatic ranging on 2 V: the range key says "Auto", the page
     // follows the range the instrument chose.
-    device_->Answer("VOLT:DC:RANGE:AUTO?", "1\n");
-    device_->Answer("VOLT:DC:RANGE?", "+2.00000000E+00\n");
-    dcv_->SyncFromInstrument();
-    dcv_->ShowMainMenu();
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(0), "Auto");
-    EXPECT_TRUE(dcv_->GetItem(7)->m_checked);
-    EXPECT_FALSE(dcv_->GetItem(11)->m_checked);
-    EXPECT_EQ(Page(*dcv_), kMainPage);
+    m_device->Answer("VOLT:DC:RANGE:AUTO?", "1\n");
+    m_device->Answer("VOLT:DC:RANGE?", "+2.00000000E+00\n");
+    m_dcv->SyncFromInstrument();
+    m_dcv->ShowMainMenu();
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(0), "Auto");
+    EXPECT_TRUE(m_dcv->GetItem(7)->m_checked);
+    EXPECT_FALSE(m_dcv->GetItem(11)->m_checked);
+    EXPECT_EQ(Page(*m_dcv), kMainPage);
 }
 
 TEST_F(DcvMenu, UnknownRangeChecksNoRangeItem) {
-    dcv_->ShowMainMenu();
-    dcv_->SetRange("7V");
-    dcv_->ShowMainMenu();
-    EXPECT_EQ(dcv_->GetSoftKeySubtitle(0), "7V");
+    m_dcv->ShowMainMenu();
+    m_dcv->SetRange("7V");
+    m_dcv->ShowMainMenu();
+    EXPECT_EQ(m_dcv->GetSoftKeySubtitle(0), "7V");
     for (int id = 7; id <= 12; ++id) {
-        EXPECT_FALSE(dcv_->GetItem(id)->m_checked) << id;
+        EXPECT_FALSE(m_dcv->GetItem(id)->m_checked) << id;
     }
-    EXPECT_EQ(Page(*dcv_), kMainPageWithoutInputZ);
-    EXPECT_EQ(dcv_->GetUnitLabel(), "VDC");
+    EXPECT_EQ(Page(*m_dcv), kMainPageWithoutInputZ);
+    EXPECT_EQ(m_dcv->GetUnitLabel(), "VDC");
 }
 
 }  // namespace

@@ -83,21 +83,21 @@ TEST(DcvUnitLabel, FollowsTheRangeUnlessScaled) {
 using DcvAutoRange = FunctionsFixture;
 
 TEST_F(DcvAutoRange, SwitchToMillivoltsChangesLabelAndDigits) {
-    dcv_->OnMenuItem(9);  // 2V
-    dcv_->OnMenuItem(7);  // Auto
-    dcv_->SetReadingText("+0.012345678901");
-    EXPECT_EQ(dcv_->GetUnitLabel(), "VDC");
-    EXPECT_EQ(dcv_->GetDisplayText(), "+0.01234");
-    device_->Answer("VOLT:DC:RANGE?", "+2.00000000E-01\n");
-    EXPECT_TRUE(dcv_->UpdateAutoRange());
-    EXPECT_EQ(dcv_->GetRange(), "200mV");
-    EXPECT_EQ(dcv_->GetUnitLabel(), "mVDC");
-    EXPECT_EQ(dcv_->GetDisplayText(), "+012.345");
+    m_dcv->OnMenuItem(9);  // 2V
+    m_dcv->OnMenuItem(7);  // Auto
+    m_dcv->SetReadingText("+0.012345678901");
+    EXPECT_EQ(m_dcv->GetUnitLabel(), "VDC");
+    EXPECT_EQ(m_dcv->GetDisplayText(), "+0.01234");
+    m_device->Answer("VOLT:DC:RANGE?", "+2.00000000E-01\n");
+    EXPECT_TRUE(m_dcv->UpdateAutoRange());
+    EXPECT_EQ(m_dcv->GetRange(), "200mV");
+    EXPECT_EQ(m_dcv->GetUnitLabel(), "mVDC");
+    EXPECT_EQ(m_dcv->GetDisplayText(), "+012.345");
 
     // No answer: false, and the range stays.
-    device_->Answer("VOLT:DC:RANGE?", "");
-    EXPECT_FALSE(dcv_->UpdateAutoRange());
-    EXPECT_EQ(dcv_->GetRange(), "200mV");
+    m_device->Answer("VOLT:DC:RANGE?", "");
+    EXPECT_FALSE(m_dcv->UpdateAutoRange());
+    EXPECT_EQ(m_dcv->GetRange(), "200mV");
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ protected:
         this->Sent();
     }
     void WaitForMoreReadings(int count) {
-        ASSERT_TRUE(this->panel_.WaitForNewReadings(this->panel_.NewReadings() + count, kWait));
+        ASSERT_TRUE(this->m_panel.WaitForNewReadings(this->m_panel.NewReadings() + count, kWait));
     }
 };
 
@@ -39,37 +39,37 @@ using ContMeter = OnTheMeter<CKVTFunctionCont>;
 
 TEST_F(FreqPerMeter, PeriodModeIsReadBackAndAutoRangeIsFollowedEachCycle) {
     Begin("PER");
-    f_->SyncFromInstrument();
-    EXPECT_EQ(f_->GetName(), "Period");
-    EXPECT_EQ(f_->GetBaseUnit(), "S");
+    m_f->SyncFromInstrument();
+    EXPECT_EQ(m_f->GetName(), "Period");
+    EXPECT_EQ(m_f->GetBaseUnit(), "S");
     EXPECT_EQ(Failures(), 0);
 
-    f_->OnMenuItem(79);  // Auto
+    m_f->OnMenuItem(79);  // Auto
     Sent();
-    f_->Start();
+    m_f->Start();
     WaitForMoreReadings(3);
-    f_->Pause();
+    m_f->Pause();
     Strings sent = Sent();
     ASSERT_GE(sent.size(), 4u);
     for (size_t i = 0; i < sent.size(); ++i) {
         EXPECT_EQ(sent[i], i % 2 == 0 ? "DATA:LAST?" : "FREQ:VOLT:RANGE?") << i;
     }
-    EXPECT_TRUE(std::regex_match(f_->GetDisplayText(), std::regex(R"([+-][0-9.]{7}|Overload)")))
-        << f_->GetDisplayText();
-    EXPECT_TRUE(std::regex_match(f_->GetUnitLabel(), std::regex("nS|uS|mS|S|KS")))
-        << f_->GetUnitLabel();
-    EXPECT_FALSE(f_->HistorySnapshot().empty());
+    EXPECT_TRUE(std::regex_match(m_f->GetDisplayText(), std::regex(R"([+-][0-9.]{7}|Overload)")))
+        << m_f->GetDisplayText();
+    EXPECT_TRUE(std::regex_match(m_f->GetUnitLabel(), std::regex("nS|uS|mS|S|KS")))
+        << m_f->GetUnitLabel();
+    EXPECT_FALSE(m_f->HistorySnapshot().empty());
 }
 
 TEST_F(ContMeter, ThresholdAndBeeperRoundTripAndReadingsFillTheHistory) {
     Begin("CONT");
-    f_->SyncFromInstrument();
-    EXPECT_EQ(f_->GetTinyMenuText(), "+0050 Ω");
-    f_->ShowMainMenu();
-    f_->OnSoftKey(CKVTFunctionCont::kCursorUp);  // thousands: 1050
-    f_->OnSoftKey(0);                            // beeper toggled
-    std::string beeper = f_->GetBeeper();
-    CKVTFunctionCont fresh(&panel_);
+    m_f->SyncFromInstrument();
+    EXPECT_EQ(m_f->GetTinyMenuText(), "+0050 Ω");
+    m_f->ShowMainMenu();
+    m_f->OnSoftKey(CKVTFunctionCont::kCursorUp);  // thousands: 1050
+    m_f->OnSoftKey(0);                            // beeper toggled
+    std::string beeper = m_f->GetBeeper();
+    CKVTFunctionCont fresh(&m_panel);
     fresh.Init();
     fresh.SyncFromInstrument();
     EXPECT_EQ(fresh.GetTinyMenuText(), "+1050 Ω");
@@ -77,15 +77,15 @@ TEST_F(ContMeter, ThresholdAndBeeperRoundTripAndReadingsFillTheHistory) {
     EXPECT_EQ(Failures(), 0);
 
     Sent();
-    f_->Start();
+    m_f->Start();
     WaitForMoreReadings(3);
-    f_->Pause();
+    m_f->Pause();
     for (const std::string& message : Sent()) {
         EXPECT_EQ(message, "DATA:LAST?");
     }
-    EXPECT_TRUE(std::regex_match(f_->GetDisplayText(), std::regex(R"(open|[+-][0-9.]{7})")))
-        << f_->GetDisplayText();
-    EXPECT_GE(f_->HistorySnapshot().size(), 3u);
+    EXPECT_TRUE(std::regex_match(m_f->GetDisplayText(), std::regex(R"(open|[+-][0-9.]{7})")))
+        << m_f->GetDisplayText();
+    EXPECT_GE(m_f->HistorySnapshot().size(), 3u);
 }
 
 }  // namespace

@@ -23,51 +23,51 @@ const std::array<std::string, 6> kMainPage{"Freq", "Range", "", "", "Rel", ""};
 const std::array<std::string, 6> kRangePage{"Auto", "200mV", "2V", "20v", "200V", "750V"};
 
 TEST_F(FreqPerMenu, DefaultsAndMainPage) {
-    EXPECT_EQ(f_->GetName(), "Frequency");
-    EXPECT_EQ(f_->GetDisplayText(), "●.●●●●●");
-    EXPECT_EQ(f_->GetRangeMode(), "Manual");
-    EXPECT_EQ(f_->GetRange(), "200mV");
-    EXPECT_EQ(f_->GetUnitLabel(), "Hz");
-    EXPECT_EQ(f_->GetBaseUnit(), "Hz");
-    f_->ShowMainMenu();
+    EXPECT_EQ(m_f->GetName(), "Frequency");
+    EXPECT_EQ(m_f->GetDisplayText(), "●.●●●●●");
+    EXPECT_EQ(m_f->GetRangeMode(), "Manual");
+    EXPECT_EQ(m_f->GetRange(), "200mV");
+    EXPECT_EQ(m_f->GetUnitLabel(), "Hz");
+    EXPECT_EQ(m_f->GetBaseUnit(), "Hz");
+    m_f->ShowMainMenu();
     EXPECT_EQ(Page(), kMainPage);
-    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "Period");
-    EXPECT_EQ(f_->GetSoftKeyItem(0)->m_kind, CMenuItem::kTitleToggle);
-    EXPECT_EQ(f_->GetItem(76)->GetTitleChoice(), "Freq");
-    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "200mV");
-    EXPECT_TRUE(f_->GetItem(80)->m_checked);
-    EXPECT_EQ(f_->GetItem(78)->GetValue(), "Off");
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(0), "Period");
+    EXPECT_EQ(m_f->GetSoftKeyItem(0)->m_kind, CMenuItem::kTitleToggle);
+    EXPECT_EQ(m_f->GetItem(76)->GetTitleChoice(), "Freq");
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(1), "200mV");
+    EXPECT_TRUE(m_f->GetItem(80)->m_checked);
+    EXPECT_EQ(m_f->GetItem(78)->GetValue(), "Off");
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Hz)"});
     EXPECT_TRUE(Sent().empty());
 
-    f_->OnSoftKey(1);
+    m_f->OnSoftKey(1);
     EXPECT_EQ(Page(), kRangePage);
 }
 
 TEST_F(FreqPerMenu, ModeKeySwitchesTitleUnitsAndInstrumentFunction) {
-    f_->ShowMainMenu();
+    m_f->ShowMainMenu();
     PanelCalls();
-    f_->OnSoftKey(0);
-    EXPECT_EQ(f_->GetName(), "Period");
-    EXPECT_EQ(f_->GetBaseUnit(), "S");
-    EXPECT_EQ(f_->GetUnitLabel(), "S");
-    EXPECT_EQ(f_->GetItem(76)->GetTitleChoice(), "Period");
+    m_f->OnSoftKey(0);
+    EXPECT_EQ(m_f->GetName(), "Period");
+    EXPECT_EQ(m_f->GetBaseUnit(), "S");
+    EXPECT_EQ(m_f->GetUnitLabel(), "S");
+    EXPECT_EQ(m_f->GetItem(76)->GetTitleChoice(), "Period");
     EXPECT_EQ(Timeline(), (Strings{"FUNC \"PER\"", "pause 100"}));
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(S)"});
     EXPECT_EQ(Page(), kMainPage);
 
-    f_->OnSoftKey(0);
-    EXPECT_EQ(f_->GetName(), "Frequency");
-    EXPECT_EQ(f_->GetBaseUnit(), "Hz");
+    m_f->OnSoftKey(0);
+    EXPECT_EQ(m_f->GetName(), "Frequency");
+    EXPECT_EQ(m_f->GetBaseUnit(), "Hz");
     EXPECT_EQ(Timeline(), (Strings{"FUNC \"FREQ\"", "pause 100"}));
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Hz)"});
 
     // In period mode the menu is redrawn with the period title highlighted,
     // and the views are still given hertz.
-    f_->OnSoftKey(0);
+    m_f->OnSoftKey(0);
     PanelCalls();
-    f_->ShowMainMenu();
-    EXPECT_EQ(f_->GetItem(76)->GetTitleChoice(), "Period");
+    m_f->ShowMainMenu();
+    EXPECT_EQ(m_f->GetItem(76)->GetTitleChoice(), "Period");
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(Hz)"});
 }
 
@@ -88,101 +88,101 @@ TEST_F(FreqPerMenu, RangeChoicesSendTheirCommandAndSettle300Milliseconds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.wire);
-        f_->OnMenuItem(77);
-        f_->OnSoftKey(c.position);
+        m_f->OnMenuItem(77);
+        m_f->OnSoftKey(c.position);
         EXPECT_EQ(Timeline(), (Strings{c.wire, "pause 300"}));
-        EXPECT_EQ(f_->GetRangeMode(), c.mode);
-        EXPECT_EQ(f_->GetRange(), c.range);
+        EXPECT_EQ(m_f->GetRangeMode(), c.mode);
+        EXPECT_EQ(m_f->GetRange(), c.range);
         EXPECT_EQ(Page(), kMainPage);
-        EXPECT_EQ(f_->GetSoftKeySubtitle(1), kRangePage[static_cast<size_t>(c.position)]);
+        EXPECT_EQ(m_f->GetSoftKeySubtitle(1), kRangePage[static_cast<size_t>(c.position)]);
         for (int id = 79; id <= 84; ++id) {
-            EXPECT_EQ(f_->GetItem(id)->m_checked, id == 79 + c.position) << id;
+            EXPECT_EQ(m_f->GetItem(id)->m_checked, id == 79 + c.position) << id;
         }
     }
 }
 
 TEST_F(FreqPerMenu, MainMenuMatchesInstrumentRangeTextsNotTheLowerCaseKey) {
-    f_->SetRange("20V");
-    f_->ShowMainMenu();
-    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "20V");
-    EXPECT_TRUE(f_->GetItem(82)->m_checked);
+    m_f->SetRange("20V");
+    m_f->ShowMainMenu();
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(1), "20V");
+    EXPECT_TRUE(m_f->GetItem(82)->m_checked);
 
-    f_->GetItem(82)->m_checked = false;
-    f_->SetRange("20v");
-    f_->ShowMainMenu();
-    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "20v");
+    m_f->GetItem(82)->m_checked = false;
+    m_f->SetRange("20v");
+    m_f->ShowMainMenu();
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(1), "20v");
     for (int id = 79; id <= 84; ++id) {
-        EXPECT_FALSE(f_->GetItem(id)->m_checked) << id;
+        EXPECT_FALSE(m_f->GetItem(id)->m_checked) << id;
     }
 }
 
 TEST_F(FreqPerMenu, RelativeGoesOutWithoutTheLockAndWithoutPause) {
-    f_->ShowMainMenu();
-    EXPECT_TRUE(RunsWhileLockIsHeld([this] { f_->OnSoftKey(4); }));
-    EXPECT_EQ(f_->GetRel(), "On");
+    m_f->ShowMainMenu();
+    EXPECT_TRUE(RunsWhileLockIsHeld([this] { m_f->OnSoftKey(4); }));
+    EXPECT_EQ(m_f->GetRel(), "On");
     EXPECT_EQ(Timeline(), Strings{"FREQ:NULL ON"});
-    f_->OnSoftKey(4);
-    EXPECT_EQ(f_->GetRel(), "Off");
+    m_f->OnSoftKey(4);
+    EXPECT_EQ(m_f->GetRel(), "Off");
     EXPECT_EQ(Timeline(), Strings{"FREQ:NULL OFF"});
 }
 
 TEST_F(FreqPerMenu, SyncReadsModeRangeAndRelative) {
-    device_->Answer("FUNCTION?", "\"PER\"\n");
-    device_->Answer("FREQ:VOLT:RANGE:AUTO?", "1\n");
-    device_->Answer("FREQ:VOLT:RANGE?", "+2.00000000E+01\n");
-    device_->Answer("FREQ:NULL?", "1\n");
-    device_->Answer("CALCulate:LIMit:STATe?", "1\n");
-    device_->Answer("CALCulate:LIMit:LOWer?", "-1.00000000E+00\n");
-    device_->Answer("CALCulate:LIMit:UPPer?", "+4.00000000E+00\n");
-    f_->SyncFromInstrument();
+    m_device->Answer("FUNCTION?", "\"PER\"\n");
+    m_device->Answer("FREQ:VOLT:RANGE:AUTO?", "1\n");
+    m_device->Answer("FREQ:VOLT:RANGE?", "+2.00000000E+01\n");
+    m_device->Answer("FREQ:NULL?", "1\n");
+    m_device->Answer("CALCulate:LIMit:STATe?", "1\n");
+    m_device->Answer("CALCulate:LIMit:LOWer?", "-1.00000000E+00\n");
+    m_device->Answer("CALCulate:LIMit:UPPer?", "+4.00000000E+00\n");
+    m_f->SyncFromInstrument();
     EXPECT_EQ(Sent(), (Strings{"FUNCTION?", "FREQ:VOLT:RANGE:AUTO?", "FREQ:VOLT:RANGE?",
                                "FREQ:NULL?", "CALCulate:LIMit:STATe?", "CALCulate:LIMit:LOWer?",
                                "CALCulate:LIMit:UPPer?"}));
-    EXPECT_EQ(f_->GetName(), "Period");
-    EXPECT_EQ(f_->GetBaseUnit(), "S");
-    EXPECT_EQ(f_->GetRangeMode(), "Auto");
-    EXPECT_EQ(f_->GetRange(), "20V");
-    EXPECT_EQ(f_->GetRel(), "On");
+    EXPECT_EQ(m_f->GetName(), "Period");
+    EXPECT_EQ(m_f->GetBaseUnit(), "S");
+    EXPECT_EQ(m_f->GetRangeMode(), "Auto");
+    EXPECT_EQ(m_f->GetRange(), "20V");
+    EXPECT_EQ(m_f->GetRel(), "On");
     EXPECT_EQ(functions::g_limitState.load(), 1);
     EXPECT_DOUBLE_EQ(functions::g_limitUpper.load(), 4.0);
-    f_->ShowMainMenu();
-    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "Auto");
-    EXPECT_TRUE(f_->GetItem(79)->m_checked);
-    EXPECT_EQ(f_->GetItem(78)->GetValue(), "On");
+    m_f->ShowMainMenu();
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(1), "Auto");
+    EXPECT_TRUE(m_f->GetItem(79)->m_checked);
+    EXPECT_EQ(m_f->GetItem(78)->GetValue(), "On");
 
     // Only the exact name "FREQ" means frequency.
-    device_->Answer("FUNCTION?", "\"FREQ\"\n");
-    f_->SyncFromInstrument();
-    EXPECT_EQ(f_->GetName(), "Frequency");
-    device_->Answer("FUNCTION?", "\"FREQUENCY\"\n");
-    f_->SyncFromInstrument();
-    EXPECT_EQ(f_->GetName(), "Period");
+    m_device->Answer("FUNCTION?", "\"FREQ\"\n");
+    m_f->SyncFromInstrument();
+    EXPECT_EQ(m_f->GetName(), "Frequency");
+    m_device->Answer("FUNCTION?", "\"FREQUENCY\"\n");
+    m_f->SyncFromInstrument();
+    EXPECT_EQ(m_f->GetName(), "Period");
 }
 
 TEST_F(FreqPerMenu, AutoRangeFollowsTheInstrument) {
-    device_->Answer("FREQ:VOLT:RANGE?", "+2.00000000E+02\n");
-    EXPECT_TRUE(f_->UpdateAutoRange());
-    EXPECT_EQ(f_->GetRange(), "200V");
+    m_device->Answer("FREQ:VOLT:RANGE?", "+2.00000000E+02\n");
+    EXPECT_TRUE(m_f->UpdateAutoRange());
+    EXPECT_EQ(m_f->GetRange(), "200V");
     // The unit label belongs to the reading, not the range.
-    EXPECT_EQ(f_->GetUnitLabel(), "Hz");
-    device_->Answer("FREQ:VOLT:RANGE?", "");
-    EXPECT_FALSE(f_->UpdateAutoRange());
-    EXPECT_EQ(f_->GetRange(), "200V");
+    EXPECT_EQ(m_f->GetUnitLabel(), "Hz");
+    m_device->Answer("FREQ:VOLT:RANGE?", "");
+    EXPECT_FALSE(m_f->UpdateAutoRange());
+    EXPECT_EQ(m_f->GetRange(), "200V");
 }
 
 TEST_F(FreqPerMenu, ReadingsArePrefixedAndOverloadsKeptInTheHistory) {
-    device_->Answer("DATA:LAST?", "+1.23450000E+03 HZ\n");
-    ASSERT_TRUE(f_->ReadOnce());
-    EXPECT_EQ(f_->GetDisplayText(), "+1.23450");
-    EXPECT_EQ(f_->GetUnitLabel(), "KHz");
-    device_->Answer("DATA:LAST?", "+9.90000000E+37 HZ\n");
-    ASSERT_TRUE(f_->ReadOnce());
-    EXPECT_EQ(f_->GetDisplayText(), "Overload");
-    EXPECT_EQ(f_->GetUnitLabel(), "Hz");
-    EXPECT_EQ(f_->HistorySnapshot(), (std::vector<double>{1234.5, 9.9e37}));
-    device_->Answer("DATA:LAST?", "");
-    EXPECT_FALSE(f_->ReadOnce());
-    EXPECT_EQ(f_->GetDisplayText(), "Overload");
+    m_device->Answer("DATA:LAST?", "+1.23450000E+03 HZ\n");
+    ASSERT_TRUE(m_f->ReadOnce());
+    EXPECT_EQ(m_f->GetDisplayText(), "+1.23450");
+    EXPECT_EQ(m_f->GetUnitLabel(), "KHz");
+    m_device->Answer("DATA:LAST?", "+9.90000000E+37 HZ\n");
+    ASSERT_TRUE(m_f->ReadOnce());
+    EXPECT_EQ(m_f->GetDisplayText(), "Overload");
+    EXPECT_EQ(m_f->GetUnitLabel(), "Hz");
+    EXPECT_EQ(m_f->HistorySnapshot(), (std::vector<double>{1234.5, 9.9e37}));
+    m_device->Answer("DATA:LAST?", "");
+    EXPECT_FALSE(m_f->ReadOnce());
+    EXPECT_EQ(m_f->GetDisplayText(), "Overload");
 }
 
 struct PrefixCase {

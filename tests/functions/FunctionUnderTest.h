@@ -34,23 +34,23 @@ protected:
         if (HasFatalFailure()) {
             return;
         }
-        f_ = std::make_unique<Probe>(&panel_);
-        f_->Init();
+        m_f = std::make_unique<Probe>(&m_panel);
+        m_f->Init();
         Sent();
         PausesMs();
-        panelMark_ = panel_.Calls().size();
+        m_panelMark = m_panel.Calls().size();
     }
 
     void TearDown() override {
-        f_.reset();
+        m_f.reset();
         FunctionsFixture::TearDown();
     }
 
     // Front-panel calls since the last call.
     std::vector<std::string> PanelCalls() {
-        std::vector<std::string> calls = panel_.Calls();
-        std::vector<std::string> fresh(calls.begin() + static_cast<long>(panelMark_), calls.end());
-        panelMark_ = calls.size();
+        std::vector<std::string> calls = m_panel.Calls();
+        std::vector<std::string> fresh(calls.begin() + static_cast<long>(m_panelMark), calls.end());
+        m_panelMark = calls.size();
         return fresh;
     }
 
@@ -58,7 +58,7 @@ protected:
     std::array<std::string, 6> Page() {
         std::array<std::string, 6> page;
         for (int i = 0; i < 6; ++i) {
-            page[i] = f_->GetSoftKeyText(i) + f_->GetSoftKeyTitle(i);
+            page[i] = m_f->GetSoftKeyText(i) + m_f->GetSoftKeyTitle(i);
         }
         return page;
     }
@@ -69,7 +69,7 @@ protected:
     template <class Action>
     bool RunsWhileLockIsHeld(Action action,
                              std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock<std::recursive_mutex> held(f_->Lock());
+        std::unique_lock<std::recursive_mutex> held(m_f->Lock());
         auto done = std::async(std::launch::async, action);
         bool finished = done.wait_for(timeout) == std::future_status::ready;
         held.unlock();
@@ -77,10 +77,10 @@ protected:
         return finished;
     }
 
-    std::unique_ptr<Probe> f_;
+    std::unique_ptr<Probe> m_f;
 
 private:
-    size_t panelMark_ = 0;
+    size_t m_panelMark = 0;
 };
 
 }  // namespace kvt::test

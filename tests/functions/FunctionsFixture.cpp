@@ -11,53 +11,54 @@
 namespace kvt::test {
 
 FunctionsFixture::FunctionsFixture(bool withMeter)
-    : device_(std::make_shared<RecordingDevice>(withMeter ? std::make_shared<sim::MeterModel>(7)
-                                                          : nullptr)) {}
+    : m_device(std::make_shared<RecordingDevice>(withMeter ? std::make_shared<sim::MeterModel>(7)
+                                                           : nullptr)) {}
 
 void FunctionsFixture::SetUp() {
     setenv("KORVATA_VISA_SIMULATE", "1", 1);
-    visa::InstallSimulatedDevice([device = device_] { return device; });
-    pacer_.SetObserver(
-        [device = device_](std::chrono::milliseconds pause) { device->Events().NotePause(pause); });
-    link::InstallPacer(&pacer_);
+    visa::InstallSimulatedDevice([device = m_device] { return device; });
+    m_pacer.SetObserver([device = m_device](std::chrono::milliseconds pause) {
+        device->Events().NotePause(pause);
+    });
+    link::InstallPacer(&m_pacer);
     link::SetCommunicationFailureHandler([this](std::string_view, std::string_view) {
-        std::lock_guard<std::mutex> lock(failuresMutex_);
-        ++failures_;
+        std::lock_guard<std::mutex> lock(m_failuresMutex);
+        ++m_failures;
     });
     ASSERT_TRUE(link::GetConnection()->Open("TCPIP0::192.0.2.7::inst0::INSTR"));
-    dcv_ = std::make_unique<functions::CKVTFunctionDCV>(&panel_);
-    dcv_->Init();
+    m_dcv = std::make_unique<functions::CKVTFunctionDCV>(&m_panel);
+    m_dcv->Init();
     Sent();
     PausesMs();
 }
 
 void FunctionsFixture::TearDown() {
-    dcv_.reset();
+    m_dcv.reset();
     functions::g_trendViewActive = false;
     functions::g_histogramViewActive = false;
     functions::g_statisticsViewActive = false;
     link::GetConnection()->Close();
     link::SetCommunicationFailureHandler({});
     link::InstallPacer(nullptr);
-    pacer_.SetObserver({});
+    m_pacer.SetObserver({});
     visa::InstallSimulatedDevice({});
     unsetenv("KORVATA_VISA_SIMULATE");
 }
 
 std::vector<std::string> FunctionsFixture::Sent() {
-    std::vector<std::string> messages = device_->Messages();
-    device_->ClearMessages();
-    device_->Events().Take();
+    std::vector<std::string> messages = m_device->Messages();
+    m_device->ClearMessages();
+    m_device->Events().Take();
     return messages;
 }
 
 std::vector<long long> FunctionsFixture::PausesMs() {
     std::vector<long long> pauses;
-    for (std::chrono::milliseconds pause : pacer_.Pauses()) {
+    for (std::chrono::milliseconds pause : m_pacer.Pauses()) {
         pauses.push_back(pause.count());
     }
-    pacer_.Clear();
-    device_->Events().Take();
+    m_pacer.Clear();
+    m_device->Events().Take();
     return pauses;
 }
 
@@ -72,14 +73,14 @@ std::vector<std::string> FunctionsFixture::EachFollowedBy(const std::vector<std:
 }
 
 std::vector<std::string> FunctionsFixture::Timeline() {
-    device_->ClearMessages();
-    pacer_.Clear();
-    return device_->Events().Take();
+    m_device->ClearMessages();
+    m_pacer.Clear();
+    return m_device->Events().Take();
 }
 
 int FunctionsFixture::Failures() {
-    std::lock_guard<std::mutex> lock(failuresMutex_);
-    return failures_;
+    std::lock_guard<std::mutex> lock(m_failuresMutex);
+    return m_failures;
 }
 
 }  // namespace kvt::test

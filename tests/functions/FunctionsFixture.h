@@ -37,14 +37,14 @@ protected:
                                                    long long ms);
     int Failures();
 
-    std::shared_ptr<RecordingDevice> device_;
-    link::RecordingPacer pacer_;
-    RecordingPanel panel_;
-    std::unique_ptr<functions::CKVTFunctionDCV> dcv_;
+    std::shared_ptr<RecordingDevice> m_device;
+    link::RecordingPacer m_pacer;
+    RecordingPanel m_panel;
+    std::unique_ptr<functions::CKVTFunctionDCV> m_dcv;
 
 private:
-    std::mutex failuresMutex_;
-    int failures_ = 0;
+    std::mutex m_failuresMutex;
+    int m_failures = 0;
 };
 
 // The same with the simulated meter behind the device.

@@ -94,39 +94,39 @@ TEST(MenuItem, SetValueAndTitleChoiceHighlightTheMatchOrTheOther) {
 using FunctionPages = FunctionsFixture;
 
 TEST_F(FunctionPages, ShowSoftKeysSkipsUnknownIdsAndLaterIdsWin) {
-    dcv_->AddMenuItem(40, 2, "first", "", "", "", "", CMenuItem::kPlain);
-    dcv_->AddMenuItem(41, 2, "second", "", "", "", "", CMenuItem::kPlain);
+    m_dcv->AddMenuItem(40, 2, "first", "", "", "", "", CMenuItem::kPlain);
+    m_dcv->AddMenuItem(41, 2, "second", "", "", "", "", CMenuItem::kPlain);
     const int ids[] = {40, 99, 41, 8};
-    dcv_->ShowSoftKeys(4, ids);
-    EXPECT_EQ(dcv_->GetSoftKeyText(2), "second");
-    EXPECT_EQ(dcv_->GetSoftKeyText(1), "200mV");
-    EXPECT_EQ(dcv_->GetSoftKeyText(0), "");
-    EXPECT_EQ(dcv_->GetSoftKeyItem(0), nullptr);
-    EXPECT_EQ(dcv_->GetSoftKeyTitle(5), "");
+    m_dcv->ShowSoftKeys(4, ids);
+    EXPECT_EQ(m_dcv->GetSoftKeyText(2), "second");
+    EXPECT_EQ(m_dcv->GetSoftKeyText(1), "200mV");
+    EXPECT_EQ(m_dcv->GetSoftKeyText(0), "");
+    EXPECT_EQ(m_dcv->GetSoftKeyItem(0), nullptr);
+    EXPECT_EQ(m_dcv->GetSoftKeyTitle(5), "");
 
     // A press where nothing is shown does nothing at all.
-    dcv_->OnSoftKey(0);
-    dcv_->OnSoftKey(5);
+    m_dcv->OnSoftKey(0);
+    m_dcv->OnSoftKey(5);
     EXPECT_TRUE(Sent().empty());
 
     // Replacing an item keeps the page pointing at the new one.
-    dcv_->AddMenuItem(41, 2, "third", "", "", "", "", CMenuItem::kPlain);
-    EXPECT_EQ(dcv_->GetSoftKeyText(2), "third");
+    m_dcv->AddMenuItem(41, 2, "third", "", "", "", "", CMenuItem::kPlain);
+    EXPECT_EQ(m_dcv->GetSoftKeyText(2), "third");
 }
 
 TEST_F(FunctionPages, SelectInGroupUnchecksTheFirstCheckedOnly) {
-    dcv_->SelectInGroup(7, 12, 9);
-    EXPECT_TRUE(dcv_->GetItem(9)->m_checked);
-    dcv_->SelectInGroup(7, 12, 11);
-    EXPECT_FALSE(dcv_->GetItem(9)->m_checked);
-    EXPECT_TRUE(dcv_->GetItem(11)->m_checked);
+    m_dcv->SelectInGroup(7, 12, 9);
+    EXPECT_TRUE(m_dcv->GetItem(9)->m_checked);
+    m_dcv->SelectInGroup(7, 12, 11);
+    EXPECT_FALSE(m_dcv->GetItem(9)->m_checked);
+    EXPECT_TRUE(m_dcv->GetItem(11)->m_checked);
 
     // With two checked, only the first found is cleared.
-    dcv_->GetItem(8)->m_checked = true;
-    dcv_->SelectInGroup(7, 12, 12);
-    EXPECT_FALSE(dcv_->GetItem(8)->m_checked);
-    EXPECT_TRUE(dcv_->GetItem(11)->m_checked);
-    EXPECT_TRUE(dcv_->GetItem(12)->m_checked);
+    m_dcv->GetItem(8)->m_checked = true;
+    m_dcv->SelectInGroup(7, 12, 12);
+    EXPECT_FALSE(m_dcv->GetItem(8)->m_checked);
+    EXPECT_TRUE(m_dcv->GetItem(11)->m_checked);
+    EXPECT_TRUE(m_dcv->GetItem(12)->m_checked);
 }
 
 }  // namespace

@@ -69,8 +69,8 @@ protected:
         link::SetTriggerCountInfinite();
         link::Initiate();
         auto seen = std::make_shared<Seen>();
-        std::recursive_mutex& lock = this->f_->Lock();
-        this->panel_.SetNewReadingHook([seen, &lock, count] {
+        std::recursive_mutex& lock = this->m_f->Lock();
+        this->m_panel.SetNewReadingHook([seen, &lock, count] {
             // Only the first count notices: the test waits for them, so
             // none of these meets its own use of the lock at the end.
             {
@@ -89,10 +89,10 @@ protected:
             ++seen->notices;
             seen->whileHeld += free ? 0 : 1;
         });
-        this->f_->Start();
-        EXPECT_TRUE(this->panel_.WaitForNewReadings(count, std::chrono::seconds(20)));
-        this->f_->Shutdown();
-        this->panel_.SetNewReadingHook({});
+        this->m_f->Start();
+        EXPECT_TRUE(this->m_panel.WaitForNewReadings(count, std::chrono::seconds(20)));
+        this->m_f->Shutdown();
+        this->m_panel.SetNewReadingHook({});
         std::lock_guard<std::mutex> guard(seen->mutex);
         return {seen->whileHeld, seen->notices};
     }

@@ -169,34 +169,34 @@ TEST(RangedUnitLabel, OnlyAcVoltageScalesToDecibels) {
 using RangedAutoRange = FunctionsFixture;
 
 TEST_F(RangedAutoRange, RangeReportedByTheInstrumentChangesLabelAndDigits) {
-    functions::CKVTFunctionDCI dci(&panel_);
+    functions::CKVTFunctionDCI dci(&m_panel);
     dci.Init();
     dci.OnMenuItem(22);  // 2mA
     dci.OnMenuItem(20);  // Auto
     dci.SetReadingText("+0.000123456789");
     EXPECT_EQ(dci.GetDisplayText(), "+0.12345");
-    device_->Answer("CURR:DC:RANGE?", "+2.00000000E-04\n");
+    m_device->Answer("CURR:DC:RANGE?", "+2.00000000E-04\n");
     EXPECT_TRUE(dci.UpdateAutoRange());
     EXPECT_EQ(dci.GetRange(), "200uA");
     EXPECT_EQ(dci.GetUnitLabel(), "uADC");
     EXPECT_EQ(dci.GetDisplayText(), "+123.456");
     // No answer: false, and the range stays.
-    device_->Answer("CURR:DC:RANGE?", "");
+    m_device->Answer("CURR:DC:RANGE?", "");
     EXPECT_FALSE(dci.UpdateAutoRange());
     EXPECT_EQ(dci.GetRange(), "200uA");
 
-    functions::CKVTFunctionFRES fres(&panel_);
+    functions::CKVTFunctionFRES fres(&m_panel);
     fres.Init();
     fres.SetReadingText("+1234.500000000000");
-    device_->Answer("FRES:RANGE?", "+2.00000000E+03\n");
+    m_device->Answer("FRES:RANGE?", "+2.00000000E+03\n");
     EXPECT_TRUE(fres.UpdateAutoRange());
     EXPECT_EQ(fres.GetRange(), "2KΩ");
     EXPECT_EQ(fres.GetUnitLabel(), "KΩ");
     EXPECT_EQ(fres.GetDisplayText(), "+01.2345");
 
-    functions::CKVTFunctionCap cap(&panel_);
+    functions::CKVTFunctionCap cap(&m_panel);
     cap.Init();
-    device_->Answer("CAP:RANGE?", "+1.00000000E-02\n");
+    m_device->Answer("CAP:RANGE?", "+1.00000000E-02\n");
     EXPECT_TRUE(cap.UpdateAutoRange());
     EXPECT_EQ(cap.GetRange(), "10000uF");
     EXPECT_EQ(cap.GetUnitLabel(), "uF");

@@ -43,7 +43,7 @@ protected:
     void SetUp() override {
         setenv("KORVATA_VISA_SIMULATE", "1", 1);
         sim::InstallSimulatedMeter();
-        link::InstallPacer(&pacer_);
+        link::InstallPacer(&m_pacer);
         link::SetCommunicationFailureHandler([](std::string_view, std::string_view) {});
         ASSERT_TRUE(link::GetConnection()->Open("TCPIP0::192.0.2.9::inst0::INSTR"));
     }
@@ -56,8 +56,8 @@ protected:
         unsetenv("KORVATA_VISA_SIMULATE");
     }
 
-    link::RecordingPacer pacer_;
-    RecordingPanel panel_;
+    link::RecordingPacer m_pacer;
+    RecordingPanel m_panel;
 };
 
 TEST_P(RangedEndToEnd, MeasuresTheMetersInputOnTheRangeItPicks) {
@@ -65,7 +65,7 @@ TEST_P(RangedEndToEnd, MeasuresTheMetersInputOnTheRangeItPicks) {
     link::SetFunction(c.instrumentName);
     link::SetTriggerCountInfinite();
     link::Initiate();
-    auto function = c.make(&panel_);
+    auto function = c.make(&m_panel);
     function->Init();
     function->OnMenuItem(c.rangeChoiceIds[0]);  // automatic ranging
     function->SyncFromInstrument();
@@ -77,8 +77,8 @@ TEST_P(RangedEndToEnd, MeasuresTheMetersInputOnTheRangeItPicks) {
     auto deadline = std::chrono::steady_clock::now() + kWait;
     int notices = 0;
     do {
-        notices = panel_.NewReadings() + 1;
-        ASSERT_TRUE(panel_.WaitForNewReadings(notices, kWait));
+        notices = m_panel.NewReadings() + 1;
+        ASSERT_TRUE(m_panel.WaitForNewReadings(notices, kWait));
     } while (function->GetReadingText() == "Overload" &&
              std::chrono::steady_clock::now() < deadline);
     function->Pause();

@@ -17,18 +17,18 @@ protected:
 
     void SetUp() override {
         FunctionsFixture::SetUp();
-        function_ = GetParam().make(&panel_);
-        function_->Init();
+        m_function = GetParam().make(&m_panel);
+        m_function->Init();
         Sent();
         PausesMs();
     }
 
     void TearDown() override {
-        function_.reset();
+        m_function.reset();
         FunctionsFixture::TearDown();
     }
 
-    std::unique_ptr<functions::CKVTRangedFunction> function_;
+    std::unique_ptr<functions::CKVTRangedFunction> m_function;
 };
 
 class RangedMeterFixture : public RangedFixture {

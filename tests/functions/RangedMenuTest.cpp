@@ -36,42 +36,42 @@ std::vector<int> Checked(functions::CKVTFunction& f, const std::vector<int>& ids
 
 TEST_P(RangedMenu, InitGivesTheDefaultsAndTheMainMenuShowsThem) {
     const RangedCase& c = GetParam();
-    EXPECT_EQ(function_->GetName(), c.title);
-    EXPECT_EQ(function_->GetReadingText(), "●.●●●●●");
-    EXPECT_EQ(function_->GetRangeMode(), "Manual");
-    EXPECT_EQ(function_->GetRange(), c.defaultRange);
-    EXPECT_EQ(function_->GetUnitLabel(), c.defaultUnitLabel);
-    EXPECT_EQ(function_->GetBaseUnit(), c.baseUnit);
-    EXPECT_EQ(function_->GetSpeed(), HasSpeed(c) ? "Slow" : "");
-    EXPECT_EQ(function_->GetItem(c.mainIds[0])->m_subtitle, "Auto");
+    EXPECT_EQ(m_function->GetName(), c.title);
+    EXPECT_EQ(m_function->GetReadingText(), "●.●●●●●");
+    EXPECT_EQ(m_function->GetRangeMode(), "Manual");
+    EXPECT_EQ(m_function->GetRange(), c.defaultRange);
+    EXPECT_EQ(m_function->GetUnitLabel(), c.defaultUnitLabel);
+    EXPECT_EQ(m_function->GetBaseUnit(), c.baseUnit);
+    EXPECT_EQ(m_function->GetSpeed(), HasSpeed(c) ? "Slow" : "");
+    EXPECT_EQ(m_function->GetItem(c.mainIds[0])->m_subtitle, "Auto");
     if (HasSpeed(c)) {
-        EXPECT_EQ(function_->GetItem(c.mainIds[1])->m_subtitle, c.initialSpeedSubtitle);
+        EXPECT_EQ(m_function->GetItem(c.mainIds[1])->m_subtitle, c.initialSpeedSubtitle);
     }
     // Nothing is shown before the main menu.
-    EXPECT_EQ(ShownIds(*function_), (std::array<int, 6>{}));
+    EXPECT_EQ(ShownIds(*m_function), (std::array<int, 6>{}));
 
-    function_->ShowMainMenu();
-    EXPECT_EQ(ShownPage(*function_), c.mainPage);
-    EXPECT_EQ(ShownIds(*function_), c.mainIds);
-    EXPECT_EQ(function_->GetSoftKeySubtitle(0), c.defaultRange);
-    EXPECT_EQ(function_->GetSoftKeyOptionA(4), "On");
-    EXPECT_EQ(function_->GetSoftKeyOptionB(4), "Off");
-    EXPECT_EQ(function_->GetSoftKeyItem(4)->m_kind, CMenuItem::kOptionToggle);
-    EXPECT_EQ(function_->GetSoftKeyItem(0)->m_kind, CMenuItem::kPlain);
+    m_function->ShowMainMenu();
+    EXPECT_EQ(ShownPage(*m_function), c.mainPage);
+    EXPECT_EQ(ShownIds(*m_function), c.mainIds);
+    EXPECT_EQ(m_function->GetSoftKeySubtitle(0), c.defaultRange);
+    EXPECT_EQ(m_function->GetSoftKeyOptionA(4), "On");
+    EXPECT_EQ(m_function->GetSoftKeyOptionB(4), "Off");
+    EXPECT_EQ(m_function->GetSoftKeyItem(4)->m_kind, CMenuItem::kOptionToggle);
+    EXPECT_EQ(m_function->GetSoftKeyItem(0)->m_kind, CMenuItem::kPlain);
     // Settings not read yet highlight option B.
-    EXPECT_EQ(function_->GetSoftKeyItem(4)->GetValue(), "Off");
+    EXPECT_EQ(m_function->GetSoftKeyItem(4)->GetValue(), "Off");
     if (HasSpeed(c)) {
-        EXPECT_EQ(function_->GetSoftKeySubtitle(1), "Slow");
-        EXPECT_EQ(Checked(*function_, {c.speedIds[0], c.speedIds[1], c.speedIds[2]}),
+        EXPECT_EQ(m_function->GetSoftKeySubtitle(1), "Slow");
+        EXPECT_EQ(Checked(*m_function, {c.speedIds[0], c.speedIds[1], c.speedIds[2]}),
                   std::vector<int>{c.speedIds[0]});
     }
     if (c.hasFilter) {
-        EXPECT_EQ(function_->GetSoftKeyItem(2)->GetValue(), "Off");
+        EXPECT_EQ(m_function->GetSoftKeyItem(2)->GetValue(), "Off");
     }
-    std::vector<int> checked = Checked(*function_, c.rangeChoiceIds);
+    std::vector<int> checked = Checked(*m_function, c.rangeChoiceIds);
     ASSERT_EQ(checked.size(), 1u);
-    EXPECT_EQ(function_->GetItem(checked[0])->m_keyText, c.defaultRange);
-    EXPECT_EQ(panel_.Calls(),
+    EXPECT_EQ(m_function->GetItem(checked[0])->m_keyText, c.defaultRange);
+    EXPECT_EQ(m_panel.Calls(),
               std::vector<std::string>{"SetViewsUnit(" + std::string(c.baseUnit) + ")"});
     EXPECT_TRUE(Sent().empty());
     EXPECT_TRUE(PausesMs().empty());
@@ -79,27 +79,27 @@ TEST_P(RangedMenu, InitGivesTheDefaultsAndTheMainMenuShowsThem) {
 
 TEST_P(RangedMenu, PageKeysWalkTheRangeListAndSpeedKeyOpensTheSpeeds) {
     const RangedCase& c = GetParam();
-    function_->ShowMainMenu();
-    function_->OnSoftKey(0);
-    EXPECT_EQ(ShownPage(*function_), c.rangePage1);
-    EXPECT_EQ(ShownIds(*function_), c.rangePage1Ids);
+    m_function->ShowMainMenu();
+    m_function->OnSoftKey(0);
+    EXPECT_EQ(ShownPage(*m_function), c.rangePage1);
+    EXPECT_EQ(ShownIds(*m_function), c.rangePage1Ids);
     if (HasTwoRangePages(c)) {
-        function_->OnSoftKey(5);  // "other->"
-        EXPECT_EQ(ShownPage(*function_), c.rangePage2);
-        EXPECT_EQ(ShownIds(*function_), c.rangePage2Ids);
+        m_function->OnSoftKey(5);  // "other->"
+        EXPECT_EQ(ShownPage(*m_function), c.rangePage2);
+        EXPECT_EQ(ShownIds(*m_function), c.rangePage2Ids);
         int back = static_cast<int>(std::find(c.rangePage2.begin(), c.rangePage2.end(), "<-other") -
                                     c.rangePage2.begin());
-        function_->OnSoftKey(back);
-        EXPECT_EQ(ShownPage(*function_), c.rangePage1);
+        m_function->OnSoftKey(back);
+        EXPECT_EQ(ShownPage(*m_function), c.rangePage1);
     } else if (c.rangePage1[5].empty()) {
         // A one-page list has no page key; its empty positions do nothing.
-        function_->OnSoftKey(5);
-        EXPECT_EQ(ShownPage(*function_), c.rangePage1);
+        m_function->OnSoftKey(5);
+        EXPECT_EQ(ShownPage(*m_function), c.rangePage1);
     }
-    function_->ShowMainMenu();
-    function_->OnSoftKey(1);
-    EXPECT_EQ(ShownPage(*function_), HasSpeed(c) ? c.speedPage : c.mainPage);
-    EXPECT_EQ(ShownIds(*function_), HasSpeed(c) ? c.speedIds : c.mainIds);
+    m_function->ShowMainMenu();
+    m_function->OnSoftKey(1);
+    EXPECT_EQ(ShownPage(*m_function), HasSpeed(c) ? c.speedPage : c.mainPage);
+    EXPECT_EQ(ShownIds(*m_function), HasSpeed(c) ? c.speedIds : c.mainIds);
     // Page keys send nothing.
     EXPECT_TRUE(Sent().empty());
     EXPECT_TRUE(PausesMs().empty());
@@ -112,57 +112,57 @@ TEST_P(RangedMenu, EachRangeChoiceSendsItsRangeSettlesAndReturnsToTheMainPage) {
     for (size_t i = 0; i < c.rangeChoiceIds.size(); ++i) {
         int id = c.rangeChoiceIds[i];
         SCOPED_TRACE(c.rangeCommands[i]);
-        function_->ShowMainMenu();
-        function_->OnSoftKey(0);
+        m_function->ShowMainMenu();
+        m_function->OnSoftKey(0);
         auto onPage1 = std::find(c.rangePage1Ids.begin(), c.rangePage1Ids.end(), id);
         if (onPage1 != c.rangePage1Ids.end()) {
-            function_->OnSoftKey(static_cast<int>(onPage1 - c.rangePage1Ids.begin()));
+            m_function->OnSoftKey(static_cast<int>(onPage1 - c.rangePage1Ids.begin()));
         } else {
-            function_->OnSoftKey(5);
+            m_function->OnSoftKey(5);
             auto onPage2 = std::find(c.rangePage2Ids.begin(), c.rangePage2Ids.end(), id);
             ASSERT_NE(onPage2, c.rangePage2Ids.end());
-            function_->OnSoftKey(static_cast<int>(onPage2 - c.rangePage2Ids.begin()));
+            m_function->OnSoftKey(static_cast<int>(onPage2 - c.rangePage2Ids.begin()));
         }
-        std::string keyText = function_->GetItem(id)->m_keyText;
-        EXPECT_EQ(ShownPage(*function_), c.mainPage);
-        EXPECT_EQ(function_->GetSoftKeySubtitle(0), keyText);
-        EXPECT_EQ(Checked(*function_, c.rangeChoiceIds), std::vector<int>{id});
+        std::string keyText = m_function->GetItem(id)->m_keyText;
+        EXPECT_EQ(ShownPage(*m_function), c.mainPage);
+        EXPECT_EQ(m_function->GetSoftKeySubtitle(0), keyText);
+        EXPECT_EQ(Checked(*m_function, c.rangeChoiceIds), std::vector<int>{id});
         EXPECT_EQ(Timeline(), (std::vector<std::string>{c.rangeCommands[i], "pause 300"}));
         if (i == 0) {
             // "Auto" keeps the last range until the instrument reports one.
-            EXPECT_EQ(function_->GetRangeMode(), "Auto");
-            EXPECT_EQ(function_->GetRange(), lastManual);
+            EXPECT_EQ(m_function->GetRangeMode(), "Auto");
+            EXPECT_EQ(m_function->GetRange(), lastManual);
         } else {
-            EXPECT_EQ(function_->GetRangeMode(), "Manual");
-            EXPECT_EQ(function_->GetRange(), keyText);
+            EXPECT_EQ(m_function->GetRangeMode(), "Manual");
+            EXPECT_EQ(m_function->GetRange(), keyText);
             lastManual = keyText;
         }
     }
-    function_->ShowMainMenu();
-    EXPECT_EQ(function_->GetSoftKeySubtitle(0), lastManual);
+    m_function->ShowMainMenu();
+    EXPECT_EQ(m_function->GetSoftKeySubtitle(0), lastManual);
 }
 
 TEST_P(RangedMenu, SpeedChoicesSendTheirCyclesAndSettle) {
     const RangedCase& c = GetParam();
     if (!HasSpeed(c)) {
         // No speed key: position 1 of the main page is empty and inert.
-        function_->ShowMainMenu();
-        function_->OnSoftKey(1);
-        EXPECT_EQ(ShownIds(*function_), c.mainIds);
+        m_function->ShowMainMenu();
+        m_function->OnSoftKey(1);
+        EXPECT_EQ(ShownIds(*m_function), c.mainIds);
         EXPECT_TRUE(Sent().empty());
         return;
     }
     const std::pair<int, const char*> choices[] = {{1, "1"}, {2, "0.3"}, {0, "10"}};
     for (const auto& [position, cycles] : choices) {
         SCOPED_TRACE(cycles);
-        function_->ShowMainMenu();
-        function_->OnSoftKey(1);
-        function_->OnSoftKey(position);
+        m_function->ShowMainMenu();
+        m_function->OnSoftKey(1);
+        m_function->OnSoftKey(position);
         std::string choice = c.speedPage[static_cast<size_t>(position)];
-        EXPECT_EQ(ShownPage(*function_), c.mainPage);
-        EXPECT_EQ(function_->GetSoftKeySubtitle(1), choice);
-        EXPECT_EQ(function_->GetSpeed(), choice);
-        EXPECT_EQ(Checked(*function_, {c.speedIds[0], c.speedIds[1], c.speedIds[2]}),
+        EXPECT_EQ(ShownPage(*m_function), c.mainPage);
+        EXPECT_EQ(m_function->GetSoftKeySubtitle(1), choice);
+        EXPECT_EQ(m_function->GetSpeed(), choice);
+        EXPECT_EQ(Checked(*m_function, {c.speedIds[0], c.speedIds[1], c.speedIds[2]}),
                   std::vector<int>{c.speedIds[static_cast<size_t>(position)]});
         // Unlike DC voltage, a speed change settles for 100 ms.
         EXPECT_EQ(Timeline(),
@@ -172,7 +172,7 @@ TEST_P(RangedMenu, SpeedChoicesSendTheirCyclesAndSettle) {
 
 TEST_P(RangedMenu, TogglesSendTheNewlyHighlightedOptionAndSettle) {
     const RangedCase& c = GetParam();
-    function_->ShowMainMenu();
+    m_function->ShowMainMenu();
     std::vector<std::pair<int, std::string>> toggles;
     if (c.hasFilter) {
         toggles.emplace_back(2, "FILTER");
@@ -180,17 +180,17 @@ TEST_P(RangedMenu, TogglesSendTheNewlyHighlightedOptionAndSettle) {
     toggles.emplace_back(4, "NULL");
     for (const auto& [position, setting] : toggles) {
         for (const char* state : {"ON", "OFF"}) {
-            function_->OnSoftKey(position);
+            m_function->OnSoftKey(position);
             EXPECT_EQ(Timeline(),
                       (std::vector<std::string>{std::string(c.root) + ":" + setting + " " + state,
                                                 "pause 100"}));
-            EXPECT_EQ(ShownPage(*function_), c.mainPage);
+            EXPECT_EQ(ShownPage(*m_function), c.mainPage);
         }
     }
-    function_->OnSoftKey(4);
-    EXPECT_EQ(function_->GetRel(), "On");
-    EXPECT_EQ(function_->GetSoftKeyItem(4)->m_optionAColor, CMenuItem::kHighlightColor);
-    EXPECT_EQ(function_->GetFilter(), c.hasFilter ? "Off" : "");
+    m_function->OnSoftKey(4);
+    EXPECT_EQ(m_function->GetRel(), "On");
+    EXPECT_EQ(m_function->GetSoftKeyItem(4)->m_optionAColor, CMenuItem::kHighlightColor);
+    EXPECT_EQ(m_function->GetFilter(), c.hasFilter ? "Off" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Functions, RangedMenu, ::testing::ValuesIn(RangedCases()), CaseName);

@@ -53,21 +53,21 @@ TEST_P(RangedSync, SettingsMadeOnTheMeterComeBackAndAreMarked) {
     const RangedCase& c = GetParam();
     // Set through the keys: the last range, "Fast", filter and null on.
     int lastRange = c.rangeChoiceIds.back();
-    function_->OnMenuItem(lastRange);
+    m_function->OnMenuItem(lastRange);
     if (HasSpeed(c)) {
-        function_->OnMenuItem(c.speedIds[2]);
+        m_function->OnMenuItem(c.speedIds[2]);
     }
     if (c.hasFilter) {
-        function_->GetItem(function_->FilterKeyId())->Press();
+        m_function->GetItem(m_function->FilterKeyId())->Press();
     }
-    function_->GetItem(function_->RelKeyId())->Press();
+    m_function->GetItem(m_function->RelKeyId())->Press();
     Sent();
 
-    auto fresh = c.make(&panel_);
+    auto fresh = c.make(&m_panel);
     fresh->Init();
     fresh->SyncFromInstrument();
     EXPECT_EQ(Sent(), ExpectedQueries(c));
-    std::string rangeText = function_->GetItem(lastRange)->m_keyText;
+    std::string rangeText = m_function->GetItem(lastRange)->m_keyText;
     EXPECT_EQ(fresh->GetRangeMode(), "Manual");
     EXPECT_EQ(fresh->GetRange(), rangeText);
     EXPECT_EQ(fresh->GetSpeed(), HasSpeed(c) ? "Fast" : "");
@@ -90,7 +90,7 @@ TEST_P(RangedSync, SettingsMadeOnTheMeterComeBackAndAreMarked) {
     EXPECT_EQ(fresh->GetSoftKeyItem(4)->GetValue(), "On");
 
     // Automatic ranging: the key says "Auto", the range is the meter's.
-    function_->OnMenuItem(c.rangeChoiceIds[0]);
+    m_function->OnMenuItem(c.rangeChoiceIds[0]);
     fresh->SyncFromInstrument();
     EXPECT_EQ(fresh->GetRangeMode(), "Auto");
     EXPECT_FALSE(fresh->GetRange().empty());
@@ -106,20 +106,20 @@ using RangedSilent = RangedFixture;
 
 TEST_P(RangedSilent, SilentInstrumentLeavesSettingsEmptyAndNothingChecked) {
     const RangedCase& c = GetParam();
-    function_->ShowMainMenu();
-    function_->SyncFromInstrument();
+    m_function->ShowMainMenu();
+    m_function->SyncFromInstrument();
     EXPECT_GT(Failures(), 0);
-    EXPECT_EQ(function_->GetRangeMode(), "");
-    EXPECT_EQ(function_->GetRange(), "");
-    EXPECT_EQ(function_->GetSpeed(), "");
-    EXPECT_EQ(function_->GetRel(), "");
-    function_->ShowMainMenu();
-    EXPECT_EQ(function_->GetSoftKeySubtitle(0), "");
+    EXPECT_EQ(m_function->GetRangeMode(), "");
+    EXPECT_EQ(m_function->GetRange(), "");
+    EXPECT_EQ(m_function->GetSpeed(), "");
+    EXPECT_EQ(m_function->GetRel(), "");
+    m_function->ShowMainMenu();
+    EXPECT_EQ(m_function->GetSoftKeySubtitle(0), "");
     for (int id : c.rangeChoiceIds) {
-        EXPECT_FALSE(function_->GetItem(id)->m_checked) << id;
+        EXPECT_FALSE(m_function->GetItem(id)->m_checked) << id;
     }
-    EXPECT_EQ(function_->GetSoftKeyItem(4)->GetValue(), "Off");
-    EXPECT_EQ(ShownPage(*function_), c.mainPage);
+    EXPECT_EQ(m_function->GetSoftKeyItem(4)->GetValue(), "Off");
+    EXPECT_EQ(ShownPage(*m_function), c.mainPage);
 }
 
 INSTANTIATE_TEST_SUITE_P(Functions, RangedSilent, ::testing::ValuesIn(RangedCases()), CaseName);
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Functions, RangedSilent, ::testing::ValuesIn(RangedCase
 using AcvScale = FunctionsFixture;
 
 TEST_F(AcvScale, ScaleOperationsSendSettleAndChangeTheDisplay) {
-    functions::CKVTFunctionACV acv(&panel_);
+    functions::CKVTFunctionACV acv(&m_panel);
     acv.Init();
     acv.SetReadingText("-3.010299956640");
     EXPECT_EQ(acv.GetDisplayText(), "-3010.29");
@@ -157,12 +157,12 @@ TEST_F(AcvScale, ScaleOperationsSendSettleAndChangeTheDisplay) {
 using AcvScaleOnMeter = MeterFixture;
 
 TEST_F(AcvScaleOnMeter, ScaleSettingsComeBackFromTheMeter) {
-    functions::CKVTFunctionACV acv(&panel_);
+    functions::CKVTFunctionACV acv(&m_panel);
     acv.Init();
     acv.SetScaleFunction("DBM");
     acv.SetDbmReference(50);
     acv.SetScaleState(1);
-    functions::CKVTFunctionACV fresh(&panel_);
+    functions::CKVTFunctionACV fresh(&m_panel);
     fresh.Init();
     EXPECT_EQ(fresh.GetUnitLabel(), "mVAC");
     fresh.SyncFromInstrument();

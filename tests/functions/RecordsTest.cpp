@@ -33,60 +33,60 @@ std::string Repeat(const std::string& field, int times) {
 
 class TrendParsing : public ::testing::Test {
 protected:
-    std::unique_ptr<KVTTrendData> trend_ = std::make_unique<KVTTrendData>();
+    std::unique_ptr<KVTTrendData> m_trend = std::make_unique<KVTTrendData>();
 };
 
 TEST_F(TrendParsing, AllKeepsOrderRecentReversesAndOverloadsAreSkipped) {
-    functions::ParseTrendReply("1,9.9e37,-2", false, *trend_);
-    EXPECT_EQ(trend_->count, 3);
-    EXPECT_EQ(trend_->values[0], 1);
-    EXPECT_EQ(trend_->values[2], -2);
-    EXPECT_EQ(trend_->minimum, -2);
-    EXPECT_EQ(trend_->maximum, 1);
+    functions::ParseTrendReply("1,9.9e37,-2", false, *m_trend);
+    EXPECT_EQ(m_trend->count, 3);
+    EXPECT_EQ(m_trend->values[0], 1);
+    EXPECT_EQ(m_trend->values[2], -2);
+    EXPECT_EQ(m_trend->minimum, -2);
+    EXPECT_EQ(m_trend->maximum, 1);
 
-    functions::ParseTrendReply("1,9.9e37,-2\n", true, *trend_);
-    EXPECT_EQ(trend_->count, 3);
-    EXPECT_EQ(trend_->values[0], -2);
-    EXPECT_EQ(trend_->values[1], 9.9e37);
-    EXPECT_EQ(trend_->values[2], 1);
-    EXPECT_EQ(trend_->minimum, -2);
-    EXPECT_EQ(trend_->maximum, 1);
+    functions::ParseTrendReply("1,9.9e37,-2\n", true, *m_trend);
+    EXPECT_EQ(m_trend->count, 3);
+    EXPECT_EQ(m_trend->values[0], -2);
+    EXPECT_EQ(m_trend->values[1], 9.9e37);
+    EXPECT_EQ(m_trend->values[2], 1);
+    EXPECT_EQ(m_trend->minimum, -2);
+    EXPECT_EQ(m_trend->maximum, 1);
 
     // Only the first value can make an overload the maximum or minimum.
-    functions::ParseTrendReply("+9.9E+37,+1.5E+00,-9.9E+37", false, *trend_);
-    EXPECT_EQ(trend_->maximum, 9.9e37);
-    EXPECT_EQ(trend_->minimum, 1.5);
+    functions::ParseTrendReply("+9.9E+37,+1.5E+00,-9.9E+37", false, *m_trend);
+    EXPECT_EQ(m_trend->maximum, 9.9e37);
+    EXPECT_EQ(m_trend->minimum, 1.5);
 }
 
 TEST_F(TrendParsing, EmptyAndMalformedRepliesStayInBounds) {
-    functions::ParseTrendReply("4,5", false, *trend_);
-    functions::ParseTrendReply("", false, *trend_);
-    EXPECT_EQ(trend_->count, 0);
-    EXPECT_EQ(trend_->minimum, 0);
-    EXPECT_EQ(trend_->maximum, 0);
-    functions::ParseTrendReply(" \r\n", true, *trend_);
-    EXPECT_EQ(trend_->count, 0);
+    functions::ParseTrendReply("4,5", false, *m_trend);
+    functions::ParseTrendReply("", false, *m_trend);
+    EXPECT_EQ(m_trend->count, 0);
+    EXPECT_EQ(m_trend->minimum, 0);
+    EXPECT_EQ(m_trend->maximum, 0);
+    functions::ParseTrendReply(" \r\n", true, *m_trend);
+    EXPECT_EQ(m_trend->count, 0);
 
     // Empty and non-numeric fields read as 0, as the C conversion does.
-    functions::ParseTrendReply("2,,abc,3", false, *trend_);
-    EXPECT_EQ(trend_->count, 4);
-    EXPECT_EQ(trend_->values[1], 0);
-    EXPECT_EQ(trend_->values[2], 0);
-    EXPECT_EQ(trend_->minimum, 0);
-    EXPECT_EQ(trend_->maximum, 3);
+    functions::ParseTrendReply("2,,abc,3", false, *m_trend);
+    EXPECT_EQ(m_trend->count, 4);
+    EXPECT_EQ(m_trend->values[1], 0);
+    EXPECT_EQ(m_trend->values[2], 0);
+    EXPECT_EQ(m_trend->minimum, 0);
+    EXPECT_EQ(m_trend->maximum, 3);
 }
 
 TEST_F(TrendParsing, FieldsBeyondStorageAreDropped) {
     // A 1 MiB reply of commas has one field more than storage holds.
     std::string commas(functions::kTrendCapacity, ',');
     commas[0] = '7';
-    functions::ParseTrendReply(commas, false, *trend_);
-    EXPECT_EQ(trend_->count, functions::kTrendCapacity);
-    EXPECT_EQ(trend_->values[0], 7);
-    EXPECT_EQ(trend_->maximum, 7);
-    functions::ParseTrendReply(commas, true, *trend_);
-    EXPECT_EQ(trend_->count, functions::kTrendCapacity);
-    EXPECT_EQ(trend_->values[functions::kTrendCapacity - 1], 7);
+    functions::ParseTrendReply(commas, false, *m_trend);
+    EXPECT_EQ(m_trend->count, functions::kTrendCapacity);
+    EXPECT_EQ(m_trend->values[0], 7);
+    EXPECT_EQ(m_trend->maximum, 7);
+    functions::ParseTrendReply(commas, true, *m_trend);
+    EXPECT_EQ(m_trend->count, functions::kTrendCapacity);
+    EXPECT_EQ(m_trend->values[functions::kTrendCapacity - 1], 7);
 }
 
 // Pages of [begin, end) that are in memory.
@@ -125,7 +125,7 @@ TEST(TrendStorage, CapacityAReplyDoesNotUseCostsNoMemory) {
 
 class HistogramParsing : public ::testing::Test {
 protected:
-    std::unique_ptr<KVTHistogramData> histogram_ = std::make_unique<KVTHistogramData>();
+    std::unique_ptr<KVTHistogramData> m_histogram = std::make_unique<KVTHistogramData>();
 };
 
 TEST_F(HistogramParsing, AutomaticBinningSumsTheFourHundredCounts) {
@@ -138,57 +138,57 @@ TEST_F(HistogramParsing, AutomaticBinningSumsTheFourHundredCounts) {
         SCOPED_TRACE(c.points);
         std::string reply =
             "-1.5,2.5," + std::to_string(c.points) + ",3," + Repeat("1", 400) + ",9\n";
-        functions::ParseHistogramReply(reply, 1, *histogram_);
-        EXPECT_EQ(histogram_->binCount, c.bins);
-        EXPECT_EQ(histogram_->bins[0], c.perBin);
-        EXPECT_EQ(histogram_->bins[c.bins - 1], c.perBin);
-        EXPECT_EQ(histogram_->bins[c.bins], 0);
-        EXPECT_EQ(histogram_->lower, -1.5);
-        EXPECT_EQ(histogram_->upper, 2.5);
-        EXPECT_EQ(histogram_->points, c.points);
-        EXPECT_EQ(histogram_->firstCount, 3);
-        EXPECT_EQ(histogram_->lastCount, 9);
-        EXPECT_EQ(histogram_->autoRange, 1);
+        functions::ParseHistogramReply(reply, 1, *m_histogram);
+        EXPECT_EQ(m_histogram->binCount, c.bins);
+        EXPECT_EQ(m_histogram->bins[0], c.perBin);
+        EXPECT_EQ(m_histogram->bins[c.bins - 1], c.perBin);
+        EXPECT_EQ(m_histogram->bins[c.bins], 0);
+        EXPECT_EQ(m_histogram->lower, -1.5);
+        EXPECT_EQ(m_histogram->upper, 2.5);
+        EXPECT_EQ(m_histogram->points, c.points);
+        EXPECT_EQ(m_histogram->firstCount, 3);
+        EXPECT_EQ(m_histogram->lastCount, 9);
+        EXPECT_EQ(m_histogram->autoRange, 1);
     }
 }
 
 TEST_F(HistogramParsing, ManualBinningTakesEachCount) {
-    functions::ParseHistogramReply("0,10,5,1,4,5,6,2", 0, *histogram_);
-    EXPECT_EQ(histogram_->binCount, 3);
-    EXPECT_EQ(histogram_->bins[0], 4);
-    EXPECT_EQ(histogram_->bins[2], 6);
-    EXPECT_EQ(histogram_->lastCount, 2);
-    EXPECT_EQ(histogram_->autoRange, 0);
+    functions::ParseHistogramReply("0,10,5,1,4,5,6,2", 0, *m_histogram);
+    EXPECT_EQ(m_histogram->binCount, 3);
+    EXPECT_EQ(m_histogram->bins[0], 4);
+    EXPECT_EQ(m_histogram->bins[2], 6);
+    EXPECT_EQ(m_histogram->lastCount, 2);
+    EXPECT_EQ(m_histogram->autoRange, 0);
 }
 
 TEST_F(HistogramParsing, ShortRepliesReadOnlyWhatIsThere) {
     // Automatic binning with 8 counts instead of 400: the first bin sums
     // them, the rest stay empty, and the last count is not a bin count.
-    functions::ParseHistogramReply("0,1,100,0," + Repeat("2", 8) + ",5", 1, *histogram_);
-    EXPECT_EQ(histogram_->binCount, 10);
-    EXPECT_EQ(histogram_->bins[0], 16);
-    EXPECT_EQ(histogram_->bins[1], 0);
+    functions::ParseHistogramReply("0,1,100,0," + Repeat("2", 8) + ",5", 1, *m_histogram);
+    EXPECT_EQ(m_histogram->binCount, 10);
+    EXPECT_EQ(m_histogram->bins[0], 16);
+    EXPECT_EQ(m_histogram->bins[1], 0);
 
     // Fewer than five fields: no bins; stale bins are cleared.
-    functions::ParseHistogramReply("0,10,5,1,4,5,6,2", 0, *histogram_);
+    functions::ParseHistogramReply("0,10,5,1,4,5,6,2", 0, *m_histogram);
     for (const char* reply : {"0,1,100", "", "7", "0,1,2,3"}) {
         SCOPED_TRACE(reply);
-        functions::ParseHistogramReply(reply, 0, *histogram_);
-        EXPECT_EQ(histogram_->binCount, 0);
-        EXPECT_EQ(histogram_->lastCount, 0);
-        EXPECT_EQ(histogram_->bins[0], 0);
-        functions::ParseHistogramReply(reply, 1, *histogram_);
-        EXPECT_EQ(histogram_->binCount, 0);
+        functions::ParseHistogramReply(reply, 0, *m_histogram);
+        EXPECT_EQ(m_histogram->binCount, 0);
+        EXPECT_EQ(m_histogram->lastCount, 0);
+        EXPECT_EQ(m_histogram->bins[0], 0);
+        functions::ParseHistogramReply(reply, 1, *m_histogram);
+        EXPECT_EQ(m_histogram->binCount, 0);
     }
 }
 
 TEST_F(HistogramParsing, ManualBinsNeverExceedStorage) {
     // More counts than bins: the storage fills and the rest is dropped.
     std::string reply = "0,1,2,3," + Repeat("1", functions::kHistogramCapacity + 10) + ",4";
-    functions::ParseHistogramReply(reply, 0, *histogram_);
-    EXPECT_EQ(histogram_->binCount, functions::kHistogramCapacity);
-    EXPECT_EQ(histogram_->bins[functions::kHistogramCapacity - 1], 1);
-    EXPECT_EQ(histogram_->lastCount, 4);
+    functions::ParseHistogramReply(reply, 0, *m_histogram);
+    EXPECT_EQ(m_histogram->binCount, functions::kHistogramCapacity);
+    EXPECT_EQ(m_histogram->bins[functions::kHistogramCapacity - 1], 1);
+    EXPECT_EQ(m_histogram->lastCount, 4);
 }
 
 TEST(StatisticsParsing, FieldsInOrderWithOverloads) {
@@ -212,14 +212,14 @@ TEST(StatisticsParsing, FieldsInOrderWithOverloads) {
 using RecordsFetch = FunctionsFixture;
 
 TEST_F(RecordsFetch, StatisticsComeFromThreeQueries) {
-    device_->Answer("CALCulate:AVERage:ALL?", "+1.0E+00,+1.0E-02,+9.9E+37,+9.0E-01\n");
-    device_->Answer("CALCulate:AVERage:PTPeak?", "+9.9E+37\n");
-    device_->Answer("CALCulate:AVERage:COUNt?", "+1.20000000E+01\n");
-    EXPECT_TRUE(dcv_->UpdateStatistics());
+    m_device->Answer("CALCulate:AVERage:ALL?", "+1.0E+00,+1.0E-02,+9.9E+37,+9.0E-01\n");
+    m_device->Answer("CALCulate:AVERage:PTPeak?", "+9.9E+37\n");
+    m_device->Answer("CALCulate:AVERage:COUNt?", "+1.20000000E+01\n");
+    EXPECT_TRUE(m_dcv->UpdateStatistics());
     EXPECT_EQ(Sent(),
               (std::vector<std::string>{"CALCulate:AVERage:ALL?", "CALCulate:AVERage:PTPeak?",
                                         "CALCulate:AVERage:COUNt?"}));
-    functions::KVTStatistics stats = dcv_->GetStatistics();
+    functions::KVTStatistics stats = m_dcv->GetStatistics();
     EXPECT_EQ(stats.average, "+1.0E+00");
     EXPECT_EQ(stats.maximum, "Overload");
     EXPECT_EQ(stats.span, "Overload");
@@ -227,9 +227,9 @@ TEST_F(RecordsFetch, StatisticsComeFromThreeQueries) {
 }
 
 TEST_F(RecordsFetch, TrendAndHistogramCopiesAreWholeRecords) {
-    device_->Answer("CALCulate:TRENd:CHARt:MODe?", "REC\n");
-    device_->Answer("CALCulate:TRENd:CHARt:DATA?", "+1.0E+00,+2.0E+00,+3.0E+00\n");
-    functions::FetchTrendData(dcv_.get());
+    m_device->Answer("CALCulate:TRENd:CHARt:MODe?", "REC\n");
+    m_device->Answer("CALCulate:TRENd:CHARt:DATA?", "+1.0E+00,+2.0E+00,+3.0E+00\n");
+    functions::FetchTrendData(m_dcv.get());
     EXPECT_EQ(Sent(), (std::vector<std::string>{"CALCulate:TRENd:CHARt:MODe?",
                                                 "CALCulate:TRENd:CHARt:DATA?"}));
     auto trend = std::make_unique<KVTTrendData>();
@@ -241,8 +241,8 @@ TEST_F(RecordsFetch, TrendAndHistogramCopiesAreWholeRecords) {
     EXPECT_EQ(trend->values[2], 1);
     EXPECT_GE(trend->elapsedSeconds, 0);
 
-    device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", "0,1,5,0,4,5,6,7,8,0\n");
-    device_->Answer("CALCulate:TRANsform:HISTogram:RANGe:AUTO?", "0\n");
+    m_device->Answer("CALCulate:TRANsform:HISTogram:ALL?", "0,1,5,0,4,5,6,7,8,0\n");
+    m_device->Answer("CALCulate:TRANsform:HISTogram:RANGe:AUTO?", "0\n");
     functions::FetchHistogramData();
     auto histogram = std::make_unique<KVTHistogramData>();
     histogram->binCount = 9;
@@ -254,37 +254,37 @@ TEST_F(RecordsFetch, TrendAndHistogramCopiesAreWholeRecords) {
     EXPECT_EQ(histogram->bins[8], 0);
 
     // The instrument stops answering: an empty record, not stale data.
-    device_->SetSilent(true);
-    functions::FetchTrendData(dcv_.get());
+    m_device->SetSilent(true);
+    functions::FetchTrendData(m_dcv.get());
     functions::CopyTrendData(*trend);
     EXPECT_EQ(trend->count, 0);
 }
 
 TEST_F(RecordsFetch, OverloadReadingsEnterTheHistoryAsTheOverloadValue) {
-    device_->Answer("DATA:LAST?", "+9.90000000E+37 VDC\n");
-    EXPECT_TRUE(dcv_->ReadOnce());
-    EXPECT_EQ(dcv_->GetReadingText(), "Overload");
-    device_->Answer("DATA:LAST?", "-1.25000000E-03 VDC\n");
-    EXPECT_TRUE(dcv_->ReadOnce());
-    EXPECT_EQ(dcv_->GetReadingText(), "-0.001250000000");
-    EXPECT_EQ(dcv_->HistorySnapshot(), (std::vector<double>{9.9e37, -0.00125}));
-    device_->SetSilent(true);
-    EXPECT_FALSE(dcv_->ReadOnce());
-    EXPECT_EQ(dcv_->GetReadingText(), "-0.001250000000");
-    EXPECT_EQ(dcv_->HistorySnapshot().size(), 2u);
+    m_device->Answer("DATA:LAST?", "+9.90000000E+37 VDC\n");
+    EXPECT_TRUE(m_dcv->ReadOnce());
+    EXPECT_EQ(m_dcv->GetReadingText(), "Overload");
+    m_device->Answer("DATA:LAST?", "-1.25000000E-03 VDC\n");
+    EXPECT_TRUE(m_dcv->ReadOnce());
+    EXPECT_EQ(m_dcv->GetReadingText(), "-0.001250000000");
+    EXPECT_EQ(m_dcv->HistorySnapshot(), (std::vector<double>{9.9e37, -0.00125}));
+    m_device->SetSilent(true);
+    EXPECT_FALSE(m_dcv->ReadOnce());
+    EXPECT_EQ(m_dcv->GetReadingText(), "-0.001250000000");
+    EXPECT_EQ(m_dcv->HistorySnapshot().size(), 2u);
 }
 
 TEST_F(RecordsFetch, HistoryKeepsAtMost50001Values) {
     for (int i = 0; i < 50000; ++i) {
-        dcv_->PushHistory(i);
+        m_dcv->PushHistory(i);
     }
-    EXPECT_EQ(dcv_->HistorySnapshot().size(), 50000u);
-    dcv_->PushHistory(50000);
-    std::vector<double> history = dcv_->HistorySnapshot();
+    EXPECT_EQ(m_dcv->HistorySnapshot().size(), 50000u);
+    m_dcv->PushHistory(50000);
+    std::vector<double> history = m_dcv->HistorySnapshot();
     ASSERT_EQ(history.size(), 50001u);
     EXPECT_EQ(history.front(), 0);
-    dcv_->PushHistory(50001);
-    history = dcv_->HistorySnapshot();
+    m_dcv->PushHistory(50001);
+    history = m_dcv->HistorySnapshot();
     ASSERT_EQ(history.size(), 50001u);
     EXPECT_EQ(history.front(), 1);
     EXPECT_EQ(history.back(), 50001);

@@ -20,121 +20,121 @@ using TemperatureMenu = FunctionUnderTest<CKVTFunctionTemperature>;
 const std::array<std::string, 6> kMainPage{"Load", "Display", "", "Units", "Rel", ""};
 
 TEST_F(TemperatureMenu, DefaultsAndMainPage) {
-    EXPECT_EQ(f_->GetName(), "Temperature");
-    EXPECT_EQ(f_->GetDisplayText(), "●.●●●●●");
-    EXPECT_EQ(f_->GetMeasuredText(), "●.●●●●●");
-    EXPECT_EQ(f_->GetUnitLabel(), "℃");
-    EXPECT_EQ(f_->GetBaseUnit(), "℃");
-    EXPECT_EQ(f_->GetSensor(), "BITS90");
-    EXPECT_EQ(f_->GetDisplayMode(), "All");
-    EXPECT_EQ(f_->GetRange(), "100");
-    EXPECT_EQ(f_->GetRangeMode(), "");
-    EXPECT_TRUE(f_->UpdateAutoRange());
+    EXPECT_EQ(m_f->GetName(), "Temperature");
+    EXPECT_EQ(m_f->GetDisplayText(), "●.●●●●●");
+    EXPECT_EQ(m_f->GetMeasuredText(), "●.●●●●●");
+    EXPECT_EQ(m_f->GetUnitLabel(), "℃");
+    EXPECT_EQ(m_f->GetBaseUnit(), "℃");
+    EXPECT_EQ(m_f->GetSensor(), "BITS90");
+    EXPECT_EQ(m_f->GetDisplayMode(), "All");
+    EXPECT_EQ(m_f->GetRange(), "100");
+    EXPECT_EQ(m_f->GetRangeMode(), "");
+    EXPECT_TRUE(m_f->UpdateAutoRange());
     // The keys as built, before the first menu.
-    EXPECT_EQ(f_->GetItem(88)->m_subtitle, "KITS90");
-    EXPECT_EQ(f_->GetItem(89)->m_subtitle, "Temp Val");
-    EXPECT_EQ(f_->GetItem(90)->m_subtitle, "℃");
+    EXPECT_EQ(m_f->GetItem(88)->m_subtitle, "KITS90");
+    EXPECT_EQ(m_f->GetItem(89)->m_subtitle, "Temp Val");
+    EXPECT_EQ(m_f->GetItem(90)->m_subtitle, "℃");
 
-    f_->ShowMainMenu();
+    m_f->ShowMainMenu();
     EXPECT_EQ(Page(), kMainPage);
-    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "BITS90");
-    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "All");
-    EXPECT_EQ(f_->GetSoftKeySubtitle(3), "℃");
-    EXPECT_TRUE(f_->GetItem(129)->m_checked);
-    EXPECT_TRUE(f_->GetItem(130)->m_checked);
-    EXPECT_EQ(f_->GetItem(91)->GetValue(), "Off");
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(0), "BITS90");
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(1), "All");
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(3), "℃");
+    EXPECT_TRUE(m_f->GetItem(129)->m_checked);
+    EXPECT_TRUE(m_f->GetItem(130)->m_checked);
+    EXPECT_EQ(m_f->GetItem(91)->GetValue(), "Off");
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
 
-    f_->OnSoftKey(1);
+    m_f->OnSoftKey(1);
     EXPECT_EQ(Page(), (std::array<std::string, 6>{"Temp Val", "Meas Val", "All", "", "", ""}));
-    f_->ShowMainMenu();
-    f_->OnSoftKey(3);
+    m_f->ShowMainMenu();
+    m_f->OnSoftKey(3);
     EXPECT_EQ(Page(), (std::array<std::string, 6>{"℃", "℉", "K", "", "", ""}));
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(TemperatureMenu, LoadKeyAsksForTheSensorDialog) {
-    f_->ShowMainMenu();
+    m_f->ShowMainMenu();
     PanelCalls();
-    f_->OnSoftKey(0);
+    m_f->OnSoftKey(0);
     EXPECT_EQ(PanelCalls(), Strings{"ShowSensorDialog()"});
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(Page(), kMainPage);
 }
 
 TEST_F(TemperatureMenu, DisplayModesSendNothingAndUnitsSendTheirCommand) {
-    f_->ShowMainMenu();
+    m_f->ShowMainMenu();
     PanelCalls();
-    f_->OnMenuItem(89);
-    f_->OnSoftKey(1);  // Meas Val
-    EXPECT_EQ(f_->GetDisplayMode(), "Meas Val");
-    EXPECT_TRUE(f_->GetItem(128)->m_checked);
-    EXPECT_FALSE(f_->GetItem(129)->m_checked);
+    m_f->OnMenuItem(89);
+    m_f->OnSoftKey(1);  // Meas Val
+    EXPECT_EQ(m_f->GetDisplayMode(), "Meas Val");
+    EXPECT_TRUE(m_f->GetItem(128)->m_checked);
+    EXPECT_FALSE(m_f->GetItem(129)->m_checked);
     EXPECT_EQ(Page(), kMainPage);
     EXPECT_EQ(Timeline(), Strings{"pause 300"});  // a pause and nothing sent
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
 
     // Still showing the measured value: the views keep "V".
-    f_->OnMenuItem(90);
-    f_->OnSoftKey(2);  // K
+    m_f->OnMenuItem(90);
+    m_f->OnSoftKey(2);  // K
     EXPECT_EQ(Timeline(), (Strings{"UNIT:TEMP K", "pause 100"}));
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(V)"});
-    EXPECT_EQ(f_->GetUnit(), "K");
-    EXPECT_EQ(f_->GetUnitLabel(), "K");
-    EXPECT_TRUE(f_->GetItem(132)->m_checked);
-    EXPECT_FALSE(f_->GetItem(130)->m_checked);
+    EXPECT_EQ(m_f->GetUnit(), "K");
+    EXPECT_EQ(m_f->GetUnitLabel(), "K");
+    EXPECT_TRUE(m_f->GetItem(132)->m_checked);
+    EXPECT_FALSE(m_f->GetItem(130)->m_checked);
 
-    f_->OnMenuItem(127);
+    m_f->OnMenuItem(127);
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(K)"});
-    f_->OnMenuItem(131);
+    m_f->OnMenuItem(131);
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℉)"});
-    f_->OnMenuItem(130);
+    m_f->OnMenuItem(130);
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
     EXPECT_EQ(Timeline(),
               (Strings{"pause 300", "UNIT:TEMP F", "pause 100", "UNIT:TEMP C", "pause 100"}));
 
     // The display-mode pause is taken under the lock.
     EXPECT_FALSE(
-        RunsWhileLockIsHeld([this] { f_->OnMenuItem(129); }, std::chrono::milliseconds(200)));
+        RunsWhileLockIsHeld([this] { m_f->OnMenuItem(129); }, std::chrono::milliseconds(200)));
     EXPECT_EQ(Timeline(), Strings{"pause 300"});
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
 
     for (int id : {87, 92, 126, 133}) {
-        f_->OnMenuItem(id);
+        m_f->OnMenuItem(id);
     }
     EXPECT_TRUE(Sent().empty());
     EXPECT_TRUE(PanelCalls().empty());
 }
 
 TEST_F(TemperatureMenu, RelativeSendsUnderTheLockAndSettles) {
-    f_->ShowMainMenu();
-    f_->OnSoftKey(4);
-    EXPECT_EQ(f_->GetNull(), "On");
+    m_f->ShowMainMenu();
+    m_f->OnSoftKey(4);
+    EXPECT_EQ(m_f->GetNull(), "On");
     EXPECT_EQ(Timeline(), (Strings{"TEMP:NULL ON", "pause 100"}));
-    f_->OnSoftKey(4);
+    m_f->OnSoftKey(4);
     EXPECT_EQ(Timeline(), (Strings{"TEMP:NULL OFF", "pause 100"}));
 }
 
 TEST_F(TemperatureMenu, SyncThenMenuChecksTheUnitButLabelsTheViewsInCelsius) {
-    device_->Answer("TEMP:TRAN?", "THER,JITS90\n");
-    device_->Answer("UNIT:TEMP?", "K\n");
-    device_->Answer("TEMP:NULL?", "1\n");
-    f_->OnMenuItem(128);
-    f_->SyncFromInstrument();
+    m_device->Answer("TEMP:TRAN?", "THER,JITS90\n");
+    m_device->Answer("UNIT:TEMP?", "K\n");
+    m_device->Answer("TEMP:NULL?", "1\n");
+    m_f->OnMenuItem(128);
+    m_f->SyncFromInstrument();
     EXPECT_EQ(Sent(), (Strings{"TEMP:TRAN?", "UNIT:TEMP?", "TEMP:NULL?", "CALCulate:LIMit:STATe?",
                                "CALCulate:LIMit:LOWer?", "CALCulate:LIMit:UPPer?"}));
-    EXPECT_EQ(f_->GetSensor(), "JITS90");
-    EXPECT_EQ(f_->GetDisplayMode(), "Temp Val");
-    EXPECT_EQ(f_->GetUnitLabel(), "K");
+    EXPECT_EQ(m_f->GetSensor(), "JITS90");
+    EXPECT_EQ(m_f->GetDisplayMode(), "Temp Val");
+    EXPECT_EQ(m_f->GetUnitLabel(), "K");
     PanelCalls();
-    f_->ShowMainMenu();
-    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "JITS90");
-    EXPECT_EQ(f_->GetSoftKeySubtitle(1), "Temp Val");
-    EXPECT_TRUE(f_->GetItem(127)->m_checked);
-    EXPECT_FALSE(f_->GetItem(128)->m_checked);
-    EXPECT_EQ(f_->GetSoftKeySubtitle(3), "K");
-    EXPECT_TRUE(f_->GetItem(132)->m_checked);
-    EXPECT_EQ(f_->GetItem(91)->GetValue(), "On");
+    m_f->ShowMainMenu();
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(0), "JITS90");
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(1), "Temp Val");
+    EXPECT_TRUE(m_f->GetItem(127)->m_checked);
+    EXPECT_FALSE(m_f->GetItem(128)->m_checked);
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(3), "K");
+    EXPECT_TRUE(m_f->GetItem(132)->m_checked);
+    EXPECT_EQ(m_f->GetItem(91)->GetValue(), "On");
     EXPECT_EQ(PanelCalls(), Strings{"SetViewsUnit(℃)"});
 }
 
@@ -152,22 +152,22 @@ TEST_F(TemperatureMenu, ChosenSensorIsSentUnderTheLockAndBecomesCurrent) {
         {1, 1, "MY_RTD", "TEMP:UDEF:RTD:TRAN MY_RTD"},
     };
     for (const Case& c : cases) {
-        f_->ChooseSensor(c.source, c.kind, c.name);
+        m_f->ChooseSensor(c.source, c.kind, c.name);
         EXPECT_EQ(Timeline(), (Strings{c.wire, "pause 100"}));
-        EXPECT_EQ(f_->GetSensor(), c.name);
-        EXPECT_EQ(f_->GetItem(88)->m_subtitle, c.name);
+        EXPECT_EQ(m_f->GetSensor(), c.name);
+        EXPECT_EQ(m_f->GetItem(88)->m_subtitle, c.name);
     }
     // A later menu shows the chosen sensor, not the one read before.
-    f_->ShowMainMenu();
-    EXPECT_EQ(f_->GetSoftKeySubtitle(0), "MY_RTD");
+    m_f->ShowMainMenu();
+    EXPECT_EQ(m_f->GetSoftKeySubtitle(0), "MY_RTD");
 
-    f_->ChooseSensor(2, 0, "X");
-    f_->ChooseSensor(0, -1, "X");
-    f_->ChooseSensor(0, 0, "");
+    m_f->ChooseSensor(2, 0, "X");
+    m_f->ChooseSensor(0, -1, "X");
+    m_f->ChooseSensor(0, 0, "");
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(f_->GetSensor(), "MY_RTD");
+    EXPECT_EQ(m_f->GetSensor(), "MY_RTD");
 
-    EXPECT_FALSE(RunsWhileLockIsHeld([this] { f_->ChooseSensor(0, 0, "KITS90"); },
+    EXPECT_FALSE(RunsWhileLockIsHeld([this] { m_f->ChooseSensor(0, 0, "KITS90"); },
                                      std::chrono::milliseconds(200)));
     EXPECT_EQ(Sent(), Strings{"TEMP:MDEF:THER:TRAN KITS90"});
 }
@@ -202,14 +202,14 @@ INSTANTIATE_TEST_SUITE_P(Readings, TemperatureDisplay,
                                            LabelCase{"●.●●●●●", "℉", "℉", "●.●●●●●"}));
 
 TEST_F(TemperatureMenu, ReadingTextSetsTheLabelFromTheCurrentUnit) {
-    f_->OnMenuItem(131);
-    f_->SetReadingText("+12345.600000000000");
-    EXPECT_EQ(f_->GetUnitLabel(), "k℉");
-    EXPECT_EQ(f_->GetBaseUnit(), "k℉");
-    EXPECT_EQ(f_->GetDisplayText(), "+012.345");
-    f_->SetReadingText("-0.000500000000");
-    EXPECT_EQ(f_->GetUnitLabel(), "m℉");
-    EXPECT_EQ(f_->GetDisplayText(), "-000.500");
+    m_f->OnMenuItem(131);
+    m_f->SetReadingText("+12345.600000000000");
+    EXPECT_EQ(m_f->GetUnitLabel(), "k℉");
+    EXPECT_EQ(m_f->GetBaseUnit(), "k℉");
+    EXPECT_EQ(m_f->GetDisplayText(), "+012.345");
+    m_f->SetReadingText("-0.000500000000");
+    EXPECT_EQ(m_f->GetUnitLabel(), "m℉");
+    EXPECT_EQ(m_f->GetDisplayText(), "-000.500");
 }
 
 TEST(TemperatureMeasuredText, SignedAndCutToEight) {

@@ -33,19 +33,19 @@ protected:
 
     // Waits for count more new-reading notices than have arrived so far.
     void WaitForMoreReadings(int count) {
-        ASSERT_TRUE(panel_.WaitForNewReadings(panel_.NewReadings() + count, kWait));
+        ASSERT_TRUE(m_panel.WaitForNewReadings(m_panel.NewReadings() + count, kWait));
     }
 };
 
 TEST_F(DcvWorker, ReadingsArriveAndFillTheHistory) {
-    dcv_->Start();
+    m_dcv->Start();
     WaitForMoreReadings(3);
-    std::string reading = dcv_->GetReadingText();
+    std::string reading = m_dcv->GetReadingText();
     EXPECT_TRUE(std::regex_match(reading, std::regex(R"([+-]\d+\.\d{12}|Overload)"))) << reading;
-    EXPECT_GE(dcv_->HistorySnapshot().size(), 3u);
-    EXPECT_EQ(dcv_->WorkerGeneration(), 1u);
-    EXPECT_TRUE(dcv_->IsWorkerRunning());
-    dcv_->Pause();
+    EXPECT_GE(m_dcv->HistorySnapshot().size(), 3u);
+    EXPECT_EQ(m_dcv->WorkerGeneration(), 1u);
+    EXPECT_TRUE(m_dcv->IsWorkerRunning());
+    m_dcv->Pause();
     // With no view shown and a manual range, a cycle is the reading alone:
     // the query and its pause, at least once per notice waited for.
     Strings timeline = Timeline();
@@ -58,40 +58,40 @@ TEST_F(DcvWorker, ReadingsArriveAndFillTheHistory) {
 }
 
 TEST_F(DcvWorker, PauseHoldsTheWorkerBetweenCyclesAndStartResumesIt) {
-    dcv_->Start();
+    m_dcv->Start();
     WaitForMoreReadings(2);
-    dcv_->Pause();
-    int notices = panel_.NewReadings();
+    m_dcv->Pause();
+    int notices = m_panel.NewReadings();
     Sent();
     PausesMs();
 
     // Paused: only the settings command reaches the instrument.
-    dcv_->GetItem(3)->Press();
+    m_dcv->GetItem(3)->Press();
     EXPECT_EQ(Timeline(), (Strings{"VOLT:DC:FILTER ON", "pause 100"}));
-    EXPECT_EQ(panel_.NewReadings(), notices);
+    EXPECT_EQ(m_panel.NewReadings(), notices);
 
-    dcv_->Pause();  // a second pause is undone by one start
-    dcv_->Start();
+    m_dcv->Pause();  // a second pause is undone by one start
+    m_dcv->Start();
     WaitForMoreReadings(2);
-    EXPECT_EQ(dcv_->WorkerGeneration(), 1u);
-    EXPECT_TRUE(dcv_->IsWorkerRunning());
+    EXPECT_EQ(m_dcv->WorkerGeneration(), 1u);
+    EXPECT_TRUE(m_dcv->IsWorkerRunning());
 }
 
 TEST_F(DcvWorker, SilentInstrumentEndsTheWorkerAndStartCreatesANewOne) {
-    dcv_->Start();
+    m_dcv->Start();
     WaitForMoreReadings(1);
-    device_->SetSilent(true);
-    ASSERT_TRUE(dcv_->WaitForWorkerEnd(kWait));
-    EXPECT_FALSE(dcv_->IsWorkerRunning());
+    m_device->SetSilent(true);
+    ASSERT_TRUE(m_dcv->WaitForWorkerEnd(kWait));
+    EXPECT_FALSE(m_dcv->IsWorkerRunning());
     EXPECT_GT(Failures(), 0);
-    std::string last = dcv_->GetReadingText();
+    std::string last = m_dcv->GetReadingText();
     EXPECT_NE(last, "●.●●●●●");
 
-    device_->SetSilent(false);
-    dcv_->Start();
+    m_device->SetSilent(false);
+    m_dcv->Start();
     WaitForMoreReadings(2);
-    EXPECT_EQ(dcv_->WorkerGeneration(), 2u);
-    EXPECT_TRUE(dcv_->IsWorkerRunning());
+    EXPECT_EQ(m_dcv->WorkerGeneration(), 2u);
+    EXPECT_TRUE(m_dcv->IsWorkerRunning());
 }
 
 TEST_F(DcvWorker, AnUnansweredQueryEndsTheCycleAtOnce) {
@@ -100,7 +100,7 @@ TEST_F(DcvWorker, AnUnansweredQueryEndsTheCycleAtOnce) {
     functions::g_trendViewActive = true;
     functions::g_histogramViewActive = true;
     functions::g_statisticsViewActive = true;
-    dcv_->OnMenuItem(7);  // automatic range: the cycle ends with the range query
+    m_dcv->OnMenuItem(7);  // automatic range: the cycle ends with the range query
     const Strings queries{"CALCulate:TRENd:CHARt:MODe?",
                           "CALCulate:TRENd:CHARt:DATA?",
                           "CALCulate:TRANsform:HISTogram:ALL?",
@@ -111,11 +111,11 @@ TEST_F(DcvWorker, AnUnansweredQueryEndsTheCycleAtOnce) {
                           "VOLT:DC:RANGE?"};
     int failures = Failures();
     for (const std::string& query : queries) {
-        device_->SetSilent(false);
-        device_->SilenceAt(query);
+        m_device->SetSilent(false);
+        m_device->SilenceAt(query);
         Sent();
-        dcv_->Start();
-        ASSERT_TRUE(dcv_->WaitForWorkerEnd(kWait)) << query;
+        m_dcv->Start();
+        ASSERT_TRUE(m_dcv->WaitForWorkerEnd(kWait)) << query;
         Strings sent = Sent();
         ASSERT_FALSE(sent.empty());
         EXPECT_EQ(sent.back(), query);
@@ -127,7 +127,7 @@ TEST_F(DcvWorker, SettingsCommandsLandBetweenCompleteCycles) {
     functions::g_trendViewActive = true;
     functions::g_histogramViewActive = true;
     functions::g_statisticsViewActive = true;
-    dcv_->OnMenuItem(7);  // automatic range: the cycle ends with the range query
+    m_dcv->OnMenuItem(7);  // automatic range: the cycle ends with the range query
     Sent();
     const Strings cycle{"DATA:LAST?",
                         "CALCulate:TRENd:CHARt:MODe?",
@@ -139,23 +139,23 @@ TEST_F(DcvWorker, SettingsCommandsLandBetweenCompleteCycles) {
                         "CALCulate:AVERage:COUNt?",
                         "VOLT:DC:RANGE?"};
 
-    dcv_->Start();
+    m_dcv->Start();
     auto trend = std::make_unique<functions::KVTTrendData>();
     auto histogram = std::make_unique<functions::KVTHistogramData>();
     const int kCommands = 6;
     for (int i = 0; i < kCommands; ++i) {
         WaitForMoreReadings(1);
         // The display reads run while the worker writes the next cycle.
-        EXPECT_FALSE(dcv_->GetDisplayText().empty());
-        EXPECT_FALSE(dcv_->GetUnitLabel().empty());
-        EXPECT_FALSE(dcv_->GetRange().empty());
+        EXPECT_FALSE(m_dcv->GetDisplayText().empty());
+        EXPECT_FALSE(m_dcv->GetUnitLabel().empty());
+        EXPECT_FALSE(m_dcv->GetRange().empty());
         functions::CopyTrendData(*trend);
         functions::CopyHistogramData(*histogram);
         EXPECT_LE(histogram->binCount, functions::kHistogramCapacity);
-        (void)dcv_->GetStatistics();
-        dcv_->OnMenuItem(3);
+        (void)m_dcv->GetStatistics();
+        m_dcv->OnMenuItem(3);
     }
-    dcv_->Pause();
+    m_dcv->Pause();
 
     Strings messages = Sent();
     int commands = 0;
@@ -182,37 +182,37 @@ TEST_F(DcvWorker, SettingsCommandsLandBetweenCompleteCycles) {
 }
 
 TEST_F(DcvWorker, ShutdownJoinsWithoutSendingAnything) {
-    dcv_->Start();
+    m_dcv->Start();
     WaitForMoreReadings(1);
-    dcv_->Shutdown();
-    EXPECT_FALSE(dcv_->IsWorkerRunning());
+    m_dcv->Shutdown();
+    EXPECT_FALSE(m_dcv->IsWorkerRunning());
     for (const std::string& message : Sent()) {
         EXPECT_EQ(message, "DATA:LAST?");
     }
 
     // A worker that never ran, and one that is paused, end as well.
-    functions::CKVTFunctionDCV idle(&panel_);
+    functions::CKVTFunctionDCV idle(&m_panel);
     idle.Init();
     idle.Shutdown();
     EXPECT_FALSE(idle.IsWorkerRunning());
-    dcv_->Start();
+    m_dcv->Start();
     WaitForMoreReadings(1);
-    dcv_->Pause();
-    dcv_->Shutdown();
-    EXPECT_FALSE(dcv_->IsWorkerRunning());
-    EXPECT_EQ(dcv_->WorkerGeneration(), 2u);
+    m_dcv->Pause();
+    m_dcv->Shutdown();
+    EXPECT_FALSE(m_dcv->IsWorkerRunning());
+    EXPECT_EQ(m_dcv->WorkerGeneration(), 2u);
 }
 
 TEST_F(DcvWorker, CycleTimeIsLoggedWhenAsked) {
     std::mutex mutex;
     Strings lines;
-    dcv_->SetCycleLog([&](std::string_view line) {
+    m_dcv->SetCycleLog([&](std::string_view line) {
         std::lock_guard<std::mutex> lock(mutex);
         lines.emplace_back(line);
     });
-    dcv_->Start();
+    m_dcv->Start();
     WaitForMoreReadings(2);
-    dcv_->Pause();
+    m_dcv->Pause();
     std::lock_guard<std::mutex> lock(mutex);
     ASSERT_GE(lines.size(), 2u);
     for (const std::string& line : lines) {
@@ -221,13 +221,13 @@ TEST_F(DcvWorker, CycleTimeIsLoggedWhenAsked) {
 }
 
 TEST_F(DcvWorker, SavingWhileTheWorkerRunsWritesACompleteFile) {
-    dcv_->Start();
+    m_dcv->Start();
     WaitForMoreReadings(3);
     std::string path =
         ::testing::TempDir() + "kvt-worker-save-" + std::to_string(getpid()) + ".csv";
     std::string error;
-    ASSERT_TRUE(dcv_->SaveHistory(path, &error)) << error;
-    dcv_->Pause();
+    ASSERT_TRUE(m_dcv->SaveHistory(path, &error)) << error;
+    m_dcv->Pause();
     std::FILE* file = std::fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);
     std::string text;
@@ -253,15 +253,15 @@ TEST_F(DcvWorker, SavingWhileTheWorkerRunsWritesACompleteFile) {
 using ScriptedWorker = FunctionsFixture;
 
 TEST_F(ScriptedWorker, UnansweredRangeQueryInAutoEndsTheWorker) {
-    device_->Answer("DATA:LAST?", "+1.50000000E+00 VDC\n");
-    dcv_->OnMenuItem(7);
+    m_device->Answer("DATA:LAST?", "+1.50000000E+00 VDC\n");
+    m_dcv->OnMenuItem(7);
     Sent();
-    dcv_->Start();
-    ASSERT_TRUE(dcv_->WaitForWorkerEnd(kWait));
+    m_dcv->Start();
+    ASSERT_TRUE(m_dcv->WaitForWorkerEnd(kWait));
     EXPECT_EQ(Sent(), (Strings{"DATA:LAST?", "VOLT:DC:RANGE?"}));
-    EXPECT_EQ(panel_.NewReadings(), 0);
-    EXPECT_EQ(dcv_->GetReadingText(), "+1.500000000000");
-    EXPECT_EQ(dcv_->GetRange(), "200mV");
+    EXPECT_EQ(m_panel.NewReadings(), 0);
+    EXPECT_EQ(m_dcv->GetReadingText(), "+1.500000000000");
+    EXPECT_EQ(m_dcv->GetRange(), "200mV");
 }
 
 }  // namespace
