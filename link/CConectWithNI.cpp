@@ -34,7 +34,7 @@ bool CConectWithNI::Open(const char* resource) {
         return false;
     }
     // A second Open would otherwise leak the session and manager still open.
-    if (session_.load() != VI_NULL || resourceManager_.load() != VI_NULL) {
+    if (m_session.load() != VI_NULL || m_resourceManager.load() != VI_NULL) {
         Close();
     }
     ViSession manager = VI_NULL;
@@ -60,23 +60,23 @@ bool CConectWithNI::Open(const char* resource) {
         viClose(manager);
         return false;
     }
-    resourceManager_.store(manager);
-    session_.store(session);
+    m_resourceManager.store(manager);
+    m_session.store(session);
     return true;
 }
 
 bool CConectWithNI::Close() {
-    viClose(session_.exchange(VI_NULL));
-    viClose(resourceManager_.exchange(VI_NULL));
+    viClose(m_session.exchange(VI_NULL));
+    viClose(m_resourceManager.exchange(VI_NULL));
     return true;
 }
 
 bool CConectWithNI::IsOpen() {
-    return session_.load() != VI_NULL;
+    return m_session.load() != VI_NULL;
 }
 
 ViStatus CConectWithNI::WriteLocked(const char* command) {
-    ViSession session = session_.load();
+    ViSession session = m_session.load();
     if (session == VI_NULL) {
         return VI_ERROR_INV_OBJECT;
     }
@@ -98,7 +98,7 @@ void CConectWithNI::DiscardRestOfReply(ViSession session) {
 
 ViStatus CConectWithNI::ReadLocked(char* buffer, uint32_t size, uint32_t* count) {
     ViUInt32 received = 0;
-    ViSession session = session_.load();
+    ViSession session = m_session.load();
     ViStatus status = VI_ERROR_INV_OBJECT;
     if (session != VI_NULL) {
         status = viRead(session, reinterpret_cast<ViBuf>(buffer), size, &received);
@@ -115,14 +115,14 @@ ViStatus CConectWithNI::ReadLocked(char* buffer, uint32_t size, uint32_t* count)
 }
 
 bool CConectWithNI::Write(const char* command) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
     return !Failed(WriteLocked(command));
 }
 
 bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
     ViStatus status;
     {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<std::recursive_mutex> guard(m_lock);
         status = ReadLocked(buffer, size, count);
     }
     if (Failed(status)) {
@@ -133,7 +133,7 @@ bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
 }
 
 void CConectWithNI::AbortIo() {
-    ViSession session = session_.load();
+    ViSession session = m_session.load();
     if (session != VI_NULL) {
         visa::AbortSessionIo(session);
     }
@@ -143,12 +143,12 @@ bool CConectWithNI::Query(const char* command, char* buffer, uint32_t size, uint
     if (count != nullptr) {
         *count = 0;
     }
-    if (session_.load() == VI_NULL) {
+    if (m_session.load() == VI_NULL) {
         return false;
     }
     ViStatus status;
     {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<std::recursive_mutex> guard(m_lock);
         if (Failed(WriteLocked(command))) {
             return false;
         }

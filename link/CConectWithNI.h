@@ -33,17 +33,17 @@ public:
     void AbortIo() override;
 
     // The VISA handles, for diagnostics and tests; 0 when none.
-    ViSession SessionHandle() const { return session_.load(); }
-    ViSession ResourceManagerHandle() const { return resourceManager_.load(); }
+    ViSession SessionHandle() const { return m_session.load(); }
+    ViSession ResourceManagerHandle() const { return m_resourceManager.load(); }
 
 private:
     ViStatus WriteLocked(const char* command);
     ViStatus ReadLocked(char* buffer, uint32_t size, uint32_t* count);
     void DiscardRestOfReply(ViSession session);
 
-    std::atomic<ViSession> session_{VI_NULL};
-    std::atomic<ViSession> resourceManager_{VI_NULL};
-    std::recursive_mutex lock_;
+    std::atomic<ViSession> m_session{VI_NULL};
+    std::atomic<ViSession> m_resourceManager{VI_NULL};
+    std::recursive_mutex m_lock;
 };
 
 }  // namespace kvt::link

@@ -104,7 +104,7 @@ TEST_F(ConnectionOpen, OneConnectionForTheProcess) {
 using ConnectionExchange = LinkFixture;
 
 TEST_F(ConnectionExchange, QueryWritesPausesThenReads) {
-    device_->Answer("*IDN?", "KVT\n");
+    m_device->Answer("*IDN?", "KVT\n");
     std::array<char, 32> buffer{};
     uint32_t count = 99;
     ASSERT_TRUE(Connection()->Query("*IDN?", buffer.data(), 32, &count));
@@ -167,8 +167,8 @@ TEST_F(ConnectionExchange, LostSessionFailsWritesSilently) {
 TEST_F(ConnectionExchange, LongReplyIsCutAndItsRestDiscarded) {
     std::string longReply(5000, 'x');
     longReply += "END\n";
-    device_->Answer("LONG?", longReply);
-    device_->Answer("NEXT?", "next\n");
+    m_device->Answer("LONG?", longReply);
+    m_device->Answer("NEXT?", "next\n");
     std::array<char, 32> buffer{};
     uint32_t count = 0;
     ASSERT_TRUE(Connection()->Query("LONG?", buffer.data(), 32, &count));
@@ -182,32 +182,32 @@ TEST_F(ConnectionExchange, LongReplyIsCutAndItsRestDiscarded) {
 class GatePacer final : public link::IPacer {
 public:
     void Pause(std::chrono::milliseconds) override {
-        std::unique_lock<std::mutex> lock(mutex_);
-        paused_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return released_; });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_paused = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_released; });
     }
     bool WaitUntilPaused() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, 5s, [this] { return paused_; });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, 5s, [this] { return m_paused; });
     }
     void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool paused_ = false;
-    bool released_ = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_paused = false;
+    bool m_released = false;
 };
 
 TEST_F(ConnectionExchange, QueryPauseIsSpentHoldingTheLock) {
     GatePacer gate;
     link::InstallPacer(&gate);
-    device_->Answer("A?", "a\n");
+    m_device->Answer("A?", "a\n");
     std::array<char, 32> buffer{};
     uint32_t count = 0;
     std::future<bool> query = std::async(
@@ -224,7 +224,7 @@ TEST_F(ConnectionExchange, QueryPauseIsSpentHoldingTheLock) {
     EXPECT_TRUE(write.get());
     EXPECT_EQ(std::string(buffer.data(), count), "a\n");
     EXPECT_EQ(Sent(), std::vector<std::string>{"INIT"});
-    link::InstallPacer(&pacer_);
+    link::InstallPacer(&m_pacer);
 }
 
 TEST_F(ConnectionExchange, MessageIsRaisedAfterTheLockIsReleased) {
@@ -241,8 +241,8 @@ TEST_F(ConnectionExchange, MessageIsRaisedAfterTheLockIsReleased) {
 }
 
 TEST_F(ConnectionExchange, ConcurrentQueriesAreNeverSplit) {
-    device_->Answer("A?", "a\n");
-    device_->Answer("B?", "b\n");
+    m_device->Answer("A?", "a\n");
+    m_device->Answer("B?", "b\n");
     auto run = [](const char* command, const char* expected) {
         int mismatches = 0;
         for (int i = 0; i < 200; ++i) {
