@@ -31,15 +31,16 @@ IConnection* GetConnection() {
 
 bool CConectWithNI::Open(const char* resource) {
     if (resource == nullptr || std::strlen(resource) > kMaxResourceLength) {
-        return false;
+        return OpenFailed(OpenStep::ResourceText, VI_ERROR_INV_RSRC_NAME);
     }
     // A second Open would otherwise leak the session and manager still open.
     if (m_session.load() != VI_NULL || m_resourceManager.load() != VI_NULL) {
         Close();
     }
     ViSession manager = VI_NULL;
-    if (Failed(viOpenDefaultRM(&manager))) {
-        return false;
+    ViStatus status = viOpenDefaultRM(&manager);
+    if (Failed(status)) {
+        return OpenFailed(OpenStep::ResourceManager, status);
     }
     std::array<ViChar, VI_FIND_BUFLEN> descriptor{};
     if (std::strstr(resource, "TCPIP") != nullptr) {
@@ -47,22 +48,38 @@ bool CConectWithNI::Open(const char* resource) {
     } else {
         ViFindList list = VI_NULL;
         ViUInt32 matches = 0;
-        ViStatus status = viFindRsrc(manager, resource, &list, &matches, descriptor.data());
+        status = viFindRsrc(manager, resource, &list, &matches, descriptor.data());
         if (Failed(status) || matches == 0) {
             viClose(manager);
-            return false;
+            return OpenFailed(OpenStep::Search, Failed(status) ? status : VI_ERROR_RSRC_NFOUND);
         }
         // Only the first match is used; the list goes with the manager.
         viClose(list);
     }
     ViSession session = VI_NULL;
-    if (Failed(viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session))) {
+    status = viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session);
+    if (Failed(status)) {
         viClose(manager);
-        return false;
+        return OpenFailed(OpenStep::Session, status);
     }
     m_resourceManager.store(manager);
     m_session.store(session);
+    {
+        std::lock_guard<std::mutex> guard(m_openFailureMutex);
+        m_openFailure = OpenFailure{};
+    }
     return true;
+}
+
+bool CConectWithNI::OpenFailed(OpenStep step, ViStatus status) {
+    std::lock_guard<std::mutex> guard(m_openFailureMutex);
+    m_openFailure = OpenFailure{step, status};
+    return false;
+}
+
+CConectWithNI::OpenFailure CConectWithNI::LastOpenFailure() const {
+    std::lock_guard<std::mutex> guard(m_openFailureMutex);
+    return m_openFailure;
 }
 
 bool CConectWithNI::Close() {

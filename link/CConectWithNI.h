@@ -20,6 +20,20 @@ public:
     // Longest resource text that fits the descriptor buffer with its terminator.
     static constexpr size_t kMaxResourceLength = VI_FIND_BUFLEN - 1;
 
+    // The step of Open that failed, with the VISA status it returned, so
+    // that the failure can be explained without opening anything again.
+    enum class OpenStep {
+        None,             // the last Open succeeded, or none was made
+        ResourceText,     // no text, or one too long for the descriptor
+        ResourceManager,  // viOpenDefaultRM
+        Search,           // viFindRsrc failed or found nothing
+        Session,          // viOpen
+    };
+    struct OpenFailure {
+        OpenStep step = OpenStep::None;
+        ViStatus status = VI_SUCCESS;
+    };
+
     CConectWithNI() = default;
     CConectWithNI(const CConectWithNI&) = delete;
     CConectWithNI& operator=(const CConectWithNI&) = delete;
@@ -32,11 +46,15 @@ public:
     bool Query(const char* command, char* buffer, uint32_t size, uint32_t* count) override;
     void AbortIo() override;
 
+    // Why the last Open failed; step None after one that succeeded.
+    OpenFailure LastOpenFailure() const;
+
     // The VISA handles, for diagnostics and tests; 0 when none.
     ViSession SessionHandle() const { return m_session.load(); }
     ViSession ResourceManagerHandle() const { return m_resourceManager.load(); }
 
 private:
+    bool OpenFailed(OpenStep step, ViStatus status);
     ViStatus WriteLocked(const char* command);
     ViStatus ReadLocked(char* buffer, uint32_t size, uint32_t* count);
     void DiscardRestOfReply(ViSession session);
@@ -44,6 +62,8 @@ private:
     std::atomic<ViSession> m_session{VI_NULL};
     std::atomic<ViSession> m_resourceManager{VI_NULL};
     std::recursive_mutex m_lock;
+    mutable std::mutex m_openFailureMutex;
+    OpenFailure m_openFailure;
 };
 
 }  // namespace kvt::link

@@ -6,10 +6,13 @@
 #include <array>
 #include <condition_variable>
 #include <future>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "link/CommunicationFailure.h"
+#include "link/OpenFailure.h"
 #include "tests/link/LinkFixture.h"
 #include "visa/Simulation.h"
 #include "visa/visa.h"
@@ -99,6 +102,130 @@ TEST_F(ConnectionOpen, OneConnectionForTheProcess) {
     std::future<link::IConnection*> other = std::async(std::launch::async, link::GetConnection);
     EXPECT_EQ(other.get(), first);
     EXPECT_EQ(link::GetConnection(), first);
+}
+
+// Opens of the simulated meter: a factory that counts its calls and gives
+// no device (the open fails) until `failuresLeft` runs out.
+class CountingFactory {
+public:
+    CountingFactory(std::shared_ptr<visa::MessageDevice> device, int failuresLeft)
+        : m_state(std::make_shared<State>()) {
+        m_state->device = std::move(device);
+        m_state->failuresLeft = failuresLeft;
+        visa::InstallSimulatedDevice([state = m_state]() -> std::shared_ptr<visa::MessageDevice> {
+            std::lock_guard<std::mutex> lock(state->mutex);
+            ++state->opens;
+            if (state->failuresLeft > 0) {
+                --state->failuresLeft;
+                return nullptr;
+            }
+            return state->device;
+        });
+    }
+    int Opens() const {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->opens;
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::shared_ptr<visa::MessageDevice> device;
+        int failuresLeft = 0;
+        int opens = 0;
+    };
+    std::shared_ptr<State> m_state;
+};
+
+TEST_F(ConnectionOpen, FailedOpenIsExplainedWithoutOpeningAgain) {
+    using Step = link::CConectWithNI::OpenStep;
+    const char* resource = "TCPIP0::192.0.2.7::inst0::INSTR";
+    Connection()->Close();
+    // A meter that answers only at the second open.
+    CountingFactory factory(m_device, 1);
+    EXPECT_FALSE(Connection()->Open(resource));
+    EXPECT_EQ(factory.Opens(), 1);
+    EXPECT_EQ(Connection()->LastOpenFailure().step, Step::Session);
+    EXPECT_EQ(Connection()->LastOpenFailure().status, VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(link::DescribeOpenFailure(resource),
+              "Nothing answers as a VXI-11 instrument at 192.0.2.7: the connection was refused, "
+              "the address cannot be reached, or no VXI-11 server runs there.");
+    // The explanation opened nothing: the failed open stays the only one.
+    EXPECT_EQ(factory.Opens(), 1);
+    EXPECT_FALSE(Connection()->IsOpen());
+    EXPECT_EQ(Connection()->ResourceManagerHandle(), VI_NULL);
+
+    // The user tries again: that open succeeds and clears the record.
+    EXPECT_TRUE(Connection()->Open(resource));
+    EXPECT_EQ(factory.Opens(), 2);
+    EXPECT_EQ(Connection()->LastOpenFailure().step, Step::None);
+
+    // A search that finds nothing is kept as such.
+    link::CConectWithNI other;
+    EXPECT_FALSE(other.Open("GPIB?*INSTR"));
+    EXPECT_EQ(other.LastOpenFailure().step, Step::Search);
+    EXPECT_FALSE(other.Open(std::string(300, 'x').c_str()));
+    EXPECT_EQ(other.LastOpenFailure().step, Step::ResourceText);
+    EXPECT_EQ(factory.Opens(), 2);
+}
+
+// Each kind of failed open keeps the words it always had.
+TEST(OpenFailureText, EachFailureKeepsItsWords) {
+    using Step = link::CConectWithNI::OpenStep;
+    const std::string vxi11 = "TCPIP0::10.1.2.3::inst0::INSTR";
+    const std::string usb = "USB?*INSTR";
+    struct Case {
+        std::string resource;
+        Step step;
+        ViStatus status;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"TCPIP0::" + std::string(240, 'h') + "::inst0::INSTR", Step::ResourceText,
+         VI_ERROR_INV_RSRC_NAME, "The address is too long."},
+        {"TCPIP0::192.168..::inst0::INSTR", Step::Session, VI_ERROR_INV_RSRC_NAME,
+         "\"192.168..\" is not a complete IPv4 address: fill in all four fields."},
+        {vxi11, Step::ResourceManager, VI_ERROR_LIBRARY_NFOUND,
+         "The VISA library named by KORVATA_VISA_LIBRARY cannot be loaded or lacks one of the "
+         "VISA calls."},
+        {vxi11, Step::ResourceManager, VI_ERROR_SYSTEM_ERROR,
+         "The VISA resource manager cannot be opened (status 0xBFFF0000)."},
+        {vxi11, Step::Session, VI_ERROR_RSRC_NFOUND,
+         "Nothing answers as a VXI-11 instrument at 10.1.2.3: the connection was refused, the "
+         "address cannot be reached, or no VXI-11 server runs there."},
+        {usb, Step::Session, VI_ERROR_RSRC_NFOUND,
+         "The USB instrument disappeared while it was being opened. Check its cable."},
+        {vxi11, Step::Session, VI_ERROR_TMO,
+         "No answer from 10.1.2.3 within the timeout. Check the address, the network and that "
+         "the meter is switched on."},
+        {"TCPIP0::meter::inst0::INSTR", Step::Session, VI_ERROR_INV_RSRC_NAME,
+         "\"meter\" is not a complete IPv4 address."},
+        {"USB::nonsense", Step::Session, VI_ERROR_INV_RSRC_NAME,
+         "\"USB::nonsense\" is not a valid VISA resource name."},
+        {usb, Step::Session, VI_ERROR_RSRC_BUSY,
+         "The instrument is in use by another program or driver."},
+        {vxi11, Step::Session, VI_ERROR_RSRC_LOCKED,
+         "The instrument is in use by another program or driver."},
+        {usb, Step::Session, VI_ERROR_INV_SETUP,
+         "This user may not open the USB instrument. Install the udev rule for USB instruments "
+         "(README.md, \"USB instruments: the udev rule\"), then unplug the meter and plug it in "
+         "again."},
+        {vxi11, Step::Session, VI_ERROR_CONN_LOST,
+         "The instrument closed the connection while it was being opened."},
+        {vxi11, Step::Session, VI_ERROR_ALLOC, "The VISA layer reported status 0xBFFF003C."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(link::DescribeOpenFailure(c.resource, {c.step, c.status}), c.text) << c.resource;
+    }
+    // A failed search: no instrument, or one this user may not open.
+    const std::string search = link::DescribeOpenFailure(usb, {Step::Search, VI_ERROR_RSRC_NFOUND});
+    EXPECT_TRUE(search ==
+                    "No USB instrument was found. Check that the meter is switched on and "
+                    "connected by its USB cable." ||
+                search.rfind("A USB instrument is attached, but this user may not open it. "
+                             "Install the udev rule",
+                             0) == 0)
+        << search;
 }
 
 using ConnectionExchange = LinkFixture;
