@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "link/CommunicationFailure.h"
+#include "link/ExchangeSequence.h"
 #include "link/Pacer.h"
 
 namespace kvt::link {
@@ -131,22 +132,47 @@ ViStatus CConectWithNI::ReadLocked(char* buffer, uint32_t size, uint32_t* count)
     return status;
 }
 
-bool CConectWithNI::Write(const char* command) {
-    std::lock_guard<std::recursive_mutex> guard(m_lock);
-    return !Failed(WriteLocked(command));
+std::unique_lock<std::recursive_mutex> CConectWithNI::LockForExchange() {
+    if (ExchangeSequence::Failing()) {
+        return {};
+    }
+    std::unique_lock<std::recursive_mutex> guard(m_lock);
+    // A failure counted while this thread waited (the exchange that held
+    // the lock failed) ends the sequence as well.
+    if (ExchangeSequence::Failing()) {
+        guard.unlock();
+    }
+    return guard;
 }
 
-bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
-    ViStatus status;
-    {
-        std::lock_guard<std::recursive_mutex> guard(m_lock);
-        status = ReadLocked(buffer, size, count);
+bool CConectWithNI::Write(const char* command) {
+    std::unique_lock<std::recursive_mutex> guard = LockForExchange();
+    if (!guard.owns_lock()) {
+        return false;
     }
-    if (Failed(status)) {
-        ReportCommunicationFailure();
+    if (Failed(WriteLocked(command))) {
+        ExchangeSequence::NoteFailedWrite();
         return false;
     }
     return true;
+}
+
+bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
+    if (count != nullptr) {
+        *count = 0;
+    }
+    {
+        std::unique_lock<std::recursive_mutex> guard = LockForExchange();
+        if (guard.owns_lock() && !Failed(ReadLocked(buffer, size, count))) {
+            return true;
+        }
+        // Counted before the lock is released, so that an exchange waiting
+        // for it sees the failure; shown after. A read skipped because its
+        // sequence has failed counts as one that timed out.
+        CountCommunicationFailure();
+    }
+    ShowCommunicationFailure();
+    return false;
 }
 
 void CConectWithNI::AbortIo() {
@@ -163,22 +189,26 @@ bool CConectWithNI::Query(const char* command, char* buffer, uint32_t size, uint
     if (m_session.load() == VI_NULL) {
         return false;
     }
-    ViStatus status;
     {
-        std::lock_guard<std::recursive_mutex> guard(m_lock);
-        if (Failed(WriteLocked(command))) {
-            return false;
+        std::unique_lock<std::recursive_mutex> guard = LockForExchange();
+        if (guard.owns_lock()) {
+            if (Failed(WriteLocked(command))) {
+                ExchangeSequence::NoteFailedWrite();
+                return false;
+            }
+            // The instrument needs this long before its reply is ready;
+            // other threads' commands wait meanwhile.
+            Pause(kQueryPause);
+            if (!Failed(ReadLocked(buffer, size, count))) {
+                return true;
+            }
         }
-        // The instrument needs this long before its reply is ready; other
-        // threads' commands wait meanwhile.
-        Pause(kQueryPause);
-        status = ReadLocked(buffer, size, count);
+        // As in Read: counted under the lock, shown after; a query skipped
+        // because its sequence has failed counts as a failed one.
+        CountCommunicationFailure();
     }
-    if (Failed(status)) {
-        ReportCommunicationFailure();
-        return false;
-    }
-    return true;
+    ShowCommunicationFailure();
+    return false;
 }
 
 }  // namespace kvt::link

@@ -11,8 +11,10 @@ namespace kvt::link {
 
 // The connection over the VISA C calls. Write, Read and Query each hold
 // the lock for their whole exchange, so one query's write and read are
-// never split by another thread's command. A failed read raises the
-// communication-failure message after the lock is released.
+// never split by another thread's command. A failed read is counted
+// before the lock is released and raises the communication-failure message
+// after. Inside an ExchangeSequence that has seen a failure, each exchange
+// fails at once without touching the instrument.
 class CConectWithNI final : public IConnection {
 public:
     // The pause between a query's write and its read.
@@ -55,6 +57,9 @@ public:
 
 private:
     bool OpenFailed(OpenStep step, ViStatus status);
+    // The lock for one exchange, or none (not owned) when the calling
+    // thread's exchange sequence has failed, before or while waiting.
+    std::unique_lock<std::recursive_mutex> LockForExchange();
     ViStatus WriteLocked(const char* command);
     ViStatus ReadLocked(char* buffer, uint32_t size, uint32_t* count);
     void DiscardRestOfReply(ViSession session);

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "link/CommunicationFailure.h"
+#include "link/ConnectionSequences.h"
+#include "link/ExchangeSequence.h"
 #include "link/OpenFailure.h"
 #include "tests/link/LinkFixture.h"
 #include "visa/Simulation.h"
@@ -387,6 +389,111 @@ TEST_F(ConnectionExchange, ConcurrentQueriesAreNeverSplit) {
     EXPECT_EQ(a.get(), 0);
     EXPECT_EQ(b.get(), 0);
     EXPECT_EQ(PausesMs().size(), 400u);
+}
+
+// Sequences run for the user: each ends at its first failed exchange.
+using ConnectionSequence = LinkFixture;
+
+bool QueryOnce(const char* command, std::string* reply = nullptr) {
+    std::array<char, 32> buffer{};
+    uint32_t count = 99;
+    bool ok = link::GetConnection()->Query(command, buffer.data(), 32, &count);
+    if (reply != nullptr) {
+        *reply = std::string(buffer.data(), count);
+    }
+    return ok;
+}
+
+TEST_F(ConnectionSequence, StopsAtItsFirstFailedExchange) {
+    m_device->Answer("A?", "a\n");
+    {
+        link::ExchangeSequence sequence;
+        EXPECT_TRUE(QueryOnce("A?"));
+        EXPECT_TRUE(Connection()->Write("INIT"));
+        EXPECT_FALSE(link::ExchangeSequence::Failing());
+        EXPECT_FALSE(QueryOnce("NOANSWER?"));
+        EXPECT_TRUE(link::ExchangeSequence::Failing());
+        // Nothing more reaches the meter, and nothing waits: each exchange
+        // fails as a failed one does (queries and reads report, writes
+        // stay silent) and the reply is empty.
+        EXPECT_FALSE(Connection()->Write("INIT"));
+        std::string reply = "unchanged";
+        EXPECT_FALSE(QueryOnce("A?", &reply));
+        EXPECT_EQ(reply, "");
+        std::array<char, 32> buffer{};
+        uint32_t count = 99;
+        EXPECT_FALSE(Connection()->Read(buffer.data(), 32, &count));
+        EXPECT_EQ(count, 0u);
+    }
+    EXPECT_EQ(Timeline(), (std::vector<std::string>{"A?", "pause 100", "read", "INIT", "NOANSWER?",
+                                                    "pause 100", "read"}));
+    EXPECT_EQ(Failures().size(), 3u);
+    // Over, the sequence stops nothing; nor does a failure outside one.
+    EXPECT_FALSE(link::ExchangeSequence::Failing());
+    EXPECT_FALSE(QueryOnce("NOANSWER?"));
+    EXPECT_TRUE(QueryOnce("A?"));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{"NOANSWER?", "A?"}));
+}
+
+TEST_F(ConnectionSequence, AFailedWriteEndsItWithoutAWord) {
+    // The session goes away under the connection: its writes fail.
+    ASSERT_EQ(viClose(Connection()->SessionHandle()), VI_SUCCESS);
+    link::ExchangeSequence sequence;
+    EXPECT_FALSE(Connection()->Write("INIT"));
+    EXPECT_TRUE(Failures().empty());
+    // The failed function command needs no settling; the query after it
+    // is not made and reports the failure, as the timed-out read would.
+    EXPECT_TRUE(link::SelectFunction("CURR"));
+    EXPECT_FALSE(QueryOnce("A?"));
+    EXPECT_TRUE(PausesMs().empty());
+    EXPECT_EQ(Failures().size(), 1u);
+}
+
+TEST_F(ConnectionSequence, AFailureOnAnotherThreadEndsIt) {
+    // A failure from before the sequence began is none of its business.
+    link::ReportCommunicationFailure();
+    GatePacer gate;
+    link::InstallPacer(&gate);
+    // The worker's query holds the connection in its pause, and then fails.
+    std::future<bool> worker =
+        std::async(std::launch::async, [] { return QueryOnce("NOANSWER?"); });
+    EXPECT_TRUE(gate.WaitUntilPaused());
+    {
+        link::ExchangeSequence sequence;
+        EXPECT_FALSE(link::ExchangeSequence::Failing());
+        gate.Release();
+        // This write waits for the lock; the worker's read fails meanwhile
+        // and the write is not made.
+        EXPECT_FALSE(Connection()->Write("INIT"));
+        EXPECT_FALSE(worker.get());
+    }
+    link::InstallPacer(&m_pacer);
+    EXPECT_EQ(Sent(), std::vector<std::string>{"NOANSWER?"});
+    EXPECT_EQ(Failures().size(), 2u);
+}
+
+TEST_F(ConnectionSequence, NestedSequencesJoinTheOutermostOnItsOwnThread) {
+    {
+        link::ExchangeSequence outer;
+        {
+            link::ExchangeSequence inner;
+            EXPECT_FALSE(QueryOnce("NOANSWER?"));
+        }
+        EXPECT_TRUE(link::ExchangeSequence::Failing());
+        EXPECT_FALSE(Connection()->Write("INIT"));
+        {
+            link::ExchangeSequence inner;
+            EXPECT_TRUE(link::ExchangeSequence::Failing());
+        }
+        // Another thread (a reading worker) is in no sequence of this one.
+        std::future<bool> other = std::async(std::launch::async, [] {
+            return !link::ExchangeSequence::Failing() && Connection()->Write("*TRG");
+        });
+        EXPECT_TRUE(other.get());
+    }
+    EXPECT_FALSE(link::ExchangeSequence::Failing());
+    EXPECT_TRUE(Connection()->Write("INIT"));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{"NOANSWER?", "*TRG", "INIT"}));
 }
 
 }  // namespace
