@@ -12,6 +12,7 @@
 #include <array>
 
 #include "link/CoreCommands.h"
+#include "link/ExchangeSequence.h"
 #include "link/Numbers.h"
 #include "views/CWaitCursor.h"
 #include "views/ViewText.h"
@@ -108,6 +109,7 @@ std::string CDlgDelay::DelayText() const {
 void CDlgDelay::accept() {
     {
         views::CWaitCursor wait;
+        link::ExchangeSequence sequence;
         link::SetTriggerDelay(DelayText());
     }
     QDialog::accept();

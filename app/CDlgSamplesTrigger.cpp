@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "link/CoreCommands.h"
+#include "link/ExchangeSequence.h"
 #include "views/CWaitCursor.h"
 
 namespace kvt::app {
@@ -44,6 +45,7 @@ CDlgSamplesTrigger::CDlgSamplesTrigger(QWidget* parent) : QDialog(parent) {
 void CDlgSamplesTrigger::accept() {
     {
         views::CWaitCursor wait;
+        link::ExchangeSequence sequence;
         link::SetSampleCount(m_count->text().toStdString());
     }
     QDialog::accept();

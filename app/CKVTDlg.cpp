@@ -23,6 +23,7 @@
 #include "functions/CKVTFunction.h"
 #include "link/CDlgProtocol.h"
 #include "link/CoreCommands.h"
+#include "link/ExchangeSequence.h"
 #include "link/IConnection.h"
 #include "link/OpenFailure.h"
 #include "views/CDlgBarMeter.h"
@@ -281,6 +282,7 @@ void CKVTDlg::OnVmcOutPos() {
     m_vmcNeg->setChecked(false);
     m_vmcPos->setChecked(true);
     views::CWaitCursor wait;
+    link::ExchangeSequence sequence;
     link::SetTriggerOutputSlope("POS");
 }
 
@@ -288,6 +290,7 @@ void CKVTDlg::OnVmcOutNeg() {
     m_vmcNeg->setChecked(true);
     m_vmcPos->setChecked(false);
     views::CWaitCursor wait;
+    link::ExchangeSequence sequence;
     link::SetTriggerOutputSlope("NEG");
 }
 

@@ -16,6 +16,7 @@
 
 #include "functions/CSensorChosenEvent.h"
 #include "functions/TemperaturePoints.h"
+#include "link/ExchangeSequence.h"
 #include "link/IConnection.h"
 #include "link/QueryReply.h"
 #include "link/TemperatureCommands.h"
@@ -138,6 +139,9 @@ void CDlgTempSensor::FetchLists() {
     const int type = m_typeList->currentRow();
     const QString name = CurrentText(m_nameList);
 
+    // The four lists and the first sensor's points: one sequence, which
+    // ends at its first failed exchange.
+    link::ExchangeSequence sequence;
     m_manuThermocouples = FetchList(link::kBuiltInThermocoupleList);
     m_userThermocouples = FetchList(link::kUserThermocoupleList);
     m_manuRtds = FetchList(link::kBuiltInRtdList);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "link/CommunicationFailure.h"
+#include "link/ExchangeSequence.h"
 #include "link/Pacer.h"
 
 namespace kvt::link {
@@ -31,15 +32,16 @@ IConnection* GetConnection() {
 
 bool CConectWithNI::Open(const char* resource) {
     if (resource == nullptr || std::strlen(resource) > kMaxResourceLength) {
-        return false;
+        return OpenFailed(OpenStep::ResourceText, VI_ERROR_INV_RSRC_NAME);
     }
     // A second Open would otherwise leak the session and manager still open.
-    if (session_.load() != VI_NULL || resourceManager_.load() != VI_NULL) {
+    if (m_session.load() != VI_NULL || m_resourceManager.load() != VI_NULL) {
         Close();
     }
     ViSession manager = VI_NULL;
-    if (Failed(viOpenDefaultRM(&manager))) {
-        return false;
+    ViStatus status = viOpenDefaultRM(&manager);
+    if (Failed(status)) {
+        return OpenFailed(OpenStep::ResourceManager, status);
     }
     std::array<ViChar, VI_FIND_BUFLEN> descriptor{};
     if (std::strstr(resource, "TCPIP") != nullptr) {
@@ -47,36 +49,52 @@ bool CConectWithNI::Open(const char* resource) {
     } else {
         ViFindList list = VI_NULL;
         ViUInt32 matches = 0;
-        ViStatus status = viFindRsrc(manager, resource, &list, &matches, descriptor.data());
+        status = viFindRsrc(manager, resource, &list, &matches, descriptor.data());
         if (Failed(status) || matches == 0) {
             viClose(manager);
-            return false;
+            return OpenFailed(OpenStep::Search, Failed(status) ? status : VI_ERROR_RSRC_NFOUND);
         }
         // Only the first match is used; the list goes with the manager.
         viClose(list);
     }
     ViSession session = VI_NULL;
-    if (Failed(viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session))) {
+    status = viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session);
+    if (Failed(status)) {
         viClose(manager);
-        return false;
+        return OpenFailed(OpenStep::Session, status);
     }
-    resourceManager_.store(manager);
-    session_.store(session);
+    m_resourceManager.store(manager);
+    m_session.store(session);
+    {
+        std::lock_guard<std::mutex> guard(m_openFailureMutex);
+        m_openFailure = OpenFailure{};
+    }
     return true;
 }
 
+bool CConectWithNI::OpenFailed(OpenStep step, ViStatus status) {
+    std::lock_guard<std::mutex> guard(m_openFailureMutex);
+    m_openFailure = OpenFailure{step, status};
+    return false;
+}
+
+CConectWithNI::OpenFailure CConectWithNI::LastOpenFailure() const {
+    std::lock_guard<std::mutex> guard(m_openFailureMutex);
+    return m_openFailure;
+}
+
 bool CConectWithNI::Close() {
-    viClose(session_.exchange(VI_NULL));
-    viClose(resourceManager_.exchange(VI_NULL));
+    viClose(m_session.exchange(VI_NULL));
+    viClose(m_resourceManager.exchange(VI_NULL));
     return true;
 }
 
 bool CConectWithNI::IsOpen() {
-    return session_.load() != VI_NULL;
+    return m_session.load() != VI_NULL;
 }
 
 ViStatus CConectWithNI::WriteLocked(const char* command) {
-    ViSession session = session_.load();
+    ViSession session = m_session.load();
     if (session == VI_NULL) {
         return VI_ERROR_INV_OBJECT;
     }
@@ -98,7 +116,7 @@ void CConectWithNI::DiscardRestOfReply(ViSession session) {
 
 ViStatus CConectWithNI::ReadLocked(char* buffer, uint32_t size, uint32_t* count) {
     ViUInt32 received = 0;
-    ViSession session = session_.load();
+    ViSession session = m_session.load();
     ViStatus status = VI_ERROR_INV_OBJECT;
     if (session != VI_NULL) {
         status = viRead(session, reinterpret_cast<ViBuf>(buffer), size, &received);
@@ -114,26 +132,51 @@ ViStatus CConectWithNI::ReadLocked(char* buffer, uint32_t size, uint32_t* count)
     return status;
 }
 
-bool CConectWithNI::Write(const char* command) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    return !Failed(WriteLocked(command));
+std::unique_lock<std::recursive_mutex> CConectWithNI::LockForExchange() {
+    if (ExchangeSequence::Failing()) {
+        return {};
+    }
+    std::unique_lock<std::recursive_mutex> guard(m_lock);
+    // A failure counted while this thread waited (the exchange that held
+    // the lock failed) ends the sequence as well.
+    if (ExchangeSequence::Failing()) {
+        guard.unlock();
+    }
+    return guard;
 }
 
-bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
-    ViStatus status;
-    {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
-        status = ReadLocked(buffer, size, count);
+bool CConectWithNI::Write(const char* command) {
+    std::unique_lock<std::recursive_mutex> guard = LockForExchange();
+    if (!guard.owns_lock()) {
+        return false;
     }
-    if (Failed(status)) {
-        ReportCommunicationFailure();
+    if (Failed(WriteLocked(command))) {
+        ExchangeSequence::NoteFailedWrite();
         return false;
     }
     return true;
 }
 
+bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
+    if (count != nullptr) {
+        *count = 0;
+    }
+    {
+        std::unique_lock<std::recursive_mutex> guard = LockForExchange();
+        if (guard.owns_lock() && !Failed(ReadLocked(buffer, size, count))) {
+            return true;
+        }
+        // Counted before the lock is released, so that an exchange waiting
+        // for it sees the failure; shown after. A read skipped because its
+        // sequence has failed counts as one that timed out.
+        CountCommunicationFailure();
+    }
+    ShowCommunicationFailure();
+    return false;
+}
+
 void CConectWithNI::AbortIo() {
-    ViSession session = session_.load();
+    ViSession session = m_session.load();
     if (session != VI_NULL) {
         visa::AbortSessionIo(session);
     }
@@ -143,25 +186,29 @@ bool CConectWithNI::Query(const char* command, char* buffer, uint32_t size, uint
     if (count != nullptr) {
         *count = 0;
     }
-    if (session_.load() == VI_NULL) {
+    if (m_session.load() == VI_NULL) {
         return false;
     }
-    ViStatus status;
     {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
-        if (Failed(WriteLocked(command))) {
-            return false;
+        std::unique_lock<std::recursive_mutex> guard = LockForExchange();
+        if (guard.owns_lock()) {
+            if (Failed(WriteLocked(command))) {
+                ExchangeSequence::NoteFailedWrite();
+                return false;
+            }
+            // The instrument needs this long before its reply is ready;
+            // other threads' commands wait meanwhile.
+            Pause(kQueryPause);
+            if (!Failed(ReadLocked(buffer, size, count))) {
+                return true;
+            }
         }
-        // The instrument needs this long before its reply is ready; other
-        // threads' commands wait meanwhile.
-        Pause(kQueryPause);
-        status = ReadLocked(buffer, size, count);
+        // As in Read: counted under the lock, shown after; a query skipped
+        // because its sequence has failed counts as a failed one.
+        CountCommunicationFailure();
     }
-    if (Failed(status)) {
-        ReportCommunicationFailure();
-        return false;
-    }
-    return true;
+    ShowCommunicationFailure();
+    return false;
 }
 
 }  // namespace kvt::link

@@ -11,14 +11,30 @@ namespace kvt::link {
 
 // The connection over the VISA C calls. Write, Read and Query each hold
 // the lock for their whole exchange, so one query's write and read are
-// never split by another thread's command. A failed read raises the
-// communication-failure message after the lock is released.
+// never split by another thread's command. A failed read is counted
+// before the lock is released and raises the communication-failure message
+// after. Inside an ExchangeSequence that has seen a failure, each exchange
+// fails at once without touching the instrument.
 class CConectWithNI final : public IConnection {
 public:
     // The pause between a query's write and its read.
     static constexpr std::chrono::milliseconds kQueryPause{100};
     // Longest resource text that fits the descriptor buffer with its terminator.
     static constexpr size_t kMaxResourceLength = VI_FIND_BUFLEN - 1;
+
+    // The step of Open that failed, with the VISA status it returned, so
+    // that the failure can be explained without opening anything again.
+    enum class OpenStep {
+        None,             // the last Open succeeded, or none was made
+        ResourceText,     // no text, or one too long for the descriptor
+        ResourceManager,  // viOpenDefaultRM
+        Search,           // viFindRsrc failed or found nothing
+        Session,          // viOpen
+    };
+    struct OpenFailure {
+        OpenStep step = OpenStep::None;
+        ViStatus status = VI_SUCCESS;
+    };
 
     CConectWithNI() = default;
     CConectWithNI(const CConectWithNI&) = delete;
@@ -32,18 +48,27 @@ public:
     bool Query(const char* command, char* buffer, uint32_t size, uint32_t* count) override;
     void AbortIo() override;
 
+    // Why the last Open failed; step None after one that succeeded.
+    OpenFailure LastOpenFailure() const;
+
     // The VISA handles, for diagnostics and tests; 0 when none.
-    ViSession SessionHandle() const { return session_.load(); }
-    ViSession ResourceManagerHandle() const { return resourceManager_.load(); }
+    ViSession SessionHandle() const { return m_session.load(); }
+    ViSession ResourceManagerHandle() const { return m_resourceManager.load(); }
 
 private:
+    bool OpenFailed(OpenStep step, ViStatus status);
+    // The lock for one exchange, or none (not owned) when the calling
+    // thread's exchange sequence has failed, before or while waiting.
+    std::unique_lock<std::recursive_mutex> LockForExchange();
     ViStatus WriteLocked(const char* command);
     ViStatus ReadLocked(char* buffer, uint32_t size, uint32_t* count);
     void DiscardRestOfReply(ViSession session);
 
-    std::atomic<ViSession> session_{VI_NULL};
-    std::atomic<ViSession> resourceManager_{VI_NULL};
-    std::recursive_mutex lock_;
+    std::atomic<ViSession> m_session{VI_NULL};
+    std::atomic<ViSession> m_resourceManager{VI_NULL};
+    std::recursive_mutex m_lock;
+    mutable std::mutex m_openFailureMutex;
+    OpenFailure m_openFailure;
 };
 
 }  // namespace kvt::link

@@ -26,7 +26,15 @@ void SetCommunicationFailureHandler(CommunicationFailureHandler handler) {
 }
 
 void ReportCommunicationFailure() {
+    CountCommunicationFailure();
+    ShowCommunicationFailure();
+}
+
+void CountCommunicationFailure() {
     g_failures.fetch_add(1);
+}
+
+void ShowCommunicationFailure() {
     CommunicationFailureHandler handler;
     {
         std::lock_guard<std::mutex> lock(HandlerMutex());

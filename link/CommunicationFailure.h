@@ -18,9 +18,15 @@ using CommunicationFailureHandler =
 // Installs the handler (an empty function removes it). Thread-safe.
 void SetCommunicationFailureHandler(CommunicationFailureHandler handler);
 
-// Calls the installed handler with the text and title above, if there is
-// one. Callers must not hold the connection lock.
+// Counts one failure and calls the installed handler with the text and
+// title above, if there is one. Callers must not hold the connection lock.
 void ReportCommunicationFailure();
+
+// The two halves of ReportCommunicationFailure, for the connection: it
+// counts a failed exchange while it still holds its lock (so that an
+// exchange waiting for the lock sees the failure) and shows it after.
+void CountCommunicationFailure();
+void ShowCommunicationFailure();
 
 // How many failures were reported so far in the process (thread-safe).
 uint64_t CommunicationFailureCount();

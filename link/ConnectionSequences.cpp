@@ -1,6 +1,7 @@
 #include "link/ConnectionSequences.h"
 
 #include "link/CoreCommands.h"
+#include "link/ExchangeSequence.h"
 #include "link/IConnection.h"
 #include "link/Pacer.h"
 
@@ -9,7 +10,9 @@ namespace kvt::link {
 std::string StartMeasuring() {
     std::string function = GetFunction();
     SetTriggerCountInfinite();
-    Pause(kStartupTriggerPause);
+    if (!ExchangeSequence::Failing()) {
+        Pause(kStartupTriggerPause);
+    }
     Initiate();
     return function;
 }
@@ -19,7 +22,11 @@ bool SelectFunction(std::string_view name) {
         return false;
     }
     SetFunction(name);
-    Pause(kFunctionSettlePause);
+    // Nothing settles after a sequence failed: the instrument took no
+    // function, and the caller's next exchanges fail at once.
+    if (!ExchangeSequence::Failing()) {
+        Pause(kFunctionSettlePause);
+    }
     return true;
 }
 

@@ -16,12 +16,14 @@ inline constexpr std::chrono::milliseconds kStartupTriggerPause{50};
 inline constexpr std::chrono::milliseconds kFunctionSettlePause{1000};
 
 // After connecting: asks for the current function, sets an infinite
-// trigger count, pauses, starts measuring. Returns the function name
-// (empty when the instrument did not answer).
+// trigger count, pauses (not when the caller's exchange sequence has
+// failed), starts measuring. Returns the function name (empty when the
+// instrument did not answer).
 std::string StartMeasuring();
 
 // Switches the instrument to the named function and waits for it to
-// settle. Sends nothing and returns false while the connection is closed.
+// settle (not when the caller's exchange sequence has failed). Sends
+// nothing and returns false while the connection is closed.
 bool SelectFunction(std::string_view name);
 
 // Before disconnecting: the key code that returns the instrument to local

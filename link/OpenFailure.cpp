@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -20,10 +19,6 @@ namespace {
 constexpr const char* kUdevAdvice =
     "Install the udev rule for USB instruments (README.md, \"USB instruments: the udev rule\"), "
     "then unplug the meter and plug it in again.";
-
-bool Failed(ViStatus status) {
-    return status < VI_SUCCESS;
-}
 
 std::string StatusText(ViStatus status) {
     std::array<char, 16> hex{};
@@ -122,58 +117,45 @@ std::string DescribeOpenStatus(std::string_view resource, ViStatus status) {
 
 }  // namespace
 
-std::string DescribeOpenFailure(std::string_view resource) {
+std::string DescribeOpenFailure(std::string_view resource,
+                                const CConectWithNI::OpenFailure& failure) {
+    using OpenStep = CConectWithNI::OpenStep;
     if (resource.size() > CConectWithNI::kMaxResourceLength) {
         return "The address is too long.";
     }
-    const std::string name(resource);
     if (IsNetworkResource(resource) && IncompleteIpv4(HostOf(resource))) {
         return "\"" + HostOf(resource) +
                "\" is not a complete IPv4 address: fill in all four fields.";
     }
-    ViSession manager = VI_NULL;
-    ViStatus status = viOpenDefaultRM(&manager);
-    if (Failed(status)) {
-        if (status == VI_ERROR_LIBRARY_NFOUND) {
-            return "The VISA library named by KORVATA_VISA_LIBRARY cannot be loaded or lacks "
-                   "one of the VISA calls.";
-        }
-        return "The VISA resource manager cannot be opened (status " + StatusText(status) + ").";
+    switch (failure.step) {
+        case OpenStep::None:
+            return {};
+        case OpenStep::ResourceManager:
+            if (failure.status == VI_ERROR_LIBRARY_NFOUND) {
+                return "The VISA library named by KORVATA_VISA_LIBRARY cannot be loaded or lacks "
+                       "one of the VISA calls.";
+            }
+            return "The VISA resource manager cannot be opened (status " +
+                   StatusText(failure.status) + ").";
+        case OpenStep::Search:
+            if (UsbInstrumentWithoutPermission()) {
+                return std::string(
+                           "A USB instrument is attached, but this user may not open it. ") +
+                       kUdevAdvice;
+            }
+            return "No USB instrument was found. Check that the meter is switched on and "
+                   "connected by its USB cable.";
+        case OpenStep::ResourceText:
+        case OpenStep::Session:
+            break;
     }
-    std::array<ViChar, VI_FIND_BUFLEN> descriptor{};
-    std::memcpy(descriptor.data(), name.data(), name.size());
-    std::string reason;
-    if (!IsNetworkResource(resource)) {
-        ViFindList list = VI_NULL;
-        ViUInt32 matches = 0;
-        status = viFindRsrc(manager, name.c_str(), &list, &matches, descriptor.data());
-        if (Failed(status) || matches == 0) {
-            reason = UsbInstrumentWithoutPermission()
-                         ? std::string(
-                               "A USB instrument is attached, but this user may not "
-                               "open it. ") +
-                               kUdevAdvice
-                         : std::string(
-                               "No USB instrument was found. Check that the meter is "
-                               "switched on and connected by its USB cable.");
-        } else {
-            viClose(list);
-        }
-    }
-    if (reason.empty()) {
-        ViSession session = VI_NULL;
-        status = viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session);
-        if (Failed(status)) {
-            reason = DescribeOpenStatus(resource, status);
-        } else {
-            viClose(session);
-            reason =
-                "The instrument could not be opened at the first attempt but answers now; "
-                "try again.";
-        }
-    }
-    viClose(manager);
-    return reason;
+    return DescribeOpenStatus(resource, failure.status);
+}
+
+std::string DescribeOpenFailure(std::string_view resource) {
+    // The one connection is a CConectWithNI (GetConnection makes it).
+    const auto* connection = static_cast<const CConectWithNI*>(GetConnection());
+    return DescribeOpenFailure(resource, connection->LastOpenFailure());
 }
 
 }  // namespace kvt::link

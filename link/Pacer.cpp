@@ -24,26 +24,26 @@ void SleepingPacer::Pause(std::chrono::milliseconds duration) {
 }
 
 void RecordingPacer::Pause(std::chrono::milliseconds duration) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pauses_.push_back(duration);
-    if (observer_) {
-        observer_(duration);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pauses.push_back(duration);
+    if (m_observer) {
+        m_observer(duration);
     }
 }
 
 void RecordingPacer::SetObserver(Observer observer) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    observer_ = std::move(observer);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_observer = std::move(observer);
 }
 
 std::vector<std::chrono::milliseconds> RecordingPacer::Pauses() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return pauses_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pauses;
 }
 
 void RecordingPacer::Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pauses_.clear();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pauses.clear();
 }
 
 IPacer& CurrentPacer() {

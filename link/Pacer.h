@@ -40,9 +40,9 @@ public:
     void SetObserver(Observer observer);
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<std::chrono::milliseconds> pauses_;
-    Observer observer_;
+    mutable std::mutex m_mutex;
+    std::vector<std::chrono::milliseconds> m_pauses;
+    Observer m_observer;
 };
 
 // The pacer every pause of the program goes through. Until one is

@@ -25,6 +25,7 @@
 #include "functions/ProgramRecords.h"
 #include "link/ConnectionSequences.h"
 #include "link/CoreCommands.h"
+#include "link/ExchangeSequence.h"
 #include "link/IConnection.h"
 #include "views/CDlgBarMeter.h"
 #include "views/CDlgHistogram.h"
@@ -175,6 +176,8 @@ void CFrontPanel::OnClick(const QString& controlName) {
     if (m_current == nullptr) {
         return;
     }
+    // Whatever the key sends ends at its first failed exchange.
+    link::ExchangeSequence sequence;
     for (const FunctionKey& key : kFunctionKeys) {
         if (controlName == QLatin1String(key.control)) {
             OnFunctionKey(m_shift ? key.shifted : key.normal);
@@ -241,9 +244,14 @@ void CFrontPanel::SelectFunction(const std::string& name) {
         return;
     }
     views::CWaitCursor wait;
+    link::ExchangeSequence sequence;
     if (link::SelectFunction(name)) {
         m_current->SyncFromInstrument();
-        m_current->Start();
+        // After a failed exchange the worker would only wait out the
+        // timeout again; the next function key starts it.
+        if (!link::ExchangeSequence::Failing()) {
+            m_current->Start();
+        }
     }
 }
 
@@ -323,6 +331,7 @@ void CFrontPanel::OnConnected() {
     }
     {
         views::CWaitCursor wait;
+        link::ExchangeSequence sequence;
         const std::string name = link::StartMeasuring();
         SelectFunction(name);
     }
@@ -346,6 +355,7 @@ void CFrontPanel::OnDisconnecting() {
         return;
     }
     views::CWaitCursor wait;
+    link::ExchangeSequence sequence;
     m_current->Pause();
     link::ReleaseInstrument();
 }
@@ -361,6 +371,7 @@ void CFrontPanel::OnSensorChosen(const functions::CSensorChosenEvent& choice) {
     }
     {
         views::CWaitCursor wait;
+        link::ExchangeSequence sequence;
         temperature->ChooseSensor(choice.Definition(), choice.SensorType(),
                                   choice.Name().toStdString());
     }
@@ -386,6 +397,7 @@ void CFrontPanel::ShowSensorDialog() {
     if (m_sensorDialog == nullptr) {
         // Creation fetches the sensor lists from a connected instrument.
         views::CWaitCursor wait;
+        link::ExchangeSequence sequence;
         m_sensorDialog = new functions::CDlgTempSensor(this, this);
     }
     m_sensorDialog->show();
@@ -407,6 +419,7 @@ void CFrontPanel::ApplyScaleFunction(const std::string& function) {
     }
     {
         views::CWaitCursor wait;
+        link::ExchangeSequence sequence;
         m_current->SetScaleFunction(function);
     }
     RefreshMainDisplay();
@@ -417,6 +430,7 @@ void CFrontPanel::SetTrendMode(const std::string& mode) {
         return;
     }
     views::CWaitCursor wait;
+    link::ExchangeSequence sequence;
     m_current->SetTrendModeLocked(mode);
 }
 

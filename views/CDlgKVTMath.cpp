@@ -23,6 +23,7 @@
 #include "functions/PrefixTable.h"
 #include "functions/ProgramRecords.h"
 #include "link/AnalysisCommands.h"
+#include "link/ExchangeSequence.h"
 #include "link/Numbers.h"
 #include "views/CStatisticsEvent.h"
 #include "views/CWaitCursor.h"
@@ -318,6 +319,7 @@ void CDlgKVTMath::OnScaleClicked() {
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
         CWaitCursor wait;
+        link::ExchangeSequence sequence;
         function->SetScaleState(state);
     }
     m_pPanel->RefreshMainDisplay();
@@ -343,6 +345,7 @@ void CDlgKVTMath::OnRefResistanceSet() {
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
         CWaitCursor wait;
+        link::ExchangeSequence sequence;
         function->SetDbmReference(ohms);
     }
 }
@@ -354,6 +357,7 @@ void CDlgKVTMath::OnDbReferenceSet() {
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
         CWaitCursor wait;
+        link::ExchangeSequence sequence;
         function->SetDbReference(reference);
     }
 }
@@ -365,6 +369,7 @@ void CDlgKVTMath::OnMeasureRefClicked() {
     }
     if (functions::CKVTFunction* function = m_pPanel->GetCurrentFunction()) {
         CWaitCursor wait;
+        link::ExchangeSequence sequence;
         function->SetReferenceAuto(state);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "functions/CKVTFunction.h"
 #include "functions/IFrontPanelServices.h"
+#include "link/ExchangeSequence.h"
 #include "link/Pacer.h"
 #include "views/CWaitCursor.h"
 
@@ -17,11 +18,15 @@ bool SendUnderFunctionLock(functions::IFrontPanelServices* panel,
         return false;
     }
     CWaitCursor wait;
+    link::ExchangeSequence sequence;
     // The function's own command lock: view commands queue with its
     // settings commands and never land inside a reading cycle.
     auto guard = function->LockForCommand();
     send();
-    link::Pause(kCommandPause);
+    // A command that failed needs no settling.
+    if (!link::ExchangeSequence::Failing()) {
+        link::Pause(kCommandPause);
+    }
     return true;
 }
 

@@ -17,7 +17,10 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -107,6 +110,52 @@ protected:
 private:
     int m_count = 0;
 };
+
+// A portmapper that never answers: the kernel accepts connections on a
+// loopback port, nobody reads them. Counts the connections made to it.
+class SilentListener {
+public:
+    SilentListener() {
+        m_socket = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_socket >= 0 && bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+            listen(m_socket, 8) == 0 &&
+            getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            m_port = ntohs(address.sin_port);
+        }
+    }
+    ~SilentListener() {
+        for (int connection : m_accepted) {
+            close(connection);
+        }
+        if (m_socket >= 0) {
+            close(m_socket);
+        }
+    }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    int Port() const { return m_port; }
+    // Connections made so far (taken from the queue without a word).
+    int Connections() {
+        for (int connection;
+             (connection = accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+            m_accepted.push_back(connection);
+        }
+        return static_cast<int>(m_accepted.size());
+    }
+
+private:
+    int m_socket = -1;
+    int m_port = 0;
+    std::vector<int> m_accepted;
+};
+
+// The VISA layer's default timeout, which bounds opening a session.
+constexpr qint64 kOpenTimeoutMs = 2000;
 
 }  // namespace
 
@@ -406,29 +455,39 @@ void MainWindowTest::cancelledConnectChangesNothing() {
 
 void MainWindowTest::failedConnectTellsWhy() {
     kvt::test::NoSimulation realVisa;
-    // Nothing listens on this loopback port: the portmapper refuses at once.
-    setenv("KORVATA_VISA_PORTMAPPER_PORT", "1", 1);
+    SilentListener silent;
+    QVERIFY(silent.Port() != 0);
     struct Case {
         QString address;
         QString reasonPart;
+        // The portmapper's port: nothing listens on port 1 of the loopback
+        // address, so it refuses at once.
+        int portmapper;
     };
-    const Case cases[] = {{"127.0.0.1", "connection was refused"},
-                          {"", "is not a complete IPv4 address"},
-                          {QString(), "No USB instrument was found"}};
+    const Case cases[] = {{"127.0.0.1", "connection was refused", 1},
+                          {"127.0.0.1", "within the timeout", silent.Port()},
+                          {"", "is not a complete IPv4 address", 1},
+                          {QString(), "No USB instrument was found", 1}};
     for (const Case& c : cases) {
+        setenv("KORVATA_VISA_PORTMAPPER_PORT", std::to_string(c.portmapper).c_str(), 1);
         kvt::test::ModalDriver dialogDriver;
         kvt::test::ModalDriver boxDriver;
+        QElapsedTimer sinceOk;
+        qint64 untilBox = -1;
         dialogDriver.OnNextModal(
-            [&boxDriver, &c](QWidget* modal) {
+            [&](QWidget* modal) {
+                sinceOk.start();
                 AnswerProtocol(c.address)(modal);
                 // Then the failure box, once the dialog has gone.
                 boxDriver.OnNextModal(
-                    [&c](QWidget* shown) {
+                    [&](QWidget* shown) {
+                        untilBox = sinceOk.elapsed();
                         auto* box = qobject_cast<QMessageBox*>(shown);
                         QVERIFY(box != nullptr);
-                        kvt::test::SaveScreenshot(box, c.address.isNull()
-                                                           ? "connect-failed-usb"
-                                                           : "connect-failed-vxi11-" + c.address);
+                        kvt::test::SaveScreenshot(
+                            box, c.address.isNull()  ? QString("connect-failed-usb")
+                                 : c.portmapper != 1 ? "connect-failed-vxi11-silent"
+                                                     : "connect-failed-vxi11-" + c.address);
                         // The wait cursor is gone before the box appears.
                         QVERIFY(QApplication::overrideCursor() == nullptr);
                         QCOMPARE(box->text(), QString("Failed to connect"));
@@ -448,6 +507,12 @@ void MainWindowTest::failedConnectTellsWhy() {
         QVERIFY(m_window->ConnectAction()->isEnabled());
         QVERIFY(!m_window->DisconnectAction()->isEnabled());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
+        if (c.portmapper == silent.Port()) {
+            // The address was tried once: the reason is the failed open's
+            // own, and the window waited one open timeout, not two.
+            QCOMPARE(silent.Connections(), 1);
+            QVERIFY2(untilBox < 2 * kOpenTimeoutMs, qPrintable(QString::number(untilBox)));
+        }
     }
     unsetenv("KORVATA_VISA_PORTMAPPER_PORT");
     QCOMPARE(m_meter->Peek(), Strings{});

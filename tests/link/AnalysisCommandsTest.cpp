@@ -65,15 +65,15 @@ TEST_F(AnalysisCommands, SetCommandsReportAFailedWrite) {
 }
 
 TEST_F(AnalysisCommands, NumericQueries) {
-    device_->Answer("CALCulate:TRANsform:HISTogram:RANGe:AUTO?", "1\n");
-    device_->Answer("CALCulate:AVERage:COUNt?", "+1.25000000E+02\n");
-    device_->Answer("CALCulate:LIMit:STATe?", "1\n");
-    device_->Answer("CALCulate:LIMit:LOWer?", "-1.50000000E+00\n");
-    device_->Answer("CALCulate:LIMit:UPPer?", "+2.5E-3\n");
-    device_->Answer("CALCulate:SCALe:STATe?", "0\n");
-    device_->Answer("CALCulate:SCALe:DB:REFerence?", "-1.29E+01\n");
-    device_->Answer("CALCulate:SCALe:DBM:REFerence?", "+6.00E+02\n");
-    device_->Answer("CALCulate:SCALe:REFerence:AUTO?", "1\n");
+    m_device->Answer("CALCulate:TRANsform:HISTogram:RANGe:AUTO?", "1\n");
+    m_device->Answer("CALCulate:AVERage:COUNt?", "+1.25000000E+02\n");
+    m_device->Answer("CALCulate:LIMit:STATe?", "1\n");
+    m_device->Answer("CALCulate:LIMit:LOWer?", "-1.50000000E+00\n");
+    m_device->Answer("CALCulate:LIMit:UPPer?", "+2.5E-3\n");
+    m_device->Answer("CALCulate:SCALe:STATe?", "0\n");
+    m_device->Answer("CALCulate:SCALe:DB:REFerence?", "-1.29E+01\n");
+    m_device->Answer("CALCulate:SCALe:DBM:REFerence?", "+6.00E+02\n");
+    m_device->Answer("CALCulate:SCALe:REFerence:AUTO?", "1\n");
     EXPECT_EQ(link::GetHistogramAutoRange(), 1);
     EXPECT_DOUBLE_EQ(link::ReadAverageCount(), 125.0);
     EXPECT_EQ(link::GetLimitState(), 1);
@@ -98,8 +98,8 @@ TEST_F(AnalysisCommands, NumericQueriesWithoutAnswerAreZero) {
 
 TEST_F(AnalysisCommands, ScaleAutoReferenceReadsAtMostEightBytes) {
     // "12345678" fills the 8-byte buffer; "9" is dropped with the rest.
-    device_->Answer("CALCulate:SCALe:REFerence:AUTO?", "123456789\n");
-    device_->Answer("CALCulate:SCALe:STATe?", "1\n");
+    m_device->Answer("CALCulate:SCALe:REFerence:AUTO?", "123456789\n");
+    m_device->Answer("CALCulate:SCALe:STATe?", "1\n");
     EXPECT_EQ(link::GetScaleAutoReference(), 12345678);
     EXPECT_EQ(link::GetScaleState(), 1);
 }
@@ -109,16 +109,16 @@ TEST_F(AnalysisCommands, TextQueriesAndTheirFallbacks) {
                                                              {"DB\r\n", "dB"}, {"DB;X\n", "dB"},
                                                              {"DBM\n", "dBm"}, {"DBX\n", "dBm"}};
     for (const auto& [reply, label] : functions) {
-        device_->Answer("CALCulate:SCALe:FUNCtion?", reply);
+        m_device->Answer("CALCulate:SCALe:FUNCtion?", reply);
         EXPECT_EQ(link::GetScaleFunction(), label) << reply;
     }
     const std::pair<const char*, const char*> modes[] = {
         {"ALL\n", "ALL"}, {"REC\n", "REC"}, {"xALLx", "ALL"}, {"all\n", "REC"}};
     for (const auto& [reply, label] : modes) {
-        device_->Answer("CALCulate:TRENd:CHARt:MODe?", reply);
+        m_device->Answer("CALCulate:TRENd:CHARt:MODe?", reply);
         EXPECT_EQ(link::GetTrendChartMode(), label) << reply;
     }
-    device_->Answer("CALCulate:AVERage:PTPeak?", "+1.0E-03\n");
+    m_device->Answer("CALCulate:AVERage:PTPeak?", "+1.0E-03\n");
     EXPECT_EQ(link::ReadAveragePeakToPeak(), "+1.0E-03\n");
 
     Connection()->Close();
@@ -129,7 +129,7 @@ TEST_F(AnalysisCommands, TextQueriesAndTheirFallbacks) {
 
 TEST_F(AnalysisCommands, TrendDataFillsItsBuffer) {
     std::string reply = "1.0,2.0,3.0\n";
-    device_->Answer("CALCulate:TRENd:CHARt:DATA?", reply);
+    m_device->Answer("CALCulate:TRENd:CHARt:DATA?", reply);
     uint32_t received = 0;
     link::ReadTrendChartData(link::kTrendBufferSize, &received);
     ASSERT_EQ(received, reply.size());
@@ -140,8 +140,8 @@ TEST_F(AnalysisCommands, TrendDataFillsItsBuffer) {
         std::all_of(buffer.begin() + received, buffer.end(), [](char c) { return c == '\0'; }));
 
     // A reply longer than the capacity is cut there; the next exchange is clean.
-    device_->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(50000, '5') + "\n");
-    device_->Answer("CALCulate:LIMit:STATe?", "1\n");
+    m_device->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(50000, '5') + "\n");
+    m_device->Answer("CALCulate:LIMit:STATe?", "1\n");
     link::ReadTrendChartData(1000, &received);
     EXPECT_EQ(received, 1000u);
     EXPECT_EQ(link::GetLimitState(), 1);
@@ -155,28 +155,28 @@ TEST_F(AnalysisCommands, TrendDataFillsItsBuffer) {
 
 TEST_F(AnalysisCommands, FullSizeTrendReplyIsBoundedByTheBuffer) {
     std::string reply(2 * link::kTrendBufferSize, '8');
-    device_->Answer("CALCulate:TRENd:CHARt:DATA?", reply);
+    m_device->Answer("CALCulate:TRENd:CHARt:DATA?", reply);
     uint32_t received = 0;
     // A capacity beyond the buffer is held to the buffer's size.
     link::ReadTrendChartData(0xFFFFFFFFu, &received);
     EXPECT_EQ(received, link::kTrendBufferSize);
-    device_->Answer("CALCulate:SCALe:STATe?", "1\n");
+    m_device->Answer("CALCulate:SCALe:STATe?", "1\n");
     EXPECT_EQ(link::GetScaleState(), 1);
 }
 
 TEST_F(AnalysisCommands, ShorterReadLeavesNoOlderReplyBehindIt) {
     // A long reply, then a short one read with a smaller capacity: the
     // buffer must not go on holding the long reply's tail past the new one.
-    device_->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(50000, '5') + "\n");
-    device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", std::string(50000, '6') + "\n");
+    m_device->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(50000, '5') + "\n");
+    m_device->Answer("CALCulate:TRANsform:HISTogram:ALL?", std::string(50000, '6') + "\n");
     uint32_t received = 0;
     link::ReadTrendChartData(link::kTrendBufferSize, &received);
     ASSERT_EQ(received, 50001u);
     link::ReadHistogramAll(link::kHistogramBufferSize, &received);
     ASSERT_EQ(received, 50001u);
 
-    device_->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(2000, '7'));
-    device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", std::string(2000, '8'));
+    m_device->Answer("CALCulate:TRENd:CHARt:DATA?", std::string(2000, '7'));
+    m_device->Answer("CALCulate:TRANsform:HISTogram:ALL?", std::string(2000, '8'));
     link::ReadTrendChartData(1000, &received);
     EXPECT_EQ(received, 1000u);
     std::span<const char> trend = link::TrendChartBuffer();
@@ -191,13 +191,13 @@ TEST_F(AnalysisCommands, ShorterReadLeavesNoOlderReplyBehindIt) {
 }
 
 TEST_F(AnalysisCommands, HistogramAndAverages) {
-    device_->Answer("CALCulate:TRANsform:HISTogram:ALL?", "0,1,2,5,9\n");
+    m_device->Answer("CALCulate:TRANsform:HISTogram:ALL?", "0,1,2,5,9\n");
     uint32_t received = 0;
     link::ReadHistogramAll(link::kHistogramBufferSize, &received);
     EXPECT_EQ(std::string(link::HistogramBuffer().data(), received), "0,1,2,5,9\n");
     EXPECT_EQ(link::HistogramBuffer().size(), 102400u);
 
-    device_->Answer("CALCulate:AVERage:ALL?", "+1.0E+00,+2.0E+00,+3.0E+00,+4.0E+00\n");
+    m_device->Answer("CALCulate:AVERage:ALL?", "+1.0E+00,+2.0E+00,+3.0E+00,+4.0E+00\n");
     std::array<char, 256> averages;
     averages.fill('z');
     link::ReadAverageAll(averages.data(), 256, &received);

@@ -52,13 +52,13 @@ TEST_F(CoreCommands, TriggerAndSampleCommands) {
 }
 
 TEST_F(CoreCommands, GetFunctionTakesTheQuotedName) {
-    device_->Answer("FUNCTION?", "\"VOLT:AC\"\n");
+    m_device->Answer("FUNCTION?", "\"VOLT:AC\"\n");
     EXPECT_EQ(link::GetFunction(), "VOLT:AC");
     EXPECT_EQ(Timeline(), (Strings{"FUNCTION?", "pause 100", "read"}));
 
-    device_->Answer("FUNCTION?", "VOLT\n");
+    m_device->Answer("FUNCTION?", "VOLT\n");
     EXPECT_EQ(link::GetFunction(), "VOLT\n");
-    device_->Answer("FUNCTION?", "\"\"\n");
+    m_device->Answer("FUNCTION?", "\"\"\n");
     EXPECT_EQ(link::GetFunction(), "");
     EXPECT_TRUE(Failures().empty());
 }
@@ -88,7 +88,7 @@ TEST_F(CoreCommands, ReadLastValueFormatsTheReading) {
         {"-1.2345E25\n", "-12344999999999999704301568.000000000000"},
     };
     for (const auto& [reply, reading] : table) {
-        device_->Answer("DATA:LAST?", reply);
+        m_device->Answer("DATA:LAST?", reply);
         EXPECT_EQ(link::ReadLastValue(), reading) << reply;
     }
     for (const std::string& sent : Sent()) {
@@ -105,14 +105,14 @@ TEST_F(CoreCommands, GarbledReadingIsAFailedExchangeNotAZero) {
                              "1.5 V\x01\n", "--1\n",
                              "1,5\n",       " 1.5\n"};
     for (const char* reply : garbled) {
-        device_->Answer("DATA:LAST?", reply);
+        m_device->Answer("DATA:LAST?", reply);
         EXPECT_EQ(link::ReadLastValue(), "") << reply;
     }
     EXPECT_EQ(Failures().size(), std::size(garbled));
     // Well-formed neighbours of those still read.
-    device_->Answer("DATA:LAST?", ".5 VDC \r\n");
+    m_device->Answer("DATA:LAST?", ".5 VDC \r\n");
     EXPECT_EQ(link::ReadLastValue(), "+0.500000000000");
-    device_->Answer("DATA:LAST?", "-7e+2   \n");
+    m_device->Answer("DATA:LAST?", "-7e+2   \n");
     EXPECT_EQ(link::ReadLastValue(), "-700.000000000000");
     EXPECT_EQ(Failures().size(), std::size(garbled));
 }
@@ -120,12 +120,12 @@ TEST_F(CoreCommands, GarbledReadingIsAFailedExchangeNotAZero) {
 TEST_F(CoreCommands, ReadingReplyBoundedByWhatArrived) {
     // 40 characters for a 32-byte buffer: the reading is taken from the
     // first 32 and the tail does not leak into the next reply.
-    device_->Answer("DATA:LAST?", "+1.2345678901234567890123456789012345E+00\n");
-    device_->Answer("FUNCTION?", "\"RES\"\n");
+    m_device->Answer("DATA:LAST?", "+1.2345678901234567890123456789012345E+00\n");
+    m_device->Answer("FUNCTION?", "\"RES\"\n");
     EXPECT_EQ(link::ReadLastValue(), "+1.234567890123");
     EXPECT_EQ(link::GetFunction(), "RES");
     // A zero byte ends the reply text.
-    device_->Answer("DATA:LAST?", std::string("2.5\0 99999", 10));
+    m_device->Answer("DATA:LAST?", std::string("2.5\0 99999", 10));
     EXPECT_EQ(link::ReadLastValue(), "+2.500000000000");
 }
 
@@ -136,9 +136,9 @@ TEST_F(CoreCommands, ReadLastValueWithoutAnswerIsEmpty) {
 }
 
 TEST_F(CoreCommands, ContinuityShowsOpenForOverload) {
-    device_->Answer("DATA:LAST?", "+9.90000000E+37 OHM\n");
+    m_device->Answer("DATA:LAST?", "+9.90000000E+37 OHM\n");
     EXPECT_EQ(link::ReadContinuityValue(), "open");
-    device_->Answer("DATA:LAST?", "+1.20000000E+01 OHM\n");
+    m_device->Answer("DATA:LAST?", "+1.20000000E+01 OHM\n");
     EXPECT_EQ(link::ReadContinuityValue(), "+12.000000000000");
     EXPECT_EQ(link::ReadLastValue(), "+12.000000000000");
 }
@@ -163,7 +163,7 @@ TEST_F(CoreCommands, PanelKeyIsFollowedByItsPause) {
 }
 
 TEST_F(CoreCommands, StartMeasuringSequence) {
-    device_->Answer("FUNCTION?", "\"FRES\"\n");
+    m_device->Answer("FUNCTION?", "\"FRES\"\n");
     EXPECT_EQ(link::StartMeasuring(), "FRES");
     EXPECT_EQ(Timeline(),
               (Strings{"FUNCTION?", "pause 100", "read", "TRIG:COUN INF", "pause 50", "INIT"}));

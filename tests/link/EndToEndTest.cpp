@@ -29,9 +29,9 @@ protected:
     void SetUp() override {
         setenv("KORVATA_VISA_SIMULATE", "1", 1);
         sim::InstallSimulatedMeter();
-        link::InstallPacer(&pacer_);
+        link::InstallPacer(&m_pacer);
         link::SetCommunicationFailureHandler(
-            [this](std::string_view, std::string_view) { ++failures_; });
+            [this](std::string_view, std::string_view) { ++m_failures; });
         ASSERT_TRUE(link::GetConnection()->Open("USB?*INSTR"));
     }
     void TearDown() override {
@@ -42,8 +42,8 @@ protected:
         unsetenv("KORVATA_VISA_SIMULATE");
     }
 
-    link::RecordingPacer pacer_;
-    int failures_ = 0;
+    link::RecordingPacer m_pacer;
+    int m_failures = 0;
 };
 
 TEST_F(EndToEnd, FunctionAndReading) {
@@ -53,7 +53,7 @@ TEST_F(EndToEnd, FunctionAndReading) {
     std::string reading = link::ReadLastValue();
     ASSERT_FALSE(reading.empty());
     EXPECT_TRUE(reading == "Overload" || reading[0] == '+' || reading[0] == '-') << reading;
-    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(m_failures, 0);
 }
 
 TEST_F(EndToEnd, RangesRoundTrip) {
@@ -74,7 +74,7 @@ TEST_F(EndToEnd, RangesRoundTrip) {
     EXPECT_EQ(link::GetCapRange(), "200nF");
     link::SetFreqRange("20V");
     EXPECT_EQ(link::GetFreqRange(), "20V");
-    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(m_failures, 0);
 }
 
 TEST_F(EndToEnd, SettingsRoundTrip) {
@@ -97,7 +97,7 @@ TEST_F(EndToEnd, SettingsRoundTrip) {
     std::vector<std::string> names;
     EXPECT_TRUE(link::ReadTransducerList(link::kBuiltInThermocoupleList, names));
     EXPECT_FALSE(names.empty());
-    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(m_failures, 0);
 }
 
 TEST_F(EndToEnd, CalculateTree) {
@@ -140,7 +140,7 @@ TEST_F(EndToEnd, CalculateTree) {
     link::ReadAverageAll(averages, sizeof averages, &received);
     EXPECT_GT(received, 0u);
     EXPECT_FALSE(link::ReadAveragePeakToPeak().empty());
-    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(m_failures, 0);
 }
 
 TEST_F(EndToEnd, AverageCountIsTheMetersOwnCount) {
@@ -160,7 +160,7 @@ TEST_F(EndToEnd, AverageCountIsTheMetersOwnCount) {
     EXPECT_EQ(count, std::stod(text)) << text;
     link::ClearAverage();
     EXPECT_EQ(link::ReadAverageCount(), 0);
-    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(m_failures, 0);
 }
 
 }  // namespace

@@ -9,13 +9,14 @@ namespace kvt::test {
 
 void LinkFixture::SetUp() {
     setenv("KORVATA_VISA_SIMULATE", "1", 1);
-    visa::InstallSimulatedDevice([device = device_] { return device; });
-    pacer_.SetObserver(
-        [device = device_](std::chrono::milliseconds pause) { device->Events().NotePause(pause); });
-    link::InstallPacer(&pacer_);
+    visa::InstallSimulatedDevice([device = m_device] { return device; });
+    m_pacer.SetObserver([device = m_device](std::chrono::milliseconds pause) {
+        device->Events().NotePause(pause);
+    });
+    link::InstallPacer(&m_pacer);
     link::SetCommunicationFailureHandler([this](std::string_view text, std::string_view title) {
-        std::lock_guard<std::mutex> lock(failuresMutex_);
-        failures_.emplace_back(text, title);
+        std::lock_guard<std::mutex> lock(m_failuresMutex);
+        m_failures.emplace_back(text, title);
     });
     ASSERT_TRUE(Connection()->Open("TCPIP0::192.0.2.7::inst0::INSTR"));
 }
@@ -24,7 +25,7 @@ void LinkFixture::TearDown() {
     Connection()->Close();
     link::SetCommunicationFailureHandler({});
     link::InstallPacer(nullptr);
-    pacer_.SetObserver({});
+    m_pacer.SetObserver({});
     visa::InstallSimulatedDevice({});
     unsetenv("KORVATA_VISA_SIMULATE");
 }
@@ -34,31 +35,31 @@ link::CConectWithNI* LinkFixture::Connection() {
 }
 
 std::vector<std::string> LinkFixture::Sent() {
-    std::vector<std::string> messages = device_->Messages();
-    device_->ClearMessages();
-    device_->Events().Take();
+    std::vector<std::string> messages = m_device->Messages();
+    m_device->ClearMessages();
+    m_device->Events().Take();
     return messages;
 }
 
 std::vector<long long> LinkFixture::PausesMs() {
     std::vector<long long> pauses;
-    for (std::chrono::milliseconds pause : pacer_.Pauses()) {
+    for (std::chrono::milliseconds pause : m_pacer.Pauses()) {
         pauses.push_back(pause.count());
     }
-    pacer_.Clear();
-    device_->Events().Take();
+    m_pacer.Clear();
+    m_device->Events().Take();
     return pauses;
 }
 
 std::vector<std::string> LinkFixture::Timeline() {
-    device_->ClearMessages();
-    pacer_.Clear();
-    return device_->Events().Take();
+    m_device->ClearMessages();
+    m_pacer.Clear();
+    return m_device->Events().Take();
 }
 
 std::vector<std::pair<std::string, std::string>> LinkFixture::Failures() {
-    std::lock_guard<std::mutex> lock(failuresMutex_);
-    return failures_;
+    std::lock_guard<std::mutex> lock(m_failuresMutex);
+    return m_failures;
 }
 
 }  // namespace kvt::test

@@ -35,12 +35,12 @@ protected:
     // The failure messages raised so far: (text, title).
     std::vector<std::pair<std::string, std::string>> Failures();
 
-    std::shared_ptr<ScriptedDevice> device_ = std::make_shared<ScriptedDevice>();
-    link::RecordingPacer pacer_;
+    std::shared_ptr<ScriptedDevice> m_device = std::make_shared<ScriptedDevice>();
+    link::RecordingPacer m_pacer;
 
 private:
-    std::mutex failuresMutex_;
-    std::vector<std::pair<std::string, std::string>> failures_;
+    std::mutex m_failuresMutex;
+    std::vector<std::pair<std::string, std::string>> m_failures;
 };
 
 }  // namespace kvt::test

@@ -25,7 +25,7 @@ public:
     void ClearMessages();
     // The messages and each reply taken ("read"), in order; the fixture
     // adds the pauses.
-    Timeline& Events() { return timeline_; }
+    Timeline& Events() { return m_timeline; }
 
     void ReceiveMessage(std::string_view message) override;
     std::string TakeResponse() override;
@@ -33,11 +33,11 @@ public:
     uint8_t StatusByte() override { return 0; }
 
 private:
-    mutable std::mutex mutex_;
-    std::map<std::string, std::string, std::less<>> answers_;
-    std::vector<std::string> messages_;
-    std::deque<std::string> output_;
-    Timeline timeline_;
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::string, std::less<>> m_answers;
+    std::vector<std::string> m_messages;
+    std::deque<std::string> m_output;
+    Timeline m_timeline;
 };
 
 }  // namespace kvt::test

@@ -39,7 +39,7 @@ protected:
     }
     void ExpectQueries(const std::vector<QueryCase>& cases) {
         for (const QueryCase& c : cases) {
-            device_->Answer(c.command, c.reply);
+            m_device->Answer(c.command, c.reply);
             EXPECT_EQ(c.get(), c.label) << c.command << " answered " << c.reply;
             EXPECT_EQ(Sent(), Strings{c.command});
         }
@@ -172,12 +172,12 @@ TEST_F(SettingsTable, GarbledRangeRepliesAreFailedExchanges) {
         {link::GetFreqRange, "FREQ:VOLT:RANGE?"}, {link::GetCapAutoRange, "CAP:RANGE:AUTO?"},
     };
     for (const auto& [query, command] : queries) {
-        device_->Answer(command, "\x8F+2.0\xE3\x11\n");
+        m_device->Answer(command, "\x8F+2.0\xE3\x11\n");
         EXPECT_EQ(query(), "") << command;
     }
     EXPECT_EQ(Failures().size(), std::size(queries));
     // Blanks that pad a well-formed reply are not garbage.
-    device_->Answer("VOLT:DC:RANGE?", "+2.00000000E+00          \n");
+    m_device->Answer("VOLT:DC:RANGE?", "+2.00000000E+00          \n");
     EXPECT_EQ(link::GetVoltDcRange(), "2V");
     EXPECT_EQ(Failures().size(), std::size(queries));
 }

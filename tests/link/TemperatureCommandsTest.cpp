@@ -47,18 +47,18 @@ TEST_F(TemperatureCommands, Queries) {
     const std::pair<const char*, const char*> units[] = {
         {"C\n", "℃"}, {"F\n", "℉"}, {"K\n", "K"}, {"CEL\n", "℃"}};
     for (const auto& [reply, label] : units) {
-        device_->Answer("UNIT:TEMP?", reply);
+        m_device->Answer("UNIT:TEMP?", reply);
         EXPECT_EQ(link::GetTemperatureUnit(), label);
     }
-    device_->Answer("TEMP:NULL?", "1\n");
+    m_device->Answer("TEMP:NULL?", "1\n");
     EXPECT_EQ(link::GetTempNull(), "On");
-    device_->Answer("TEMP:TRAN?", "TC,MDEF,K\n");
+    m_device->Answer("TEMP:TRAN?", "TC,MDEF,K\n");
     EXPECT_EQ(link::GetTemperatureTransducer(), "K");
-    device_->Answer("TEMP:TRAN?", "PT100\n");
+    m_device->Answer("TEMP:TRAN?", "PT100\n");
     EXPECT_EQ(link::GetTemperatureTransducer(), "PT100");
-    device_->Answer("TEMP:CAD?", "CJC|23.5,C\n");
+    m_device->Answer("TEMP:CAD?", "CJC|23.5,C\n");
     EXPECT_EQ(link::ReadTemperatureCad(), "+23.5");
-    device_->Answer("TEMP:CAD?", "CJC|-1.25,C\n");
+    m_device->Answer("TEMP:CAD?", "CJC|-1.25,C\n");
     EXPECT_EQ(link::ReadTemperatureCad(), "-1.25");
     EXPECT_TRUE(Failures().empty());
     Connection()->Close();
@@ -69,35 +69,35 @@ TEST_F(TemperatureCommands, Queries) {
 TEST_F(TemperatureCommands, SecondaryReadingUsesItsLargerBuffer) {
     // 100 characters fit the 128-byte buffer of this query.
     std::string value = "+" + std::string(90, '1');
-    device_->Answer("TEMP:CAD?", "X|" + value + ",C\n");
+    m_device->Answer("TEMP:CAD?", "X|" + value + ",C\n");
     EXPECT_EQ(link::ReadTemperatureCad(), value);
     // A longer reply is cut at 128 bytes, the last of which is dropped.
-    device_->Answer("TEMP:CAD?", "X|" + std::string(200, '2') + ",C\n");
+    m_device->Answer("TEMP:CAD?", "X|" + std::string(200, '2') + ",C\n");
     EXPECT_EQ(link::ReadTemperatureCad(), "+" + std::string(125, '2'));
 }
 
 TEST_F(TemperatureCommands, ReplyBufferSizes) {
     // Lists are read into 256 bytes, the transducer name into 32.
     std::vector<std::string> names;
-    device_->Answer(link::kBuiltInRtdList, std::string(299, 'r') + "\n");
+    m_device->Answer(link::kBuiltInRtdList, std::string(299, 'r') + "\n");
     EXPECT_TRUE(link::ReadTransducerList(link::kBuiltInRtdList, names));
     EXPECT_EQ(names, Strings{std::string(255, 'r')});
-    device_->Answer("TEMP:TRAN?", std::string(40, 't') + "\n");
+    m_device->Answer("TEMP:TRAN?", std::string(40, 't') + "\n");
     EXPECT_EQ(link::GetTemperatureTransducer(), std::string(31, 't'));
 }
 
 TEST_F(TemperatureCommands, TransducerLists) {
     std::vector<std::string> names{"kept"};
-    device_->Answer(link::kBuiltInThermocoupleList, "1 K,2 J,3 T\n");
+    m_device->Answer(link::kBuiltInThermocoupleList, "1 K,2 J,3 T\n");
     EXPECT_TRUE(link::ReadTransducerList(link::kBuiltInThermocoupleList, names));
     EXPECT_EQ(names, (Strings{"kept", "K", "J", "T"}));
 
     names.clear();
-    device_->Answer(link::kUserRtdList, "NONE\n");
+    m_device->Answer(link::kUserRtdList, "NONE\n");
     EXPECT_TRUE(link::ReadTransducerList(link::kUserRtdList, names));
     EXPECT_TRUE(names.empty());
 
-    device_->Answer(link::kBuiltInRtdList, "PT100,a b c,\n");
+    m_device->Answer(link::kBuiltInRtdList, "PT100,a b c,\n");
     EXPECT_TRUE(link::ReadTransducerList(link::kBuiltInRtdList, names));
     EXPECT_EQ(names, (Strings{"PT100", "b c", ""}));
 
@@ -111,18 +111,18 @@ TEST_F(TemperatureCommands, TransducerLists) {
 TEST_F(TemperatureCommands, PointTables) {
     std::vector<char> buffer(link::kPointsReplySize, 'z');
     uint32_t received = 0;
-    device_->Answer("TEMP:MDEF:THER:TRAN:POIN? K", "0,0.0,100,4.096\n");
+    m_device->Answer("TEMP:MDEF:THER:TRAN:POIN? K", "0,0.0,100,4.096\n");
     EXPECT_TRUE(
         link::ReadThermocouplePointsBuiltIn("K", buffer.data(), link::kPointsReplySize, &received));
     EXPECT_EQ(std::string(buffer.data(), received), "0,0.0,100,4.096\n");
     EXPECT_EQ(buffer[received], '\0');  // the buffer was zeroed first
 
     std::string big(20000, '7');
-    device_->Answer("TEMP:UDEF:RTD:TRAN:POIN? R1", big);
+    m_device->Answer("TEMP:UDEF:RTD:TRAN:POIN? R1", big);
     EXPECT_TRUE(link::ReadRtdPointsUser("R1", buffer.data(), link::kPointsReplySize, &received));
     EXPECT_EQ(received, link::kPointsReplySize);
     // The rest of the oversized table does not become the next reply.
-    device_->Answer("TEMP:MDEF:RTD:TRAN:POIN? PT100", "1,2\n");
+    m_device->Answer("TEMP:MDEF:RTD:TRAN:POIN? PT100", "1,2\n");
     EXPECT_TRUE(link::ReadRtdPointsBuiltIn("PT100", buffer.data(), 64, &received));
     EXPECT_EQ(std::string(buffer.data(), received), "1,2\n");
 

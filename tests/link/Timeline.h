@@ -17,21 +17,21 @@ namespace kvt::test {
 class Timeline {
 public:
     void Note(std::string_view entry) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        entries_.emplace_back(entry);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_entries.emplace_back(entry);
     }
     void NotePause(std::chrono::milliseconds duration) {
         Note("pause " + std::to_string(duration.count()));
     }
     // The entries so far; the record starts again empty.
     std::vector<std::string> Take() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return std::exchange(entries_, {});
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return std::exchange(m_entries, {});
     }
 
 private:
-    std::mutex mutex_;
-    std::vector<std::string> entries_;
+    std::mutex m_mutex;
+    std::vector<std::string> m_entries;
 };
 
 }  // namespace kvt::test
