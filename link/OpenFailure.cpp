@@ -20,6 +20,15 @@ constexpr const char* kUdevAdvice =
     "Install the udev rule for USB instruments (README.md, \"USB instruments: the udev rule\"), "
     "then unplug the meter and plug it in again.";
 
+// The text in double quotes. Built by appending: GCC 12 at -O3 reports a
+// false -Wrestrict for a literal prepended to a temporary string.
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append(1, '"').append(text).append(1, '"');
+    return quoted;
+}
+
 std::string StatusText(ViStatus status) {
     std::array<char, 16> hex{};
     std::snprintf(hex.data(), hex.size(), "0x%08X", static_cast<unsigned>(status));
@@ -100,9 +109,9 @@ std::string DescribeOpenStatus(std::string_view resource, ViStatus status) {
                    "is switched on.";
         case VI_ERROR_INV_RSRC_NAME:
             if (network) {
-                return "\"" + host + "\" is not a complete IPv4 address.";
+                return Quoted(host) + " is not a complete IPv4 address.";
             }
-            return "\"" + std::string(resource) + "\" is not a valid VISA resource name.";
+            return Quoted(resource) + " is not a valid VISA resource name.";
         case VI_ERROR_RSRC_BUSY:
         case VI_ERROR_RSRC_LOCKED:
             return "The instrument is in use by another program or driver.";
@@ -124,8 +133,8 @@ std::string DescribeOpenFailure(std::string_view resource,
         return "The address is too long.";
     }
     if (IsNetworkResource(resource) && IncompleteIpv4(HostOf(resource))) {
-        return "\"" + HostOf(resource) +
-               "\" is not a complete IPv4 address: fill in all four fields.";
+        return Quoted(HostOf(resource)) +
+               " is not a complete IPv4 address: fill in all four fields.";
     }
     switch (failure.step) {
         case OpenStep::None:
