@@ -21,7 +21,10 @@ inline constexpr int kSoftKeyCount = 6;
 inline std::array<KVTSoftKeyPanel, kSoftKeyCount> SoftKeyPanels() {
     std::array<KVTSoftKeyPanel, kSoftKeyCount> panels;
     for (int i = 0; i < kSoftKeyCount; ++i) {
-        const std::string key = "F" + std::to_string(i + 1);
+        // Appended rather than a literal prepended to a temporary: GCC 12
+        // reports a false -Wrestrict for that at -O3.
+        std::string key = "F";
+        key += std::to_string(i + 1);
         panels[i] = {"Container" + key, "Label" + key + "Name", "Label" + key + "Value",
                      "Label" + key + "Value1", "Label" + key + "Value2"};
     }
