@@ -45,10 +45,34 @@ const char* SimOptions::Usage() {
            "                                           in half and the connection closed\n"
            "                         garbage-every=N   every Nth reply is random bytes\n"
            "                         oversize=BYTES    replies padded with blanks to BYTES\n"
+           "  --quirk NAME[,NAME]  with --vxi11: behave as some real instruments do\n"
+           "                       (repeatable):\n"
+           "                         max-recv-1024     maxRecvSize 1024, longer device_writes\n"
+           "                                           refused\n"
+           "                         max-recv-128      the same with 128\n"
+           "                         pieces-40         replies in pieces of 40 bytes, REQCNT\n"
+           "                                           before the last\n"
+           "                         pieces-40-bare    the same with no reason bit before the\n"
+           "                                           last\n"
+           "                         ignore-termchar   the termination character asked for is\n"
+           "                                           neither stopped at nor reported\n"
+           "                         late-end          END alone in a zero-length reply after\n"
+           "                                           the data\n"
+           "                         empty-reads       a zero-length reply without END before\n"
+           "                                           each piece of data\n"
+           "                         fragments         RPC replies in several record fragments\n"
+           "                                           and TCP segments\n"
+           "                         no-lock-wait      create_link, device_read, device_write\n"
+           "                                           that would wait for a lock are refused\n"
+           "                         one-link          one link at a time (\"locked\" for\n"
+           "                                           another); links outlive their connection\n"
+           "                                           until destroy_link\n"
+           "                         all               every one of these (max-recv-128)\n"
            "  --help               show this text\n"
            "\n"
            "Once listening it prints the ports (\"ports: socket=5025 ...\") and a line \"ready\".\n"
-           "SIGINT or SIGTERM stops it.\n";
+           "SIGINT or SIGTERM stops it; with --vxi11 it then prints how many VXI-11 links\n"
+           "were still open (\"links: 0\").\n";
 }
 
 bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& error) {
@@ -61,7 +85,7 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
             option.resize(equals);
         }
         bool takesValue = option == "--socket" || option == "--portmapper" || option == "--seed" ||
-                          option == "--log" || option == "--fault";
+                          option == "--log" || option == "--fault" || option == "--quirk";
         if (!takesValue && (option == "--help" || option == "--vxi11") && !inlineValue) {
             (option == "--help" ? help : vxi11) = true;
             continue;
@@ -102,12 +126,20 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
                 return false;
             }
             logPath = value;
+        } else if (option == "--quirk") {
+            if (!quirks.Apply(value, error)) {
+                return false;
+            }
         } else if (!faults.Apply(value, error)) {
             return false;
         }
     }
     if (portmapperPort && !vxi11) {
         error = "--portmapper is only meaningful with --vxi11";
+        return false;
+    }
+    if (quirks.Any() && !vxi11) {
+        error = "--quirk is only meaningful with --vxi11";
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/FaultSettings.h"
+#include "sim/QuirkSettings.h"
 
 namespace kvt::sim {
 
@@ -18,6 +19,7 @@ struct SimOptions {
     uint64_t seed = 1;
     std::string logPath;
     FaultSettings faults;
+    QuirkSettings quirks;
 
     // Parses the arguments after the program name ("--opt VALUE" or
     // "--opt=VALUE"); false, with the reason, on anything malformed.

@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <rpc/rpc.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -26,6 +30,41 @@ using visa::Xdr;
 
 // The running server, which the RPC dispatch functions serve.
 std::atomic<Vxi11Server*> activeServer{nullptr};
+
+// Whether the client has closed (or shut down) the connection on `fd`.
+bool PeerClosed(int fd) {
+    pollfd p{fd, POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+// The no-lock-wait quirk: a call that asks to wait for a lock is refused.
+long RefusedLockWait(const Vxi11Server& server, long flags, u_long lockTimeout) {
+    bool waits = (flags & VXI11_FLAG_WAITLOCK) != 0 || lockTimeout != 0;
+    return server.Quirks().refuseLockWait && waits ? VXI11_ERR_NOT_SUPPORTED : VXI11_ERR_NONE;
+}
+
+// Sends all of `bytes`, blocking; false when the connection failed.
+bool SendAll(int fd, const char* bytes, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::send(fd, bytes, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The fragments quirk's fragment sizes: two small ones that split XDR
+// units, then large ones.
+size_t FragmentSize(size_t index) {
+    constexpr std::array<size_t, 2> kFirst = {5, 11};
+    return index < kFirst.size() ? kFirst[index] : 4093;
+}
 
 // Decodes the arguments, lets `handle` fill the result, sends it.
 template <typename Args, typename Result, typename Handle>
@@ -49,8 +88,11 @@ void ServeRead(Vxi11Server& server, SVCXPRT* xprt) {
     }
     Vxi11Server::ReadResult read;
     Device_ReadResp result{};
-    result.error = server.Read(args.lid, args.requestSize, args.io_timeout,
-                               (args.flags & VXI11_FLAG_TERMCHRSET) != 0, args.termChar, read);
+    result.error = RefusedLockWait(server, args.flags, args.lock_timeout);
+    if (result.error == VXI11_ERR_NONE) {
+        result.error = server.Read(args.lid, args.requestSize, args.io_timeout,
+                                   (args.flags & VXI11_FLAG_TERMCHRSET) != 0, args.termChar, read);
+    }
     result.reason = read.reason;
     result.data.data_len = static_cast<u_int>(read.data.size());
     result.data.data_val = read.data.data();
@@ -94,10 +136,13 @@ void CoreDispatch(svc_req* request, SVCXPRT* xprt) {
                 xprt, Xdr(xdr_Create_LinkParms), Xdr(xdr_Create_LinkResp),
                 [&](Create_LinkParms& in, Create_LinkResp& out) {
                     long link = 0;
-                    out.error = server->CreateLink(xprt->xp_fd, in.lockDevice != 0, link);
+                    out.error = RefusedLockWait(*server, 0, in.lock_timeout);
+                    if (out.error == VXI11_ERR_NONE) {
+                        out.error = server->CreateLink(xprt->xp_fd, in.lockDevice != 0, link);
+                    }
                     out.lid = link;
                     out.abortPort = server->AbortPort();
-                    out.maxRecvSize = Vxi11Server::kMaxRecvSize;
+                    out.maxRecvSize = server->MaxRecvSize();
                 });
             return;
         case device_write:
@@ -105,7 +150,10 @@ void CoreDispatch(svc_req* request, SVCXPRT* xprt) {
                 xprt, Xdr(xdr_Device_WriteParms), Xdr(xdr_Device_WriteResp),
                 [&](Device_WriteParms& in, Device_WriteResp& out) {
                     std::string_view data(in.data.data_val, in.data.data_len);
-                    out.error = server->Write(in.lid, (in.flags & VXI11_FLAG_END) != 0, data);
+                    out.error = RefusedLockWait(*server, in.flags, in.lock_timeout);
+                    if (out.error == VXI11_ERR_NONE) {
+                        out.error = server->Write(in.lid, (in.flags & VXI11_FLAG_END) != 0, data);
+                    }
                     out.size = out.error == VXI11_ERR_NONE ? in.data.data_len : 0;
                 });
             return;
@@ -184,7 +232,9 @@ void AbortDispatch(svc_req* request, SVCXPRT* xprt) {
 }
 
 int ListenEphemeral(uint16_t& port, std::string& error) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking: the server thread accepts after poll() and must not
+    // hang when the client has given up meanwhile.
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -204,7 +254,8 @@ int ListenEphemeral(uint16_t& port, std::string& error) {
 
 }  // namespace
 
-Vxi11Server::Vxi11Server(ServedInstrument& instrument) : m_instrument(instrument) {}
+Vxi11Server::Vxi11Server(ServedInstrument& instrument, QuirkSettings quirks)
+    : m_instrument(instrument), m_quirks(quirks) {}
 
 Vxi11Server::~Vxi11Server() {
     Stop();
@@ -318,6 +369,14 @@ void Vxi11Server::Run(SVCXPRT* core, SVCXPRT* abort) {
             break;
         }
         fds.pop_back();
+        // The listeners' connections are taken here rather than by
+        // libtirpc, so that each transport can be set up before its first call.
+        for (pollfd& p : fds) {
+            if (p.revents != 0 && (p.fd == core->xp_fd || p.fd == abort->xp_fd)) {
+                Accept(p.fd);
+                p.revents = 0;
+            }
+        }
         int ready = static_cast<int>(
             std::count_if(fds.begin(), fds.end(), [](const pollfd& p) { return p.revents != 0; }));
         if (ready > 0) {
@@ -347,9 +406,86 @@ void Vxi11Server::Run(SVCXPRT* core, SVCXPRT* abort) {
     svc_destroy(abort);
     m_links.clear();
     m_lockHolder.reset();
+    m_xids.clear();
+    LinksChanged();
+}
+
+void Vxi11Server::Accept(int listenFd) {
+    int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    if (m_quirks.fragments) {
+        // Each write leaves at once as a segment of its own.
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    }
+    SVCXPRT* xprt = svc_fd_create(fd, 0, 0);
+    if (xprt == nullptr) {
+        ::close(fd);
+        return;
+    }
+    if (m_quirks.fragments) {
+        if (m_plainOps == nullptr) {
+            m_plainOps = xprt->xp_ops;
+            m_fragmentOps = *m_plainOps;
+            m_fragmentOps.xp_recv = ReceiveKeepingXid;
+            m_fragmentOps.xp_reply = ReplyInFragments;
+            m_fragmentOps.xp_destroy = DestroyForgettingXid;
+        }
+        xprt->xp_ops = &m_fragmentOps;
+    }
+}
+
+bool_t Vxi11Server::ReceiveKeepingXid(SVCXPRT* xprt, rpc_msg* message) {
+    Vxi11Server* server = activeServer.load();
+    bool_t received = server->m_plainOps->xp_recv(xprt, message);
+    if (received) {
+        server->m_xids[xprt] = message->rm_xid;
+    }
+    return received;
+}
+
+void Vxi11Server::DestroyForgettingXid(SVCXPRT* xprt) {
+    Vxi11Server* server = activeServer.load();
+    server->m_xids.erase(xprt);
+    server->m_plainOps->xp_destroy(xprt);
+}
+
+bool_t Vxi11Server::ReplyInFragments(SVCXPRT* xprt, rpc_msg* message) {
+    Vxi11Server* server = activeServer.load();
+    auto xid = server->m_xids.find(xprt);
+    message->rm_xid = xid != server->m_xids.end() ? xid->second : 0;
+    // The whole reply first (with AUTH_NONE the results follow the header
+    // as they are), then the record in fragments.
+    u_long size = xdr_sizeof(Xdr(xdr_replymsg), message);
+    std::vector<char> record(size);
+    XDR xdrs;
+    xdrmem_create(&xdrs, record.data(), static_cast<u_int>(size), XDR_ENCODE);
+    bool encoded = xdr_replymsg(&xdrs, message);
+    size = xdr_getpos(&xdrs);
+    xdr_destroy(&xdrs);
+    if (!encoded) {
+        return FALSE;
+    }
+    size_t sent = 0;
+    for (size_t index = 0; sent < size; ++index) {
+        size_t length = std::min(FragmentSize(index), size - sent);
+        bool last = sent + length == size;
+        uint32_t mark = htonl(static_cast<uint32_t>(length) | (last ? 0x80000000u : 0));
+        if (!SendAll(xprt->xp_fd, reinterpret_cast<const char*>(&mark), sizeof mark) ||
+            !SendAll(xprt->xp_fd, record.data() + sent, length)) {
+            return FALSE;
+        }
+        sent += length;
+    }
+    return TRUE;
 }
 
 void Vxi11Server::ForgetClosedLinks() {
+    if (m_quirks.oneLink) {
+        return;  // links outlive their connections
+    }
     std::vector<int> open;
     for (int i = 0; i < svc_max_pollfd; ++i) {
         if (svc_pollfd[i].fd >= 0) {
@@ -366,6 +502,7 @@ void Vxi11Server::ForgetClosedLinks() {
             ++it;
         }
     }
+    LinksChanged();
 }
 
 Vxi11Server::Link* Vxi11Server::Find(long link, long& error) {
@@ -383,15 +520,18 @@ Vxi11Server::Link* Vxi11Server::Find(long link, long& error) {
 }
 
 bool Vxi11Server::ReleaseLockOfClosedConnection() {
+    if (m_quirks.oneLink) {
+        return false;  // the lock lives with its link, until destroy_link
+    }
     auto holder = m_links.find(*m_lockHolder);
     if (holder != m_links.end()) {
         // The transport may not have seen the close yet (it is handled in
         // the same poll round as this request): ask the socket itself.
-        pollfd p{holder->second.connection, POLLRDHUP, 0};
-        if (::poll(&p, 1, 0) == 0 || (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) {
+        if (!PeerClosed(holder->second.connection)) {
             return false;
         }
         m_links.erase(holder);
+        LinksChanged();
     }
     m_lockHolder.reset();
     return true;
@@ -403,11 +543,12 @@ bool Vxi11Server::WaitForStop(std::chrono::milliseconds timeout) {
 }
 
 long Vxi11Server::CreateLink(int connection, bool lockDevice, long& link) {
-    if (lockDevice && m_lockHolder) {
+    if ((lockDevice && m_lockHolder) || (m_quirks.oneLink && !m_links.empty())) {
         return VXI11_ERR_LOCKED;
     }
     link = m_nextLink++;
-    m_links[link] = Link{connection, {}, {}, 0, false, false};
+    m_links[link].connection = connection;
+    LinksChanged();
     if (lockDevice) {
         m_lockHolder = link;
     }
@@ -418,6 +559,7 @@ long Vxi11Server::DestroyLink(long link) {
     if (m_links.erase(link) == 0) {
         return VXI11_ERR_INVALID_LINK;
     }
+    LinksChanged();
     if (m_lockHolder == link) {
         m_lockHolder.reset();
     }
@@ -430,6 +572,11 @@ long Vxi11Server::Write(long link, bool end, std::string_view data) {
     if (l == nullptr) {
         return error;
     }
+    if (m_quirks.maxRecvSize != 0 && data.size() > m_quirks.maxRecvSize) {
+        return VXI11_ERR_PARAMETER;  // more than create_link said it takes
+    }
+    // A new command abandons what is left of the last reply's end.
+    l->endPending = false;
     if (l->input.size() + data.size() > kMaxMessage) {
         l->input.clear();
         return VXI11_ERR_OUT_OF_RESOURCES;
@@ -450,11 +597,20 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
     if (l == nullptr) {
         return error;
     }
+    if (l->endPending) {
+        l->endPending = false;
+        result.reason = VXI11_REASON_END;
+        return VXI11_ERR_NONE;
+    }
     if (l->outputRead == l->output.size()) {
         l->output.clear();
         l->outputRead = 0;
+        l->pieces = 0;
+        l->emptyAnswered = false;
         // Another server (the raw socket) may queue a response meanwhile,
-        // so look again now and then until io_timeout runs out.
+        // so look again now and then until io_timeout runs out, or until
+        // the client has gone away (it gave up: an abort), so that the
+        // other clients are served again.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ioTimeoutMs);
         // A delayed reply is waited for here too, so that Stop() cuts it short.
         auto pause = [this](std::chrono::milliseconds time) { return !WaitForStop(time); };
@@ -464,6 +620,9 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || WaitForStop(std::min(left, std::chrono::milliseconds(20)))) {
                 return VXI11_ERR_IO_TIMEOUT;
+            }
+            if (PeerClosed(l->connection)) {
+                return VXI11_ERR_ABORT;
             }
             out = m_instrument.TakeResponse(pause);
         }
@@ -476,29 +635,50 @@ long Vxi11Server::Read(long link, unsigned long requestSize, unsigned long ioTim
             l->outputEnds = true;
         }
     }
+    if (m_quirks.emptyReads && !l->emptyAnswered) {
+        l->emptyAnswered = true;
+        return VXI11_ERR_NONE;  // nothing, and no reason
+    }
+    l->emptyAnswered = false;
     // Only the part handed out is looked at: a long response read in many
     // pieces is neither copied nor searched again for each one.
     std::string_view rest = std::string_view(l->output).substr(l->outputRead);
     size_t n = std::min<size_t>(requestSize, rest.size());
-    if (termCharSet) {
+    if (m_quirks.PiecesOn()) {
+        n = std::min(n, QuirkSettings::kPieceSize);
+    }
+    if (termCharSet && !m_quirks.ignoreTermChar) {
         size_t at = rest.substr(0, n).find(termChar);
         if (at != std::string_view::npos) {
             n = at + 1;
             result.reason |= VXI11_REASON_CHR;
         }
     }
-    if (n == rest.size() && l->outputEnds) {
-        result.reason |= VXI11_REASON_END;
+    const bool last = n == rest.size();
+    if (last && l->outputEnds) {
+        if (m_quirks.lateEnd) {
+            l->endPending = true;
+        } else {
+            result.reason |= VXI11_REASON_END;
+        }
     }
     if (n == requestSize) {
         result.reason |= VXI11_REASON_REQCNT;
+    } else if (!last && result.reason == 0 && m_quirks.piecesWithReqcnt) {
+        // A short piece before the last: REQCNT all the same, or, with
+        // pieces-40-bare too, on every other piece only.
+        if (!m_quirks.piecesBare || l->pieces % 2 == 0) {
+            result.reason |= VXI11_REASON_REQCNT;
+        }
     }
+    ++l->pieces;
     result.data = std::string(rest.substr(0, n));
     l->outputRead += n;
     if (l->outputRead == l->output.size() && l->dropAfterOutput) {
         result.reason = 0;
         result.dropConnection = true;
         m_links.erase(link);
+        LinksChanged();
         if (m_lockHolder == link) {
             m_lockHolder.reset();
         }
@@ -522,6 +702,7 @@ long Vxi11Server::Clear(long link) {
         l->output.clear();
         l->outputRead = 0;
         l->dropAfterOutput = false;
+        l->endPending = false;
         m_instrument.DeviceClear();
     }
     return error;

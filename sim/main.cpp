@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<Vxi11Server> vxi11;
     if (options.vxi11) {
-        vxi11 = std::make_unique<Vxi11Server>(instrument);
+        vxi11 = std::make_unique<Vxi11Server>(instrument, options.quirks);
         if (!vxi11->Start(options.portmapperPort, error)) {
             socketServer.Stop();
             return Fail(error, 1);
@@ -76,6 +76,10 @@ int main(int argc, char** argv) {
     while (sigwait(&stopSignals, &signalNumber) != 0) {
     }
     if (vxi11) {
+        // Links that clients left open (a client that never destroys its
+        // links wears down instruments that keep them).
+        std::printf("links: %zu\n", vxi11->LiveLinks());
+        std::fflush(stdout);
         vxi11->Stop();
     }
     socketServer.Stop();

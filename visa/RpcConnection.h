@@ -44,6 +44,8 @@ public:
     int LastErrno() const;
 
     bool Connected() const { return m_client != nullptr; }
+    // The address last connected to (kept after Close).
+    const sockaddr_in& Peer() const { return m_peer; }
     void Close();
     // Shuts the socket down in both directions, so that a call blocked on
     // it in another thread returns at once. Thread-safe.

@@ -97,7 +97,7 @@ ViStatus Vxi11Interface::Open(const ResourceName& name, ViUInt32 openTimeoutMs,
         return status;
     }
     address.sin_port = htons(port);
-    return Vxi11Session::Open(name, address, deadline, openTimeoutMs, session);
+    return Vxi11Session::Open(name, address, deadline, session);
 }
 
 }  // namespace kvt::visa

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "visa/Deadline.h"
 #include "visa/VisaString.h"
@@ -20,6 +22,9 @@ namespace {
 constexpr uint32_t kCallMarginMs = 1000;
 // Closing waits at most this long for destroy_link.
 constexpr uint32_t kCloseTimeoutMs = 2000;
+// Connecting again to destroy a link whose connection failed: a device on
+// the network answers a connection at once, or is gone.
+constexpr uint32_t kReconnectTimeoutMs = 500;
 // What we send per device_write when the device names no limit.
 constexpr uint32_t kFallbackChunk = 1024;
 
@@ -38,6 +43,44 @@ bool_t DecodeBoundedReadReply(XDR* xdrs, void* target) {
     Device_ReadResp* reply = bounded->reply;
     return xdr_Device_ErrorCode(xdrs, &reply->error) && xdr_long(xdrs, &reply->reason) &&
            xdr_bytes(xdrs, &reply->data.data_val, &reply->data.data_len, bounded->capacity);
+}
+
+// A device_read reply with nothing in it: no data, no error, and neither
+// END nor the termination character. Some devices answer so while the
+// reply is not ready yet (or hand out REQCNT alone); the read asks again.
+bool CarriesNothing(const Device_ReadResp& reply) {
+    return reply.error == VXI11_ERR_NONE && reply.data.data_len == 0 &&
+           (reply.reason & (VXI11_REASON_END | VXI11_REASON_CHR)) == 0;
+}
+
+// How long a read goes on asking a device that answers with nothing: the
+// session timeout from the first of a run of such replies.
+class NothingReplies {
+public:
+    explicit NothingReplies(ViUInt32 timeoutMs) : m_timeoutMs(timeoutMs) {}
+    // Called for each reply that carries nothing: whether to ask again.
+    bool MayAskAgain() {
+        if (!m_deadline) {
+            m_deadline = DeadlineAfter(m_timeoutMs);
+        }
+        return !Expired(*m_deadline);
+    }
+    void DataArrived() { m_deadline.reset(); }
+
+private:
+    ViUInt32 m_timeoutMs;
+    std::optional<DeadlineClock::time_point> m_deadline;
+};
+
+// destroy_link on `connection`; true when the device answered (whatever
+// it said), so the link is gone.
+bool DestroyLink(RpcConnection& connection, long link, DeadlineClock::time_point deadline) {
+    Device_Link lid = link;
+    Device_Error reply{};
+    uint32_t timeout =
+        static_cast<uint32_t>(std::max<uint64_t>(1, RemainingMs(deadline, INT_MAX / 2)));
+    return connection.Call(destroy_link, Xdr(xdr_Device_Link), &lid, Xdr(xdr_Device_Error), &reply,
+                           timeout) == RPC_SUCCESS;
 }
 
 }  // namespace
@@ -75,7 +118,7 @@ ViStatus Vxi11Session::DeviceStatus(long error) {
 }
 
 ViStatus Vxi11Session::Open(const visa::ResourceName& name, const sockaddr_in& core,
-                            RpcConnection::Clock::time_point deadline, ViUInt32 timeoutMs,
+                            RpcConnection::Clock::time_point deadline,
                             std::unique_ptr<Session>& session) {
     auto connection = std::make_unique<RpcConnection>();
     ViStatus status = connection->Connect(core, DEVICE_CORE, DEVICE_CORE_VERSION, deadline);
@@ -86,7 +129,9 @@ ViStatus Vxi11Session::Open(const visa::ResourceName& name, const sockaddr_in& c
     Create_LinkParms parms{};
     parms.clientId = nextClientId.fetch_add(1);
     parms.lockDevice = FALSE;
-    parms.lock_timeout = timeoutMs;
+    // No lock is asked for, so there is nothing to wait for; some devices
+    // refuse a nonzero lock_timeout outright.
+    parms.lock_timeout = 0;
     parms.device = device.data();
     Create_LinkResp reply{};
     // Creating the link belongs to opening: it ends by the open deadline.
@@ -120,13 +165,23 @@ Vxi11Session::Vxi11Session(const visa::ResourceName& name, std::unique_ptr<RpcCo
       m_device(name.lanDevice.empty() ? std::string("inst0") : name.lanDevice) {}
 
 Vxi11Session::~Vxi11Session() {
-    if (!m_connectionLost) {
-        Device_Link link = m_link;
-        Device_Error reply{};
-        m_core->Call(destroy_link, Xdr(xdr_Device_Link), &link, Xdr(xdr_Device_Error), &reply,
-                     std::min(CallTimeoutMs(), kCloseTimeoutMs));
-    }
+    const DeadlineClock::time_point deadline =
+        DeadlineAfter(std::min(CallTimeoutMs(), kCloseTimeoutMs));
+    bool destroyed = !m_connectionLost && DestroyLink(*m_core, m_link, deadline);
     m_core->Close();
+    if (!destroyed) {
+        // The connection failed or was shut down (AbortIo). Some devices
+        // keep a link until it is destroyed, whatever becomes of its
+        // connection, and take no new link while an old one lives: destroy
+        // it on a connection of its own.
+        RpcConnection again;
+        DeadlineClock::time_point connectBy =
+            std::min(deadline, DeadlineAfter(kReconnectTimeoutMs));
+        if (again.Connect(m_core->Peer(), DEVICE_CORE, DEVICE_CORE_VERSION, connectBy) ==
+            VI_SUCCESS) {
+            DestroyLink(again, m_link, deadline);
+        }
+    }
 }
 
 void Vxi11Session::AbortIo() {
@@ -172,7 +227,9 @@ ViStatus Vxi11Session::Write(const ViByte* data, ViUInt32 count, ViUInt32& writt
         Device_WriteParms parms{};
         parms.lid = m_link;
         parms.io_timeout = a.timeoutMs;
-        parms.lock_timeout = a.timeoutMs;
+        // A lock held by another client fails the call at once, as VISA
+        // has it; some devices refuse to wait for a lock at all.
+        parms.lock_timeout = 0;
         parms.flags = last && a.sendEndEnabled ? VXI11_FLAG_END : 0;
         parms.data.data_len = chunk;
         parms.data.data_val = reinterpret_cast<char*>(const_cast<ViByte*>(data + written));
@@ -200,7 +257,7 @@ ViStatus Vxi11Session::DeviceRead(ViByte* into, ViUInt32 size, Device_ReadResp& 
     parms.lid = m_link;
     parms.requestSize = size;
     parms.io_timeout = a.timeoutMs;
-    parms.lock_timeout = a.timeoutMs;
+    parms.lock_timeout = 0;  // as for device_write
     parms.flags = a.termCharEnabled ? VXI11_FLAG_TERMCHRSET : 0;
     parms.termChar = static_cast<char>(a.termChar);
     reply = Device_ReadResp{};
@@ -229,15 +286,6 @@ ViStatus Vxi11Session::HandOutAfterFailure(ViByte* data, ViUInt32 count, ViUInt3
     return status;
 }
 
-ViStatus Vxi11Session::ReadMore(ViUInt32 wanted) {
-    Device_ReadResp reply{};
-    ViStatus status = DeviceReadAhead(wanted, reply);
-    if (status < VI_SUCCESS) {
-        return status;
-    }
-    return KeepReply(reply);
-}
-
 ViStatus Vxi11Session::KeepReply(const Device_ReadResp& reply) {
     bool end = (reply.reason & VXI11_REASON_END) != 0;
     if (reply.data.data_len > 0 || end) {
@@ -245,34 +293,58 @@ ViStatus Vxi11Session::KeepReply(const Device_ReadResp& reply) {
             std::string_view(reinterpret_cast<const char*>(m_scratch.data()), reply.data.data_len),
             end);
     }
-    if (reply.error != VXI11_ERR_NONE) {
-        return DeviceStatus(reply.error);
-    }
-    if (reply.data.data_len == 0 && reply.reason == 0) {
-        return VI_ERROR_IO;  // no data and no reason: the device makes no progress
-    }
-    return VI_SUCCESS;
+    return reply.error != VXI11_ERR_NONE ? DeviceStatus(reply.error) : VI_SUCCESS;
 }
 
-ViStatus Vxi11Session::ReadDirect(ViByte* data, ViUInt32 count, ViUInt32& received) {
+ViStatus Vxi11Session::ReadDirect(ViByte* data, ViUInt32 count, ViUInt32& received, bool endOwed) {
+    const SessionAttributes& a = Attributes();
+    NothingReplies nothing(a.timeoutMs);
     while (received < count) {
         Device_ReadResp reply{};
         ViStatus status = DeviceRead(data + received, count - received, reply);
         if (status < VI_SUCCESS) {
             return status;
         }
+        if (CarriesNothing(reply)) {
+            if (!nothing.MayAskAgain()) {
+                return VI_ERROR_TMO;
+            }
+            continue;
+        }
+        nothing.DataArrived();
+        const ViUInt32 start = received;
         received += reply.data.data_len;
         if (reply.error != VXI11_ERR_NONE) {
             return DeviceStatus(reply.error);
         }
-        if ((reply.reason & VXI11_REASON_END) != 0) {
+        const bool end = (reply.reason & VXI11_REASON_END) != 0;
+        if (std::exchange(endOwed, false) && end && received == 0) {
+            continue;  // the END of the message the last read ended
+        }
+        if (a.termCharEnabled && (reply.reason & VXI11_REASON_CHR) == 0) {
+            // A device that ignores the termination character: the read
+            // ends at it all the same, and what follows is read next.
+            const void* at = std::memchr(data + start, a.termChar, received - start);
+            if (at != nullptr) {
+                const auto through =
+                    static_cast<ViUInt32>(static_cast<const ViByte*>(at) - data) + 1;
+                if (through < received) {
+                    m_pending.Append(std::string_view(reinterpret_cast<const char*>(data) + through,
+                                                      received - through),
+                                     end);
+                    received = through;
+                    return VI_SUCCESS_TERM_CHAR;
+                }
+                if (!end) {
+                    return VI_SUCCESS_TERM_CHAR;
+                }
+            }
+        }
+        if (end) {
             return VI_SUCCESS;
         }
         if ((reply.reason & VXI11_REASON_CHR) != 0) {
             return VI_SUCCESS_TERM_CHAR;
-        }
-        if (reply.data.data_len == 0 && (reply.reason & VXI11_REASON_REQCNT) == 0) {
-            return VI_ERROR_IO;  // no data and no reason: the device makes no progress
         }
     }
     return VI_SUCCESS_MAX_CNT;
@@ -286,37 +358,59 @@ ViStatus Vxi11Session::Read(ViByte* data, ViUInt32 count, ViUInt32& received) {
     if (count == 0) {
         return VI_SUCCESS_MAX_CNT;
     }
+    // Only the next read may meet the END that the last one did not wait for.
+    const bool endOwed = std::exchange(m_endOwed, false);
+    ViStatus status = m_pending.Empty() && count >= kReadAhead
+                          ? ReadDirect(data, count, received, endOwed)
+                          : ReadBuffered(data, count, received, endOwed);
+    m_endOwed = status == VI_SUCCESS_TERM_CHAR && m_pending.Empty();
+    return status;
+}
+
+ViStatus Vxi11Session::ReadBuffered(ViByte* data, ViUInt32 count, ViUInt32& received,
+                                    bool endOwed) {
     const SessionAttributes& a = Attributes();
-    if (m_pending.Empty()) {
-        if (count >= kReadAhead) {
-            return ReadDirect(data, count, received);
-        }
-        // The usual reply, whole in one device_read and no longer than the
-        // buffer, goes straight out without passing through the kept bytes.
-        // With the termination character on, only a reply that the device
-        // ended at it: one that ignored it may hold it further in, and the
-        // kept bytes split it there.
+    NothingReplies nothing(a.timeoutMs);
+    while (!m_pending.CanComplete(count, a.termCharEnabled, a.termChar)) {
         Device_ReadResp reply{};
-        ViStatus status = DeviceReadAhead(count, reply);
-        if (status < VI_SUCCESS) {
-            return status;
-        }
-        const ViUInt32 length = reply.data.data_len;
-        const bool end = (reply.reason & VXI11_REASON_END) != 0;
-        const bool atTermChar = (reply.reason & VXI11_REASON_CHR) != 0;
-        if (reply.error == VXI11_ERR_NONE && length > 0 && length <= count &&
-            (a.termCharEnabled ? atTermChar : end)) {
-            std::memcpy(data, m_scratch.data(), length);
-            received = length;
-            return end ? VI_SUCCESS : VI_SUCCESS_TERM_CHAR;
-        }
-        status = KeepReply(reply);
+        ViStatus status = DeviceReadAhead(count - static_cast<ViUInt32>(m_pending.Size()), reply);
         if (status < VI_SUCCESS) {
             return HandOutAfterFailure(data, count, received, status);
         }
-    }
-    while (!m_pending.CanComplete(count, a.termCharEnabled, a.termChar)) {
-        ViStatus status = ReadMore(count - static_cast<ViUInt32>(m_pending.Size()));
+        if (CarriesNothing(reply)) {
+            if (!nothing.MayAskAgain()) {
+                return HandOutAfterFailure(data, count, received, VI_ERROR_TMO);
+            }
+            continue;
+        }
+        nothing.DataArrived();
+        if (m_pending.Empty() && reply.error == VXI11_ERR_NONE) {
+            const ViUInt32 length = reply.data.data_len;
+            const bool end = (reply.reason & VXI11_REASON_END) != 0;
+            if (std::exchange(endOwed, false) && length == 0 && end) {
+                continue;  // the END of the message the last read ended
+            }
+            if (length == 0 && end) {
+                // END alone: the end of a reply whose data was all read
+                // (it filled the last buffer exactly), or an empty reply.
+                return VI_SUCCESS;
+            }
+            // The usual reply, whole in one device_read and no longer than
+            // the buffer, goes straight out without passing through the
+            // kept bytes; with the termination character on, only when it
+            // holds the character nowhere but at its end (a device that
+            // ignores it may have gone past it).
+            const bool atTermChar = (reply.reason & VXI11_REASON_CHR) != 0;
+            const bool whole = end || (a.termCharEnabled && atTermChar);
+            if (whole && length > 0 && length <= count &&
+                (!a.termCharEnabled ||
+                 std::memchr(m_scratch.data(), a.termChar, length - 1) == nullptr)) {
+                std::memcpy(data, m_scratch.data(), length);
+                received = length;
+                return end ? VI_SUCCESS : VI_SUCCESS_TERM_CHAR;
+            }
+        }
+        status = KeepReply(reply);
         if (status < VI_SUCCESS) {
             return HandOutAfterFailure(data, count, received, status);
         }
@@ -347,7 +441,7 @@ Device_GenericParms Vxi11Session::GenericParms() const {
     Device_GenericParms parms{};
     parms.lid = m_link;
     parms.flags = 0;
-    parms.lock_timeout = Attributes().timeoutMs;
+    parms.lock_timeout = 0;  // as for device_write
     parms.io_timeout = Attributes().timeoutMs;
     return parms;
 }

@@ -11,6 +11,7 @@ import json
 import os
 import subprocess
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -37,6 +38,7 @@ class Sim:
 
     def __init__(self, *arguments, system_portmapper=False):
         self.system_portmapper = system_portmapper
+        self.last_lines = []
         command = [SIM, "--vxi11", "--socket", "0", *arguments]
         if not system_portmapper:
             command += ["--portmapper", "0"]
@@ -65,6 +67,8 @@ class Sim:
 
     def stop(self):
         code = test_processes.stop(self.process)
+        # What it printed on stopping ("links: N").
+        self.last_lines = self.process.stdout.read().decode().split()
         self.process.stdout.close()
         return code
 
@@ -184,6 +188,48 @@ class PyvisaWithKorvataVisa(unittest.TestCase):
                 self.assertEqual(self.ours[name][key], value, "%s: %s" % (name, key))
                 compared += 1
         self.assertGreaterEqual(compared, 30 if SYSTEM_PORTMAPPER else 12)
+
+
+@unittest.skipIf(SYSTEM_PORTMAPPER, "run once, with the private portmapper")
+class PyvisaWithKorvataVisaAgainstEveryQuirk(unittest.TestCase):
+    """korvata-sim with every quirk on: receive size 128, replies in 40-byte
+    pieces with empty replies between them and END alone after them, the
+    termination character ignored, fragmented RPC replies, no waiting for
+    locks, one link at a time kept until destroyed."""
+
+    def test_sessions_and_replies_arrive_whole(self):
+        log = tempfile.NamedTemporaryFile(prefix="korvata-sim-", suffix=".log", delete=False)
+        log.close()
+        sims = []
+        try:
+            sim = Sim("--quirk", "all", "--log", log.name)
+            sims.append(sim)
+            big = Sim("--quirk", "all", "--fault", "oversize=%d" % MIB)
+            sims.append(big)
+            name = sim.names()[0]
+            answers = run_script(LIBRARY, ["quirks:" + name], sim.environment())["quirks:" + name]
+            answers.update(run_script(LIBRARY, ["big:" + name], big.environment()))
+        finally:
+            codes = [each.stop() for each in sims]
+        self.assertEqual(codes, [0, 0])
+        self.assertTrue(answers["idn"].startswith("KORVATA,"), answers)
+        self.assertTrue(answers["echo_intact"])
+        self.assertEqual(answers["timeout"], {"error": VI_ERROR_TMO})
+        self.assertEqual(answers["after_timeout"], "again")
+        self.assertTrue(answers["stb_reply_waiting"]["ok"] & 0x10, answers)
+        self.assertEqual(answers["clear"], {"ok": None})
+        self.assertEqual(answers["after_clear"], "cleared")
+        self.assertEqual(answers["sessions"], 100)
+        self.assertEqual(answers["big:" + name], {"length": MIB, "head": "KORVATA,", "ends": "\n"})
+        # No link left behind in either simulator.
+        self.assertEqual([each.last_lines for each in sims], [["links:", "0"], ["links:", "0"]])
+        # The long command reached the meter whole, once.
+        with open(log.name, encoding="utf-8") as f:
+            commands = [line[2:].rstrip("\n") for line in f if line.startswith("> ")]
+        os.unlink(log.name)
+        echo = "ECHO? " + "q" * 20_000 + "\\n"  # the line feed, escaped
+        self.assertEqual(commands.count(echo), 1)
+        self.assertFalse([c for c in commands if c.startswith("q")], "a command cut apart")
 
 
 if __name__ == "__main__":

@@ -4,7 +4,9 @@
 Usage: visa_session_script.py BACKEND RESOURCE [RESOURCE...]
 BACKEND is a VISA library path or "@py". Prints one JSON object: for each
 resource what each step answered, so that two backends can be compared.
-A resource prefixed with "big:" is a meter whose every reply is 1 MiB.
+A resource prefixed with "big:" is a meter whose every reply is 1 MiB; one
+prefixed with "quirks:" is served with every quirk (one link at a time,
+replies in 40-byte pieces): a shorter script of sessions one after another.
 """
 import json
 import subprocess
@@ -16,6 +18,8 @@ import pyvisa  # noqa: E402
 from pyvisa import constants  # noqa: E402
 
 ECHO_LENGTH = 300_000  # far beyond VXI-11's 1 KiB and USBTMC's 64 KiB per transfer
+QUIRK_ECHO_LENGTH = 20_000  # 160 device_writes of 128 bytes, 500 reads of 40
+QUIRK_SESSIONS = 100
 
 
 def outcome(call):
@@ -103,6 +107,36 @@ def message_session(rm, backend, name):
     return answers
 
 
+def quirk_session(rm, name):
+    inst = rm.open_resource(name, read_termination="\n", write_termination="\n", timeout=5000)
+    answers = {}
+    try:
+        answers["idn"] = inst.query("*IDN?")
+        text = "q" * QUIRK_ECHO_LENGTH
+        inst.write_raw(("ECHO? " + text + "\n").encode())
+        answers["echo_intact"] = inst.read() == text
+        inst.timeout = 200
+        answers["timeout"] = outcome(inst.read)
+        inst.timeout = 5000
+        answers["after_timeout"] = inst.query("ECHO? again")
+        inst.write("*IDN?")
+        answers["stb_reply_waiting"] = outcome(inst.read_stb)
+        answers["clear"] = outcome(inst.clear)
+        answers["after_clear"] = inst.query("ECHO? cleared")
+    finally:
+        inst.close()
+    # Sessions one after another: each must destroy its link for the next.
+    answers["sessions"] = 0
+    for _ in range(QUIRK_SESSIONS):
+        again = rm.open_resource(name, read_termination="\n", timeout=5000)
+        try:
+            if again.query("*IDN?") == answers["idn"]:
+                answers["sessions"] += 1
+        finally:
+            again.close()
+    return answers
+
+
 def big_reply(rm, name):
     inst = rm.open_resource(name, read_termination="\n", write_termination="\n", timeout=10000)
     try:
@@ -123,6 +157,8 @@ def main():
     for name in names:
         if name.startswith("big:"):
             results[name] = big_reply(rm, name[4:])
+        elif name.startswith("quirks:"):
+            results[name] = quirk_session(rm, name[7:])
         else:
             results[name] = message_session(rm, backend, name)
     rm.close()

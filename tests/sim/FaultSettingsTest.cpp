@@ -1,12 +1,14 @@
-// The fault settings and the rest of korvata-sim's command line.
+// The fault settings, the quirks and the rest of korvata-sim's command line.
 #include <gtest/gtest.h>
 
 #include "sim/FaultSettings.h"
+#include "sim/QuirkSettings.h"
 #include "sim/SimOptions.h"
 
 namespace {
 
 using kvt::sim::FaultSettings;
+using kvt::sim::QuirkSettings;
 using kvt::sim::SimOptions;
 
 TEST(FaultSettings, AppliesEachKnownKey) {
@@ -72,6 +74,69 @@ TEST(SimOptions, ParsesBothSpellingsAndRepeatedFaults) {
     EXPECT_EQ(o.logPath, "/tmp/x.log");
     EXPECT_EQ(o.faults.delayMs, 5u);
     EXPECT_EQ(o.faults.dropAfter, 2u);
+    EXPECT_FALSE(o.quirks.Any());
+}
+
+TEST(QuirkSettings, EachNameTurnsOnItsBehaviourAndAllTurnsOnEvery) {
+    struct Case {
+        const char* names;
+        bool (*holds)(const QuirkSettings&);
+    };
+    const std::vector<Case> cases = {
+        {"max-recv-1024", [](const QuirkSettings& q) { return q.maxRecvSize == 1024; }},
+        {"max-recv-128", [](const QuirkSettings& q) { return q.maxRecvSize == 128; }},
+        {"pieces-40", [](const QuirkSettings& q) { return q.piecesWithReqcnt && !q.piecesBare; }},
+        {"pieces-40-bare",
+         [](const QuirkSettings& q) { return q.piecesBare && !q.piecesWithReqcnt; }},
+        {"ignore-termchar", [](const QuirkSettings& q) { return q.ignoreTermChar; }},
+        {"late-end", [](const QuirkSettings& q) { return q.lateEnd; }},
+        {"empty-reads", [](const QuirkSettings& q) { return q.emptyReads; }},
+        {"fragments", [](const QuirkSettings& q) { return q.fragments; }},
+        {"no-lock-wait", [](const QuirkSettings& q) { return q.refuseLockWait; }},
+        {"one-link", [](const QuirkSettings& q) { return q.oneLink; }},
+        {"late-end,one-link",
+         [](const QuirkSettings& q) { return q.lateEnd && q.oneLink && !q.fragments; }},
+        {"all",
+         [](const QuirkSettings& q) {
+             return q.maxRecvSize == 128 && q.piecesWithReqcnt && q.piecesBare &&
+                    q.ignoreTermChar && q.lateEnd && q.emptyReads && q.fragments &&
+                    q.refuseLockWait && q.oneLink;
+         }},
+    };
+    for (const Case& c : cases) {
+        QuirkSettings q;
+        std::string error;
+        ASSERT_TRUE(q.Apply(c.names, error)) << c.names << ": " << error;
+        EXPECT_TRUE(q.Any()) << c.names;
+        EXPECT_TRUE(c.holds(q)) << c.names;
+    }
+    EXPECT_FALSE(QuirkSettings{}.Any());
+}
+
+TEST(QuirkSettings, AnUnknownNameChangesNothing) {
+    for (const char* bad : {"", "loud", "late-end,", ",late-end", "late-end,,fragments", "LATE-END",
+                            "late-end,loud", "max-recv"}) {
+        QuirkSettings q;
+        std::string error;
+        EXPECT_FALSE(q.Apply(bad, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+        EXPECT_FALSE(q.Any()) << bad;
+    }
+}
+
+TEST(SimOptions, QuirksAddUpAndNeedVxi11) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(
+        o.Parse({"--vxi11", "--quirk", "late-end,fragments", "--quirk=max-recv-128"}, error))
+        << error;
+    EXPECT_TRUE(o.quirks.lateEnd);
+    EXPECT_TRUE(o.quirks.fragments);
+    EXPECT_EQ(o.quirks.maxRecvSize, 128u);
+    EXPECT_FALSE(o.quirks.oneLink);
+    SimOptions without;
+    EXPECT_FALSE(without.Parse({"--quirk", "all"}, error));
+    EXPECT_NE(error.find("--vxi11"), std::string::npos) << error;
 }
 
 TEST(SimOptions, RejectsBadCommandLines) {
@@ -83,6 +148,8 @@ TEST(SimOptions, RejectsBadCommandLines) {
                                                        {"--portmapper", "111"},
                                                        {"--fault", "nope=1"},
                                                        {"--fault"},
+                                                       {"--vxi11", "--quirk", "nope"},
+                                                       {"--vxi11", "--quirk"},
                                                        {"--log", ""},
                                                        {"--bogus"},
                                                        {"-h"},

@@ -73,8 +73,11 @@ TEST(KorvataSim, HelpListsTheOptions) {
     SimProcess::Result r = SimProcess::Run(SimProcess::Path(), {"--help"});
     EXPECT_EQ(r.exitCode, 0);
     for (const char* option :
-         {"--socket", "--vxi11", "--portmapper", "--seed", "--log", "--fault",
-          "delay=", "silent-after=", "drop-after=", "garbage-every=", "oversize=", "5025"}) {
+         {"--socket",  "--vxi11",        "--portmapper",    "--seed",        "--log",
+          "--fault",   "delay=",         "silent-after=",   "drop-after=",   "garbage-every=",
+          "oversize=", "5025",           "--quirk",         "max-recv-1024", "max-recv-128",
+          "pieces-40", "pieces-40-bare", "ignore-termchar", "late-end",      "empty-reads",
+          "fragments", "no-lock-wait",   "one-link",        " all "}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(r.err, "");
@@ -84,6 +87,7 @@ TEST(KorvataSim, BadOptionsPrintUsageAndExit2) {
     for (std::vector<std::string> arguments : {std::vector<std::string>{"--frobnicate"},
                                                {"--fault", "delay=soon"},
                                                {"--socket", "99999"},
+                                               {"--vxi11", "--quirk", "sloppy"},
                                                {"--portmapper", "111"}}) {
         SimProcess::Result r = SimProcess::Run(SimProcess::Path(), arguments);
         EXPECT_EQ(r.exitCode, 2) << arguments[0];

@@ -10,12 +10,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
+#include "sim/CommandLog.h"
 #include "sim/MeterModel.h"
 #include "sim/Portmapper.h"
 #include "sim/ServedInstrument.h"
@@ -67,9 +73,14 @@ protected:
     }
 
     void Serve(std::shared_ptr<kvt::visa::MessageDevice> device,
-               kvt::sim::FaultSettings faults = {}) {
-        m_instrument = std::make_unique<kvt::sim::ServedInstrument>(device, faults, nullptr);
-        m_server = std::make_unique<kvt::sim::Vxi11Server>(*m_instrument);
+               kvt::sim::FaultSettings faults = {}, kvt::sim::QuirkSettings quirks = {},
+               kvt::sim::CommandLog* log = nullptr) {
+        if (m_server) {
+            m_server->Stop();
+        }
+        m_server.reset();
+        m_instrument = std::make_unique<kvt::sim::ServedInstrument>(device, faults, log);
+        m_server = std::make_unique<kvt::sim::Vxi11Server>(*m_instrument, quirks);
         std::string error;
         ASSERT_TRUE(m_server->Start(uint16_t{0}, error)) << error;
         ASSERT_NE(m_server->PortmapperPort(), 0);
@@ -401,6 +412,373 @@ TEST_F(Vxi11Visa, TwoSessionsAtOnceShareTheDevice) {
     EXPECT_EQ(Read(b, 256, status), std::string(kvt::sim::MeterModel::kIdentity) + "\n");
     EXPECT_EQ(viClose(a), VI_SUCCESS);
     EXPECT_EQ(viClose(b), VI_SUCCESS);
+}
+
+// Reads as pyvisa does: `size` bytes at a time while the buffer fills up.
+// Every piece's status is checked; the last must be VI_SUCCESS (END) or,
+// with the termination character on, VI_SUCCESS_TERM_CHAR.
+std::string ReadWhole(ViSession vi, ViUInt32 size, ViStatus& status) {
+    std::string whole;
+    do {
+        whole += Read(vi, size, status);
+    } while (status == VI_SUCCESS_MAX_CNT);
+    return whole;
+}
+
+// Equal strings; otherwise their lengths and where they first differ
+// (long replies are not printed whole).
+::testing::AssertionResult Same(const std::string& got, const std::string& expected) {
+    if (got == expected) {
+        return ::testing::AssertionSuccess();
+    }
+    size_t at =
+        std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin();
+    return ::testing::AssertionFailure()
+           << got.size() << " bytes where " << expected.size()
+           << " were expected, differing from byte " << at << ": \"" << got.substr(at, 40) << "\"";
+}
+
+// The commands the log shows as received ("> " lines), in order.
+std::vector<std::string> LoggedCommands(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> commands;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("> ", 0) == 0) {
+            commands.push_back(line.substr(2));
+        }
+    }
+    return commands;
+}
+
+// "abc...", `length` bytes long, no byte a termination character.
+std::string Letters(size_t length) {
+    std::string text(length, '\0');
+    for (size_t i = 0; i < length; ++i) {
+        text[i] = static_cast<char>('a' + i % 26);
+    }
+    return text;
+}
+
+// The server with one quirk, or all: what a read or write hands over must
+// arrive whole and once, whatever the pieces, reasons and fragments.
+class Vxi11Quirks : public Vxi11Visa, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        Vxi11Visa::SetUp();
+        std::string error;
+        ASSERT_TRUE(m_quirks.Apply(GetParam(), error)) << error;
+        m_logPath = ::testing::TempDir() + "vxi11-quirks-" + std::to_string(::getpid()) + ".log";
+        ASSERT_TRUE(m_log.Open(m_logPath, error)) << error;
+    }
+    void TearDown() override {
+        Vxi11Visa::TearDown();
+        std::filesystem::remove(m_logPath);
+    }
+
+    // The meter served with the quirk, every command and reply logged.
+    void ServeMeter(kvt::sim::FaultSettings faults = {}) {
+        Serve(std::make_shared<kvt::sim::MeterModel>(), faults, m_quirks, &m_log);
+    }
+
+    kvt::sim::QuirkSettings m_quirks;
+    kvt::sim::CommandLog m_log;
+    std::string m_logPath;
+};
+
+TEST_P(Vxi11Quirks, QueriesAndLongMessagesArriveWholeAndOnce) {
+    ServeMeter();
+    ViSession vi = Open();
+    ASSERT_NE(vi, VI_NULL);
+    std::vector<std::string> sent;
+    auto send = [&](const std::string& command) {
+        sent.push_back(command);
+        return Write(vi, command);
+    };
+    const std::string identity = std::string(kvt::sim::MeterModel::kIdentity) + "\n";
+    ViStatus status = VI_ERROR_IO;
+    for (ViBoolean termChar : {VI_FALSE, VI_TRUE}) {
+        ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, termChar), VI_SUCCESS);
+        for (ViUInt32 buffer : {ViUInt32{256}, kvt::visa::Vxi11Session::kReadAhead}) {
+            ASSERT_EQ(send("*IDN?"), VI_SUCCESS);
+            EXPECT_EQ(Read(vi, buffer, status), identity) << int{termChar} << " " << buffer;
+            // The line feed ends the read before the device's late END.
+            EXPECT_EQ(status, termChar && m_quirks.lateEnd ? VI_SUCCESS_TERM_CHAR : VI_SUCCESS)
+                << int{termChar} << " " << buffer;
+        }
+    }
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);
+
+    // A command many times the receive size, its echo read in three ways.
+    const std::string text = Letters(20000);
+    for (ViUInt32 buffer :
+         {ViUInt32{20 * 1024}, ViUInt32{1000}, kvt::visa::Vxi11Session::kReadAhead}) {
+        ASSERT_EQ(send("ECHO? " + text), VI_SUCCESS);
+        EXPECT_TRUE(Same(ReadWhole(vi, buffer, status), text + "\n")) << buffer;
+        EXPECT_EQ(status, VI_SUCCESS) << buffer;
+    }
+
+    // Replies whose length is the buffer's or a multiple of it, of the
+    // device's 40-byte pieces too: the END on the last full piece (or after
+    // it) ends the reply, and no read waits for more.
+    for (ViUInt32 length : {ViUInt32{40}, ViUInt32{80}, ViUInt32{1200}}) {
+        const std::string reply = Letters(length - 1) + "\n";
+        for (ViUInt32 buffer : {length, length / 2}) {
+            ASSERT_EQ(send("ECHO? " + reply.substr(0, length - 1)), VI_SUCCESS);
+            auto start = Clock::now();
+            EXPECT_TRUE(Same(ReadWhole(vi, buffer, status), reply)) << length << " " << buffer;
+            EXPECT_EQ(status, VI_SUCCESS) << length << " " << buffer;
+            EXPECT_LT(SecondsSince(start), 1.0) << length << " " << buffer;
+        }
+    }
+
+    // A read with nothing to read times out, also one right after a read
+    // that ended at the line feed (an END that came late belongs to the
+    // reply before); the next query is answered.
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 200), VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    ASSERT_EQ(send("*IDN?"), VI_SUCCESS);
+    EXPECT_EQ(Read(vi, 256, status), identity);
+    EXPECT_EQ(Read(vi, 256, status), "");
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    ASSERT_EQ(send("*CLS"), VI_SUCCESS);
+    EXPECT_EQ(Read(vi, 256, status), "");
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    ASSERT_EQ(send("*IDN?"), VI_SUCCESS);
+    EXPECT_EQ(Read(vi, 256, status), identity);
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+    EXPECT_EQ(m_server->LiveLinks(), 0u);
+
+    // Every command reached the meter whole and once: none was cut where a
+    // device_write ended, none taken twice.
+    std::vector<std::string> logged = LoggedCommands(m_logPath);
+    ASSERT_EQ(logged.size(), sent.size());
+    for (size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_TRUE(Same(logged[i], sent[i])) << i;
+    }
+}
+
+TEST_P(Vxi11Quirks, TheTerminationCharacterEndsAReadThatTheDeviceDoesNotEnd) {
+    ServeMeter();
+    ViSession vi = Open();
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
+    ViStatus status = VI_ERROR_IO;
+    for (ViUInt32 buffer : {ViUInt32{100}, kvt::visa::Vxi11Session::kReadAhead}) {
+        ASSERT_EQ(Write(vi, "ECHO? 1," + Letters(50) + ",333"), VI_SUCCESS);
+        EXPECT_EQ(Read(vi, buffer, status), "1,") << buffer;
+        EXPECT_EQ(status, VI_SUCCESS_TERM_CHAR) << buffer;
+        EXPECT_EQ(Read(vi, buffer, status), Letters(50) + ",") << buffer;
+        EXPECT_EQ(status, VI_SUCCESS_TERM_CHAR) << buffer;
+        EXPECT_EQ(Read(vi, buffer, status), "333\n") << buffer;
+        EXPECT_EQ(status, VI_SUCCESS) << buffer;
+    }
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+}
+
+TEST_P(Vxi11Quirks, AMebibyteReplyArrivesWholeAndOnce) {
+    constexpr size_t kMiB = 1024 * 1024;
+    kvt::sim::FaultSettings faults;
+    faults.oversize = kMiB;  // every reply padded with blanks to 1 MiB
+    ServeMeter(faults);
+    ViSession vi = Open();
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 10000), VI_SUCCESS);
+    const std::string head = kvt::sim::MeterModel::kIdentity;
+    ViStatus status = VI_ERROR_IO;
+    // A larger buffer, one exactly as long, and pyvisa's 20 KiB pieces; in
+    // 40-byte pieces only the exact one (of the slow ways, the one that
+    // meets a late END alone).
+    std::vector<ViUInt32> buffers = {kMiB + 16, kMiB, 20 * 1024};
+    if (m_quirks.PiecesOn()) {
+        buffers = {kMiB};
+    }
+    for (ViUInt32 buffer : buffers) {
+        ASSERT_EQ(Write(vi, "*IDN?"), VI_SUCCESS);
+        std::string reply = ReadWhole(vi, buffer, status);
+        EXPECT_EQ(status, VI_SUCCESS) << buffer;
+        ASSERT_EQ(reply.size(), kMiB) << buffer;
+        EXPECT_EQ(reply.substr(0, head.size()), head) << buffer;
+        // Nothing duplicated or lost: the identity, blanks, one line feed.
+        EXPECT_EQ(reply.back(), '\n') << buffer;
+        EXPECT_EQ(reply.find_first_not_of(' ', head.size()), kMiB - 1) << buffer;
+        EXPECT_EQ(reply.find('\n'), kMiB - 1) << buffer;
+    }
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachAndAll, Vxi11Quirks,
+                         ::testing::Values("max-recv-1024", "max-recv-128", "pieces-40",
+                                           "pieces-40-bare", "ignore-termchar", "late-end",
+                                           "empty-reads", "fragments", "no-lock-wait", "one-link",
+                                           "all"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+// Whether `condition` holds within `timeout`, looked at every millisecond.
+template <typename Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds timeout) {
+    auto deadline = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// What the process holds: open descriptors and resident memory.
+size_t OpenDescriptors() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                             std::filesystem::directory_iterator{}));
+}
+
+size_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    size_t resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Against a device with every quirk on (one link at a time, links kept
+// until destroyed): every link a session makes is destroyed, whatever
+// ended the session, and many sessions leave nothing behind.
+class Vxi11EveryQuirk : public Vxi11Visa {
+protected:
+    // The meter, telling each time the server looks for a reply.
+    class WatchedMeter : public kvt::sim::MeterModel {
+    public:
+        std::string TakeResponse() override {
+            std::string response = MeterModel::TakeResponse();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_looks;
+            m_looked.notify_all();
+            return response;
+        }
+        // Waits until the server has looked once more than `seen` times.
+        bool WaitForLook(int seen, std::chrono::milliseconds timeout) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            return m_looked.wait_for(lock, timeout, [&] { return m_looks > seen; });
+        }
+        int Looks() {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return m_looks;
+        }
+
+    private:
+        std::mutex m_mutex;
+        std::condition_variable m_looked;
+        int m_looks = 0;
+    };
+
+    void ServeMeter() {
+        kvt::sim::QuirkSettings quirks;
+        std::string error;
+        ASSERT_TRUE(quirks.Apply("all", error)) << error;
+        Serve(m_meter, {}, quirks);
+    }
+
+    std::shared_ptr<WatchedMeter> m_meter = std::make_shared<WatchedMeter>();
+
+    // "*IDN?" answered in full on a session.
+    static bool Identifies(ViSession vi) {
+        ViStatus status = VI_ERROR_IO;
+        return Write(vi, "*IDN?") == VI_SUCCESS &&
+               Read(vi, 256, status) == std::string(kvt::sim::MeterModel::kIdentity) + "\n" &&
+               status == VI_SUCCESS;
+    }
+
+    // Descriptors and memory taken after a warm-up, compared at the end.
+    void Measure() {
+        m_descriptors = OpenDescriptors();
+        m_resident = ResidentBytes();
+    }
+    void ExpectNothingGrew() {
+        // The server in this process closes its end of the last connection
+        // when it sees the close.
+        EXPECT_TRUE(
+            Eventually([&] { return OpenDescriptors() <= m_descriptors; }, std::chrono::seconds(5)))
+            << OpenDescriptors() << " descriptors, " << m_descriptors << " before";
+        EXPECT_LT(ResidentBytes(), m_resident + 2 * 1024 * 1024)
+            << "from " << m_resident << " bytes";
+    }
+
+    size_t m_descriptors = 0;
+    size_t m_resident = 0;
+};
+
+TEST_F(Vxi11EveryQuirk, AThousandSessionsLeaveNoLinkAndNoGrowth) {
+    ServeMeter();
+    auto cycle = [&] {
+        ViSession vi = VI_NULL;
+        ViStatus opened = viOpen(m_rm, kResource, VI_NO_LOCK, 0, &vi);
+        bool ok = opened == VI_SUCCESS && Identifies(vi);
+        return viClose(vi) == VI_SUCCESS && ok;
+    };
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(cycle()) << i;
+    }
+    Measure();
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(cycle()) << i;  // a link left behind would lock the next one out
+    }
+    EXPECT_EQ(m_server->LiveLinks(), 0u);
+    ExpectNothingGrew();
+}
+
+TEST_F(Vxi11EveryQuirk, AThousandTimeoutsEachFollowedByAGoodQuery) {
+    ServeMeter();
+    ViSession vi = Open();
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 1), VI_SUCCESS);
+    auto timeoutThenQuery = [&] {
+        ViStatus status = VI_SUCCESS;
+        bool timedOut = Write(vi, "*CLS") == VI_SUCCESS && Read(vi, 256, status).empty() &&
+                        status == VI_ERROR_TMO;
+        return timedOut && Identifies(vi);
+    };
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(timeoutThenQuery()) << i;
+    }
+    Measure();
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(timeoutThenQuery()) << i;
+    }
+    ExpectNothingGrew();
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+    EXPECT_EQ(m_server->LiveLinks(), 0u);
+}
+
+TEST_F(Vxi11EveryQuirk, ALinkIsDestroyedAfterAnAbortWhetherAReadWaitsOrNot) {
+    ServeMeter();
+    // Aborted while the device waits for a reply to a read: the connection
+    // is shut down, and closing destroys the link all the same.
+    ViSession vi = Open();
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 60000), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    const int looks = m_meter->Looks();
+    std::thread reader([&] { Read(vi, 64, status); });
+    EXPECT_TRUE(m_meter->WaitForLook(looks, std::chrono::seconds(5)));
+    EXPECT_EQ(kvt::visa::AbortSessionIo(vi), VI_SUCCESS);
+    reader.join();
+    EXPECT_NE(status, VI_SUCCESS);
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+    EXPECT_EQ(m_server->LiveLinks(), 0u);
+    vi = Open();
+    ASSERT_NE(vi, VI_NULL);
+    EXPECT_TRUE(Identifies(vi));
+
+    // Aborted while idle, then closed.
+    EXPECT_EQ(kvt::visa::AbortSessionIo(vi), VI_SUCCESS);
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+    EXPECT_EQ(m_server->LiveLinks(), 0u);
+    vi = Open();
+    ASSERT_NE(vi, VI_NULL);
+    EXPECT_TRUE(Identifies(vi));
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+    EXPECT_EQ(m_server->LiveLinks(), 0u);
 }
 
 }  // namespace
