@@ -496,7 +496,7 @@ TEST_P(Vxi11Quirks, QueriesAndLongMessagesArriveWholeAndOnce) {
     };
     const std::string identity = std::string(kvt::sim::MeterModel::kIdentity) + "\n";
     ViStatus status = VI_ERROR_IO;
-    for (ViBoolean termChar : {VI_FALSE, VI_TRUE}) {
+    for (ViBoolean termChar : {ViBoolean{VI_FALSE}, ViBoolean{VI_TRUE}}) {
         ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, termChar), VI_SUCCESS);
         for (ViUInt32 buffer : {ViUInt32{256}, kvt::visa::Vxi11Session::kReadAhead}) {
             ASSERT_EQ(send("*IDN?"), VI_SUCCESS);
@@ -610,8 +610,8 @@ INSTANTIATE_TEST_SUITE_P(EachAndAll, Vxi11Quirks,
                                            "pieces-40-bare", "ignore-termchar", "late-end",
                                            "empty-reads", "fragments", "no-lock-wait", "one-link",
                                            "all"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
+                         [](const ::testing::TestParamInfo<const char*>& quirk) {
+                             std::string name = quirk.param;
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
