@@ -22,8 +22,10 @@ namespace {
 constexpr uint32_t kCallMarginMs = 1000;
 // Closing waits at most this long for destroy_link.
 constexpr uint32_t kCloseTimeoutMs = 2000;
-// Connecting again to destroy a link whose connection failed: a device on
-// the network answers a connection at once, or is gone.
+// Connecting again to destroy a link whose connection failed or was
+// aborted, and the destroy_link call on it: a device on the network answers
+// both at once, or is gone or hung (then the program, which may be
+// quitting, should not wait long for it).
 constexpr uint32_t kReconnectTimeoutMs = 500;
 // What we send per device_write when the device names no limit.
 constexpr uint32_t kFallbackChunk = 1024;
@@ -175,11 +177,10 @@ Vxi11Session::~Vxi11Session() {
         // connection, and take no new link while an old one lives: destroy
         // it on a connection of its own.
         RpcConnection again;
-        DeadlineClock::time_point connectBy =
-            std::min(deadline, DeadlineAfter(kReconnectTimeoutMs));
-        if (again.Connect(m_core->Peer(), DEVICE_CORE, DEVICE_CORE_VERSION, connectBy) ==
+        DeadlineClock::time_point retryBy = std::min(deadline, DeadlineAfter(kReconnectTimeoutMs));
+        if (again.Connect(m_core->Peer(), DEVICE_CORE, DEVICE_CORE_VERSION, retryBy) ==
             VI_SUCCESS) {
-            DestroyLink(again, m_link, deadline);
+            DestroyLink(again, m_link, retryBy);
         }
     }
 }
