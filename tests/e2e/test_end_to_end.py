@@ -246,6 +246,41 @@ class EndToEnd(unittest.TestCase):
                 self.session = None
 
 
+    def test_meters_that_bend_vxi11_work_as_any_other(self):
+        # Each way real instruments bend VXI-11, alone and all at once: no
+        # failure message, and every saved reading is one the meter sent.
+        quirks = ["max-recv-1024", "max-recv-128", "pieces-40", "pieces-40-bare",
+                  "ignore-termchar", "late-end", "empty-reads", "fragments",
+                  "no-lock-wait", "one-link", "all"]
+        for quirk in quirks:
+            with self.subTest(quirk=quirk):
+                s = self.session = Session("quirk-" + quirk, ["--quirk", quirk])
+                app = s.app
+                s.connect_vxi11()
+                ui.wait_for(lambda: app._find_window("^Error$") or
+                            s.sim.commands().count("DATA:LAST?") >= 8, 60,
+                            "readings or the failure message")
+                self.assertIsNone(app._find_window("^Error$"))
+                saved = os.path.join(s.directory, "readings.csv")
+                before = app.pid_windows()
+                app.click_menu_bar(2)
+                ui.wait_for(lambda: app.pid_windows() - before, 20, "the save dialog")
+                app.type(saved)
+                app.key("Return")
+                ui.wait_for(lambda: os.path.exists(saved), 20, "the saved file")
+                sent = meter_readings(s.sim.log)
+                with open(saved, encoding="ascii") as readings:
+                    lines = readings.read().splitlines()
+                self.assertGreater(len(lines), 0)
+                for line in lines:
+                    self.assertRegex(line, READING_LINE)
+                    self.assertIn(line[:-1], sent)
+                self.assertIsNone(app._find_window("^Error$"))
+                self.assertEqual(app.quit(), 0)
+                s.close()
+                self.session = None
+
+
 def meter_readings(log_path):
     """The readings the meter sent in well-formed replies to "DATA:LAST?",
     written as the saved file writes them (twelve decimals; overloads as
