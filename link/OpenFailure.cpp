@@ -114,7 +114,12 @@ std::string DescribeOpenStatus(std::string_view resource, ViStatus status) {
             return Quoted(resource) + " is not a valid VISA resource name.";
         case VI_ERROR_RSRC_BUSY:
         case VI_ERROR_RSRC_LOCKED:
-            return "The instrument is in use by another program or driver.";
+            if (network) {
+                return "The instrument is in use by another program or driver.";
+            }
+            return "The instrument is in use by another program or driver. Close the other "
+                   "program, or unload the kernel's usbtmc driver (sudo rmmod usbtmc), then "
+                   "unplug the meter and plug it in again.";
         case VI_ERROR_INV_SETUP:
             return std::string("This user may not open the USB instrument. ") + kUdevAdvice;
         case VI_ERROR_CONN_LOST:

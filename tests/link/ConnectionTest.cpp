@@ -205,7 +205,9 @@ TEST(OpenFailureText, EachFailureKeepsItsWords) {
         {"USB::nonsense", Step::Session, VI_ERROR_INV_RSRC_NAME,
          "\"USB::nonsense\" is not a valid VISA resource name."},
         {usb, Step::Session, VI_ERROR_RSRC_BUSY,
-         "The instrument is in use by another program or driver."},
+         "The instrument is in use by another program or driver. Close the other program, or "
+         "unload the kernel's usbtmc driver (sudo rmmod usbtmc), then unplug the meter and plug "
+         "it in again."},
         {vxi11, Step::Session, VI_ERROR_RSRC_LOCKED,
          "The instrument is in use by another program or driver."},
         {usb, Step::Session, VI_ERROR_INV_SETUP,
