@@ -208,6 +208,25 @@ class EndToEnd(unittest.TestCase):
         s.shot("reconnected")
         self.assertEqual(app.quit(), 0)
 
+    def save_only_readings_the_meter_sent(self, s):
+        """SaveData through the menu and the save dialog; the file holds
+        readings only, each one the meter sent."""
+        app = s.app
+        saved = os.path.join(s.directory, "readings.csv")
+        before = app.pid_windows()
+        app.click_menu_bar(2)
+        ui.wait_for(lambda: app.pid_windows() - before, 20, "the save dialog")
+        app.type(saved)
+        app.key("Return")
+        ui.wait_for(lambda: os.path.exists(saved), 20, "the saved file")
+        sent = set(meter_readings(s.sim.log))
+        with open(saved, encoding="ascii") as readings:
+            lines = readings.read().splitlines()
+        self.assertGreater(len(lines), 0)
+        for line in lines:
+            self.assertRegex(line, READING_LINE)
+            self.assertIn(line[:-1], sent)
+
     def test_faulty_meters_never_crash_hang_or_save_a_wrong_value(self):
         # A dropped connection, garbled, oversized and slow replies: the
         # program stays up, and every saved reading is one the meter sent.
@@ -227,20 +246,7 @@ class EndToEnd(unittest.TestCase):
                     app.key("Return")
                     app.wait_gone("^Error$")
                 self.assertTrue(app.alive())
-                saved = os.path.join(s.directory, "readings.csv")
-                before = app.pid_windows()
-                app.click_menu_bar(2)
-                ui.wait_for(lambda: app.pid_windows() - before, 20, "the save dialog")
-                app.type(saved)
-                app.key("Return")
-                ui.wait_for(lambda: os.path.exists(saved), 20, "the saved file")
-                sent = set(meter_readings(s.sim.log))
-                with open(saved, encoding="ascii") as readings:
-                    lines = readings.read().splitlines()
-                self.assertGreater(len(lines), 0)
-                for line in lines:
-                    self.assertRegex(line, READING_LINE)
-                    self.assertIn(line[:-1], sent)
+                self.save_only_readings_the_meter_sent(s)
                 self.assertEqual(app.quit(), 0)
                 s.close()
                 self.session = None
@@ -261,20 +267,7 @@ class EndToEnd(unittest.TestCase):
                             s.sim.commands().count("DATA:LAST?") >= 8, 60,
                             "readings or the failure message")
                 self.assertIsNone(app._find_window("^Error$"))
-                saved = os.path.join(s.directory, "readings.csv")
-                before = app.pid_windows()
-                app.click_menu_bar(2)
-                ui.wait_for(lambda: app.pid_windows() - before, 20, "the save dialog")
-                app.type(saved)
-                app.key("Return")
-                ui.wait_for(lambda: os.path.exists(saved), 20, "the saved file")
-                sent = meter_readings(s.sim.log)
-                with open(saved, encoding="ascii") as readings:
-                    lines = readings.read().splitlines()
-                self.assertGreater(len(lines), 0)
-                for line in lines:
-                    self.assertRegex(line, READING_LINE)
-                    self.assertIn(line[:-1], sent)
+                self.save_only_readings_the_meter_sent(s)
                 self.assertIsNone(app._find_window("^Error$"))
                 self.assertEqual(app.quit(), 0)
                 s.close()

@@ -17,27 +17,13 @@
 #include <sys/stat.h>
 
 #include "functions/ReadingsFile.h"
+#include "tests/functions/FileText.h"
 #include "tests/functions/FunctionsFixture.h"
 
 namespace kvt::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::string text;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return "(missing)";
-    }
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, n);
-    }
-    std::fclose(file);
-    return text;
-}
 
 void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);

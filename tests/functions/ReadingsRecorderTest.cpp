@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "functions/ReadingsRecorder.h"
+#include "tests/functions/FileText.h"
 
 namespace kvt::test {
 namespace {
@@ -37,21 +38,6 @@ const std::chrono::system_clock::time_point kWall =
 // Any steady moment will do as the start of a recording.
 const std::chrono::steady_clock::time_point kStart =
     std::chrono::steady_clock::time_point(seconds(5000));
-
-std::string ReadFile(const fs::path& path) {
-    std::string text;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return "(missing)";
-    }
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, n);
-    }
-    std::fclose(file);
-    return text;
-}
 
 // Sets the time zone for the process and puts the old one back.
 class ZoneGuard {
