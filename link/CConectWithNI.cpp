@@ -34,11 +34,48 @@ bool CConectWithNI::Open(const char* resource) {
     if (resource == nullptr || std::strlen(resource) > kMaxResourceLength) {
         return OpenFailed(OpenStep::ResourceText, VI_ERROR_INV_RSRC_NAME);
     }
-    // A second Open would otherwise leak the session and manager still open.
+    // A second Open would otherwise leak the session and manager still
+    // open; a USB device also refuses a second session while one holds it.
     if (m_session.load() != VI_NULL || m_resourceManager.load() != VI_NULL) {
         Close();
     }
+    uint64_t closes = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_handlesMutex);
+        closes = m_closes;
+    }
     ViSession manager = VI_NULL;
+    ViSession session = VI_NULL;
+    std::string opened;
+    if (!OpenHandles(resource, manager, session, opened)) {
+        return false;
+    }
+    {
+        std::lock_guard<std::recursive_mutex> exchange(m_lock);
+        std::lock_guard<std::mutex> guard(m_handlesMutex);
+        if (closes == m_closes) {
+            m_resourceManager.store(manager);
+            m_session.store(session);
+            m_openedResource = std::move(opened);
+            session = VI_NULL;
+            manager = VI_NULL;
+        }
+    }
+    if (session != VI_NULL) {
+        // Closed while opening: the user disconnected meanwhile.
+        viClose(session);
+        viClose(manager);
+        return OpenFailed(OpenStep::Session, VI_ERROR_INV_OBJECT);
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_openFailureMutex);
+        m_openFailure = OpenFailure{};
+    }
+    return true;
+}
+
+bool CConectWithNI::OpenHandles(const char* resource, ViSession& manager, ViSession& session,
+                                std::string& opened) {
     ViStatus status = viOpenDefaultRM(&manager);
     if (Failed(status)) {
         return OpenFailed(OpenStep::ResourceManager, status);
@@ -57,18 +94,12 @@ bool CConectWithNI::Open(const char* resource) {
         // Only the first match is used; the list goes with the manager.
         viClose(list);
     }
-    ViSession session = VI_NULL;
     status = viOpen(manager, descriptor.data(), VI_NO_LOCK, 0, &session);
     if (Failed(status)) {
         viClose(manager);
         return OpenFailed(OpenStep::Session, status);
     }
-    m_resourceManager.store(manager);
-    m_session.store(session);
-    {
-        std::lock_guard<std::mutex> guard(m_openFailureMutex);
-        m_openFailure = OpenFailure{};
-    }
+    opened = descriptor.data();
     return true;
 }
 
@@ -84,9 +115,23 @@ CConectWithNI::OpenFailure CConectWithNI::LastOpenFailure() const {
 }
 
 bool CConectWithNI::Close() {
-    viClose(m_session.exchange(VI_NULL));
-    viClose(m_resourceManager.exchange(VI_NULL));
+    ViSession session = VI_NULL;
+    ViSession manager = VI_NULL;
+    {
+        std::lock_guard<std::mutex> guard(m_handlesMutex);
+        ++m_closes;
+        session = m_session.exchange(VI_NULL);
+        manager = m_resourceManager.exchange(VI_NULL);
+        m_openedResource.clear();
+    }
+    viClose(session);
+    viClose(manager);
     return true;
+}
+
+std::string CConectWithNI::OpenedResource() const {
+    std::lock_guard<std::mutex> guard(m_handlesMutex);
+    return m_openedResource;
 }
 
 bool CConectWithNI::IsOpen() {
@@ -173,6 +218,16 @@ bool CConectWithNI::Read(char* buffer, uint32_t size, uint32_t* count) {
     }
     ShowCommunicationFailure();
     return false;
+}
+
+bool CConectWithNI::ClearDevice() {
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    ViSession session = m_session.load();
+    if (session == VI_NULL) {
+        return false;
+    }
+    const ViStatus status = viClear(session);
+    return !Failed(status) || status == VI_ERROR_NSUP_OPER;
 }
 
 void CConectWithNI::AbortIo() {

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "link/IConnection.h"
 #include "visa/visa.h"
@@ -47,9 +49,18 @@ public:
     bool Read(char* buffer, uint32_t size, uint32_t* count) override;
     bool Query(const char* command, char* buffer, uint32_t size, uint32_t* count) override;
     void AbortIo() override;
+    // Clears the instrument (VXI-11 device_clear, USBTMC INITIATE_CLEAR):
+    // what it still had to say to an earlier session is dropped, so that
+    // a reopened session does not read a stale reply. True when cleared or
+    // when the interface has no such operation.
+    bool ClearDevice();
 
     // Why the last Open failed; step None after one that succeeded.
     OpenFailure LastOpenFailure() const;
+    // The resource the open session is on ("USB0::0x1AB1::0x09C4::DM1234::INSTR"
+    // where a search expression was opened); empty when none is open. A
+    // USB meter that comes back under a new bus address is found by it.
+    std::string OpenedResource() const;
 
     // The VISA handles, for diagnostics and tests; 0 when none.
     ViSession SessionHandle() const { return m_session.load(); }
@@ -57,6 +68,10 @@ public:
 
 private:
     bool OpenFailed(OpenStep step, ViStatus status);
+    // The slow part of Open, touching nothing of this object: the manager,
+    // the search and the session, with the resource found.
+    bool OpenHandles(const char* resource, ViSession& manager, ViSession& session,
+                     std::string& opened);
     // The lock for one exchange, or none (not owned) when the calling
     // thread's exchange sequence has failed, before or while waiting.
     std::unique_lock<std::recursive_mutex> LockForExchange();
@@ -69,6 +84,13 @@ private:
     std::recursive_mutex m_lock;
     mutable std::mutex m_openFailureMutex;
     OpenFailure m_openFailure;
+    // Open and Close may come from different threads (a reconnection in
+    // the background, Disconnect on the user-interface thread): they
+    // install and take away the handles under this lock, and an Open that
+    // a Close overtook while it was opening closes what it opened instead.
+    mutable std::mutex m_handlesMutex;
+    uint64_t m_closes = 0;         // guarded by m_handlesMutex
+    std::string m_openedResource;  // guarded by m_handlesMutex
 };
 
 }  // namespace kvt::link

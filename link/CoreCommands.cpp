@@ -70,16 +70,25 @@ void SetSampleCount(std::string_view count) {
     WriteCommand("SAMP:COUN ", count);
 }
 
+LastReading ReadLastReading() {
+    std::string reply = QueryReadingText("DATA:LAST?");
+    return {ReadingFromReply(reply), MeterNumberFromReply(reply)};
+}
+
+LastReading ReadContinuityReading() {
+    LastReading reading = ReadLastReading();
+    if (reading.text == kOverloadText) {
+        reading.text = std::string(kOpenText);
+    }
+    return reading;
+}
+
 std::string ReadLastValue() {
-    return ReadingFromReply(QueryReadingText("DATA:LAST?"));
+    return ReadLastReading().text;
 }
 
 std::string ReadContinuityValue() {
-    std::string value = ReadLastValue();
-    if (value == kOverloadText) {
-        return std::string(kOpenText);
-    }
-    return value;
+    return ReadContinuityReading().text;
 }
 
 void SendPanelKey(std::string_view keyCode) {

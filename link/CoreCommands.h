@@ -37,10 +37,19 @@ void SetTriggerDelay(std::string_view delay);
 void SetTriggerOutputSlope(std::string_view slope);
 void SetSampleCount(std::string_view count);
 
-// The latest reading as text ("+0.001500000000", "Overload"); empty when
-// the instrument did not answer.
+// The latest reading: the text shown ("+0.001500000000", "Overload") and
+// the number as the instrument sent it ("+1.50000000E-03"), both empty
+// when the instrument did not answer.
+struct LastReading {
+    std::string text;
+    std::string meterNumber;
+};
+LastReading ReadLastReading();
+// As ReadLastReading, with "open" in place of "Overload".
+LastReading ReadContinuityReading();
+
+// The text of ReadLastReading and of ReadContinuityReading.
 std::string ReadLastValue();
-// As ReadLastValue, with "open" in place of "Overload".
 std::string ReadContinuityValue();
 
 // Sends a key code as it stands, then pauses so that the instrument has

@@ -25,6 +25,12 @@ std::string ReadingFromReply(std::string_view reply) {
     return text;
 }
 
+std::string MeterNumberFromReply(std::string_view reply) {
+    std::string_view number = reply.substr(0, reply.find(' '));
+    size_t end = number.find_last_not_of("\r\n\t");
+    return std::string(number.substr(0, end == std::string_view::npos ? 0 : end + 1));
+}
+
 std::string FunctionNameFromReply(std::string_view reply) {
     size_t first = reply.find('"');
     size_t last = reply.rfind('"');

@@ -21,6 +21,11 @@ bool IsOverload(std::string_view text);
 // is written in full however large.
 std::string ReadingFromReply(std::string_view reply);
 
+// The number of a "DATA:LAST?" reply exactly as the instrument wrote it
+// ("+1.23456789E+00"): the text before the first blank, without the line
+// ending; empty for an empty reply.
+std::string MeterNumberFromReply(std::string_view reply);
+
 // The function name of a "FUNCTION?" reply: the text strictly between the
 // first and the last double quote; a reply with fewer than two quotes is
 // returned unchanged.
