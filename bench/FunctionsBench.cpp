@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include <utility>
 
 #include "functions/AnalysisFetch.h"
+#include "functions/BackgroundRecorder.h"
 #include "functions/CKVTFunctionDCV.h"
 #include "functions/HistogramReply.h"
 #include "functions/ProgramRecords.h"
@@ -209,6 +211,74 @@ BENCHMARK_REGISTER_F(Connected, WorkerCycle)
     ->Arg(1)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
+
+// Recording, per reading. Queued: what the reading worker spends handing
+// a reading over (time stamps included). ToFile: the whole path, queued,
+// turned into a CSV line and written by the recorder's own thread, for a
+// batch of 10,000 readings ended by Stop.
+std::string RecordingPath() {
+    return (std::filesystem::temp_directory_path() / "kvt-bench-recording.csv").string();
+}
+
+kvt::functions::RecordedReading BenchReading() {
+    return {std::chrono::system_clock::now(),
+            std::chrono::steady_clock::now(),
+            "DC Voltage",
+            "+1.23456789E+00",
+            "V",
+            "2V"};
+}
+
+void RecordReadingQueued(benchmark::State& state) {
+    kvt::functions::BackgroundRecorder recorder;
+    recorder.Start(RecordingPath(), nullptr);
+    for (auto _ : state) {
+        recorder.Record(BenchReading());
+    }
+    recorder.Stop();
+    state.counters["dropped"] = static_cast<double>(recorder.GetStatus().dropped);
+    std::filesystem::remove(RecordingPath());
+}
+BENCHMARK(RecordReadingQueued)->Unit(benchmark::kMicrosecond);
+
+void RecordReadingToFile(benchmark::State& state) {
+    constexpr int kBatch = 10000;
+    kvt::functions::BackgroundRecorder recorder;
+    for (auto _ : state) {
+        recorder.Start(RecordingPath(), nullptr);
+        for (int i = 0; i < kBatch; ++i) {
+            recorder.Record(BenchReading());
+        }
+        recorder.Stop();
+    }
+    // Reported as readings per second: 1e6 / that is microseconds per reading.
+    state.SetItemsProcessed(state.iterations() * kBatch);
+    std::filesystem::remove(RecordingPath());
+}
+BENCHMARK(RecordReadingToFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One reading through the DC voltage function (query, parse, history),
+// without a recording (0) and with one (1): the difference is what
+// recording adds to a reading cycle.
+BENCHMARK_DEFINE_F(Connected, ReadOnce)(benchmark::State& state) {
+    auto meter = std::make_shared<ScriptedMeter>();
+    meter->Answer("DATA:LAST?", "+1.23456789E+00 VDC\n");
+    Connect(meter);
+    CKVTFunctionDCV dcv(nullptr);
+    dcv.Init();
+    kvt::functions::BackgroundRecorder recorder;
+    if (state.range(0) != 0) {
+        recorder.Start(RecordingPath(), nullptr);
+        dcv.SetRecorder(&recorder);
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dcv.ReadOnce());
+    }
+    dcv.SetRecorder(nullptr);
+    recorder.Stop();
+    std::filesystem::remove(RecordingPath());
+}
+BENCHMARK_REGISTER_F(Connected, ReadOnce)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 BENCHMARK_MAIN();

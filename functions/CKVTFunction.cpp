@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "functions/AnalysisFetch.h"
+#include "functions/BackgroundRecorder.h"
 #include "functions/ProgramRecords.h"
 #include "functions/ReadingsFile.h"
 #include "functions/StatisticsReply.h"
@@ -57,13 +58,32 @@ void CKVTFunction::SyncFromInstrument() {
 }
 
 bool CKVTFunction::ReadOnce() {
-    std::string text = link::ReadLastValue();
+    link::LastReading reading = link::ReadLastReading();
+    const std::string& text = reading.text;
     if (text.empty()) {
         return false;
     }
     SetReadingText(text);
     PushHistory(text == link::kOverloadText ? link::kOverloadLevel : link::ParseNumber(text));
+    RecordReading(reading.meterNumber);
     return true;
+}
+
+void CKVTFunction::RecordReading(const std::string& meterNumber) {
+    BackgroundRecorder* recorder = m_recorder.load();
+    if (recorder == nullptr || !recorder->IsRecording()) {
+        return;
+    }
+    recorder->Record({std::chrono::system_clock::now(), std::chrono::steady_clock::now(), GetName(),
+                      meterNumber, RecordedUnit(), RecordedRange()});
+}
+
+std::string CKVTFunction::RecordedUnit() {
+    return GetBaseUnit();
+}
+
+std::string CKVTFunction::RecordedRange() {
+    return GetRange();
 }
 
 void CKVTFunction::SetReadingText(const std::string& text) {
@@ -327,6 +347,11 @@ void CKVTFunction::RunWorkerLoop() {
             PostNewReading();
         }
         lock.lock();
+    }
+    // Ended by a failed exchange rather than by Pause or Shutdown: whoever
+    // keeps the readings going is told.
+    if (!m_worker.StopRequested() && m_panel != nullptr) {
+        m_panel->OnReadingsStopped(this);
     }
 }
 

@@ -21,6 +21,8 @@
 
 namespace kvt::functions {
 
+class BackgroundRecorder;
+
 // The base of every measurement function: its soft-key items and current
 // page, its reading worker, its lock, its statistics and its history of
 // readings.
@@ -121,6 +123,10 @@ public:
     bool SaveHistory(const std::string& path, std::string* error = nullptr);
     std::vector<double> HistorySnapshot();
 
+    // Every reading accepted from now on is also handed to recorder (not
+    // owned; null for none). Any thread.
+    void SetRecorder(BackgroundRecorder* recorder) { m_recorder.store(recorder); }
+
     // A consistent copy of the statistics.
     KVTStatistics GetStatistics() const;
     // Steady-clock milliseconds of the last Start.
@@ -143,6 +149,15 @@ protected:
     // Called after each completed cycle, lock held, with its duration.
     virtual void CycleCompleted(std::chrono::steady_clock::duration duration);
 
+    // Hands an accepted reading, as the instrument sent its number, to the
+    // recorder when one records; stamped with the moment of the call.
+    void RecordReading(const std::string& meterNumber);
+    // The unit and range written beside a recorded reading: the unit of
+    // the number the instrument sends, and the range it measures in
+    // (empty where the function has none).
+    virtual std::string RecordedUnit();
+    virtual std::string RecordedRange();
+
     // The data of the shown views (trend, histogram, statistics); false when
     // an exchange failed (failure says whether one did since the cycle began).
     bool FetchViewData(const link::FailureWatch& failure);
@@ -161,6 +176,7 @@ protected:
     std::atomic<int64_t> m_startTicks{0};
     KVTStatistics m_statistics;
     std::deque<double> m_history;  // guarded by m_lock
+    std::atomic<BackgroundRecorder*> m_recorder{nullptr};
 
 private:
     // Waits for its turn, runs a cycle under the lock, posts the notice;

@@ -21,12 +21,14 @@ CKVTFunctionOpenReading::CKVTFunctionOpenReading(IFrontPanelServices* panel, std
     : CKVTFunction(panel, std::move(name)) {}
 
 bool CKVTFunctionOpenReading::ReadOnce() {
-    std::string text = link::ReadContinuityValue();
+    link::LastReading reading = link::ReadContinuityReading();
+    const std::string& text = reading.text;
     if (text.empty()) {
         return false;
     }
     SetReadingText(text);
     PushHistory(text == link::kOpenText ? link::kOverloadLevel : link::ParseNumber(text));
+    RecordReading(reading.meterNumber);
     return true;
 }
 

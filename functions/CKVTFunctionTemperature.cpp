@@ -286,11 +286,12 @@ std::thread::id CKVTFunctionTemperature::CreateWorker() {
 }
 
 bool CKVTFunctionTemperature::ReadForCycle() {
-    std::string reading = link::ReadLastValue();
-    if (reading.empty()) {
+    link::LastReading reading = link::ReadLastReading();
+    if (reading.text.empty()) {
         return false;
     }
-    SetReadingText(reading);
+    SetReadingText(reading.text);
+    RecordReading(reading.meterNumber);
     // A stop request ends the cycle here: nothing more is sent.
     if (m_worker.StopRequested()) {
         return false;
@@ -302,6 +303,11 @@ bool CKVTFunctionTemperature::ReadForCycle() {
     std::lock_guard<std::mutex> text(m_textLock);
     m_measuredText = std::move(measured);
     return true;
+}
+
+std::string CKVTFunctionTemperature::RecordedRange() {
+    // GetRange only sets the trend chart's scale: a temperature has no range.
+    return {};
 }
 
 bool CKVTFunctionTemperature::FollowsAutoRange() const {

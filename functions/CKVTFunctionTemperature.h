@@ -72,6 +72,7 @@ protected:
     // A cycle reads the temperature and the sensor's measured value, and
     // has no range step.
     bool ReadForCycle() override;
+    std::string RecordedRange() override;
     bool FollowsAutoRange() const override;
 
 private:

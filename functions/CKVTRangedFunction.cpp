@@ -314,6 +314,14 @@ std::string CKVTRangedFunction::GetUnitLabel() {
     return ScaledUnitLocked(scaledUnit) ? scaledUnit : m_unitLabel;
 }
 
+std::string CKVTRangedFunction::RecordedUnit() {
+    // The instrument sends the scaled value (dB, dBm) while scaling is on,
+    // and otherwise the value in the base unit, whatever the display shows.
+    std::lock_guard<std::mutex> guard(m_textLock);
+    std::string scaledUnit;
+    return ScaledUnitLocked(scaledUnit) ? scaledUnit : m_shape.baseUnit;
+}
+
 std::string CKVTRangedFunction::GetDisplayText() {
     std::lock_guard<std::mutex> guard(m_textLock);
     std::string scaledUnit;

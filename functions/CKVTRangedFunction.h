@@ -116,6 +116,7 @@ protected:
     // With m_textLock held: true, with the unit, while the reading is
     // shown in dB or dBm.
     virtual bool ScaledUnitLocked(std::string& unit) const;
+    std::string RecordedUnit() override;
 
     // Range mode, range, speed, filter, the further toggle and relative
     // reading from the instrument, in that order.

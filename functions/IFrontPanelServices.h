@@ -32,6 +32,10 @@ public:
     virtual bool SaveReadings(const std::string& path, std::string* error) = 0;
     // Posts WM_NEW_READING to the window. Thread-safe and never blocks.
     virtual void PostNewReading() = 0;
+    // The worker of function ended on its own: the instrument stopped
+    // answering (or sent what could not be read). Called on the worker's
+    // thread; must not block. Nothing to do by default.
+    virtual void OnReadingsStopped(CKVTFunction* /*function*/) {}
     // The function the panel shows now (never null once the panel exists);
     // the views send their commands under its lock.
     virtual CKVTFunction* GetCurrentFunction() = 0;

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -155,6 +156,25 @@ void ReadingsRecorder::Record(const RecordedReading& reading) {
 
 bool ReadingsRecorder::Flush() {
     return IsRecording() && WriteOut();
+}
+
+bool ReadingsRecorder::Sync() {
+    if (!IsRecording()) {
+        return false;
+    }
+    if (::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS) {
+        Fail("the disk did not take the last lines", errno);
+        return false;
+    }
+    // A file deleted while open (or whose folder was removed) still takes
+    // every write, into space that is freed when it is closed: nothing
+    // would be kept, so the recording stops and says so.
+    struct stat about {};
+    if (::fstat(m_fd, &about) == 0 && S_ISREG(about.st_mode) && about.st_nlink == 0) {
+        Fail("the file was deleted, or its folder removed", ENOENT);
+        return false;
+    }
+    return true;
 }
 
 bool ReadingsRecorder::Stop() {

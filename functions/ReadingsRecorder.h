@@ -60,6 +60,13 @@ public:
     // recording has then stopped) or nothing is being recorded.
     bool Flush();
 
+    // Asks the system to put what was written on the disk, so that a
+    // machine that stops loses at most what came after. Files that cannot
+    // be synchronised (a pipe, a terminal) count as done. False when the
+    // disk reported an error or the file has been deleted meanwhile (its
+    // folder removed): the recording has then stopped.
+    bool Sync();
+
     // Writes the buffered lines out and closes the file. False when that
     // failed; Error() then says why.
     bool Stop();

@@ -1,5 +1,7 @@
 #include "tests/functions/RecordingPanel.h"
 
+#include "functions/CKVTFunction.h"
+
 #include <utility>
 
 namespace kvt::test {
@@ -27,6 +29,10 @@ void RecordingPanel::SetTrendMode(const std::string& mode) {
 bool RecordingPanel::SaveReadings(const std::string& path, std::string*) {
     Record("SaveReadings(" + path + ")");
     return true;
+}
+
+void RecordingPanel::OnReadingsStopped(functions::CKVTFunction* function) {
+    Record("OnReadingsStopped(" + function->GetName() + ")");
 }
 
 void RecordingPanel::PostNewReading() {

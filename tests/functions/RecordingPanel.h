@@ -22,6 +22,8 @@ public:
     void SetTrendMode(const std::string& mode) override;
     bool SaveReadings(const std::string& path, std::string* error) override;
     void PostNewReading() override;
+    // Noted in Calls as "OnReadingsStopped(<function name>)".
+    void OnReadingsStopped(functions::CKVTFunction* function) override;
     functions::CKVTFunction* GetCurrentFunction() override { return m_current; }
 
     // The function GetCurrentFunction answers (null until set).
