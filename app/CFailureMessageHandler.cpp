@@ -17,6 +17,7 @@ struct CFailureMessageHandler::State {
     // Set from the moment a box is queued until it is closed.
     std::atomic<bool> pending{false};
     std::atomic<bool> installed{true};
+    std::atomic<bool> quiet{false};
     // Touched on the user-interface thread only.
     QPointer<QWidget> owner;
     int shown = 0;
@@ -35,6 +36,9 @@ CFailureMessageHandler::CFailureMessageHandler(QWidget* owner)
     m_state->owner = owner;
     link::SetCommunicationFailureHandler(
         [state = m_state](std::string_view text, std::string_view title) {
+            if (state->quiet.load()) {
+                return;  // expected: the meter is being brought back
+            }
             if (state->pending.exchange(true)) {
                 return;  // a box is on its way or open: do not stack another
             }
@@ -69,6 +73,10 @@ CFailureMessageHandler::~CFailureMessageHandler() {
 
 void CFailureMessageHandler::Silence() {
     m_state->installed.store(false);
+}
+
+void CFailureMessageHandler::SetQuiet(bool quiet) {
+    m_state->quiet.store(quiet);
 }
 
 int CFailureMessageHandler::BoxesShown() const {

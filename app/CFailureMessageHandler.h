@@ -29,6 +29,10 @@ public:
     // The program is ending: from now on no box is shown, not even one
     // already queued.
     void Silence();
+    // While quiet, failures raised are not shown (the meter is known to be
+    // gone and is being brought back); a box already shown stays. Any
+    // thread.
+    void SetQuiet(bool quiet);
 
 private:
     struct State;

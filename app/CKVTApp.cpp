@@ -7,6 +7,7 @@
 #include "app/AppIcon.h"
 #include "app/CFailureMessageHandler.h"
 #include "app/CKVTDlg.h"
+#include "app/ReconnectController.h"
 
 namespace kvt::app {
 
@@ -15,6 +16,11 @@ int CKVTApp::Run() {
     CKVTDlg window;
     CFailureMessageHandler failures(&window);
     QObject::connect(&window, &CKVTDlg::Closing, [&failures] { failures.Silence(); });
+    // One box when the meter stops answering; none while it is brought
+    // back, nor when it drops again after that.
+    QObject::connect(
+        &window.Reconnection(), &ReconnectController::StateChanged,
+        [&failures, &window] { failures.SetQuiet(window.Reconnection().QuietFailures()); });
     QString error;
     if (!window.OnInitDialog(&error)) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Korvata"),

@@ -6,20 +6,26 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLabel>
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmapCache>
+#include <QSettings>
+#include <QStatusBar>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "app/AppIcon.h"
 #include "app/CAboutDlg.h"
 #include "app/CDlgDelay.h"
 #include "app/CDlgSamplesTrigger.h"
+#include "app/ReconnectController.h"
+#include "app/RecordingStatus.h"
 #include "functions/CKVTFunction.h"
 #include "link/CDlgProtocol.h"
 #include "link/CoreCommands.h"
@@ -62,7 +68,12 @@ CKVTDlg::CKVTDlg(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(m_client);
     m_viewList = new QListWidget(m_client);
     m_viewList->setObjectName(QStringLiteral("viewList"));
+    m_reconnection = new ReconnectController(m_frontPanel, this);
     BuildMenu();
+    BuildStatusBar();
+    connect(m_reconnection, &ReconnectController::StateChanged, this, &CKVTDlg::UpdateStatus);
+    m_statusTimer.setInterval(1000);
+    connect(&m_statusTimer, &QTimer::timeout, this, &CKVTDlg::UpdateStatus);
     // The window keeps the size of its content: 800 pixels wide.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     m_client->setFixedSize(kWindowWidth, kViewHeight);
@@ -73,6 +84,7 @@ CKVTDlg::~CKVTDlg() {
     // workers, detach the panel (a member, not a child to delete) and take
     // the views down before the members go.
     StopWorkers();
+    m_frontPanel.SetRecorder(nullptr);
     m_frontPanel.SetStatisticsView(nullptr);
     m_frontPanel.SetBarMeterView(nullptr);
     m_frontPanel.SetTrendView(nullptr);
@@ -92,7 +104,6 @@ void CKVTDlg::BuildMenu() {
     m_disconnect =
         m_controlMenu->addAction(QStringLiteral("Disconnect"), this, &CKVTDlg::OnDisconnect);
     m_disconnect->setEnabled(false);
-
     m_acquireMenu = menuBar()->addMenu(QStringLiteral("Acquire"));
     m_delay = m_acquireMenu->addAction(QStringLiteral("Delay"), this, &CKVTDlg::OnAcquireDelay);
     m_samplesTrigger = m_acquireMenu->addAction(QStringLiteral("Samples/Trigger"), this,
@@ -105,6 +116,23 @@ void CKVTDlg::BuildMenu() {
     m_vmcNeg->setCheckable(true);
 
     m_saveData = menuBar()->addAction(QStringLiteral("SaveData"), this, &CKVTDlg::OnSaveData);
+
+    // Unattended logging: every reading to a file, and the meter brought
+    // back when it drops off.
+    m_loggingMenu = menuBar()->addMenu(QStringLiteral("Logging"));
+    m_record = m_loggingMenu->addAction(QStringLiteral("Record..."), this, &CKVTDlg::OnRecord);
+    m_record->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_stopRecording =
+        m_loggingMenu->addAction(QStringLiteral("Stop Recording"), this, &CKVTDlg::OnStopRecording);
+    m_stopRecording->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    m_stopRecording->setEnabled(false);
+    m_loggingMenu->addSeparator();
+    m_reconnectAutomatically = m_loggingMenu->addAction(QStringLiteral("Reconnect Automatically"));
+    m_reconnectAutomatically->setCheckable(true);
+    const bool reconnect = QSettings().value(QString::fromLatin1(kReconnectSetting), true).toBool();
+    m_reconnectAutomatically->setChecked(reconnect);
+    m_reconnection->SetEnabled(reconnect);
+    connect(m_reconnectAutomatically, &QAction::toggled, this, &CKVTDlg::OnReconnectAutomatically);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     m_about = help->addAction(QStringLiteral("&About Korvata..."), this, &CKVTDlg::OnAbout);
@@ -119,6 +147,17 @@ void CKVTDlg::BuildMenu() {
     m_quit->setShortcuts(quitKeys);
     connect(m_quit, &QAction::triggered, this, &QWidget::close);
     addAction(m_quit);
+}
+
+void CKVTDlg::BuildStatusBar() {
+    m_recordingLabel = new QLabel(this);
+    m_recordingLabel->setObjectName(QStringLiteral("recordingStatus"));
+    m_connectionLabel = new QLabel(this);
+    m_connectionLabel->setObjectName(QStringLiteral("connectionStatus"));
+    statusBar()->addWidget(m_recordingLabel, 1);
+    statusBar()->addWidget(m_connectionLabel, 1);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->hide();
 }
 
 QFrame* CKVTDlg::EtchedLine(int x, int y, int width) {
@@ -151,6 +190,7 @@ bool CKVTDlg::OnInitDialog(const QString& skinPath, QString* error) {
     if (!created) {
         return false;
     }
+    m_frontPanel.SetRecorder(&m_recorder);
     m_frontPanel.move(0, 0);
     m_frontPanel.show();
 
@@ -235,6 +275,9 @@ void CKVTDlg::OnConnect() {
     std::string reason;
     {
         views::CWaitCursor wait;
+        // An attempt to bring the meter back that was under way when the
+        // user disconnected ends first, so that it cannot meet this one.
+        m_reconnection->WaitForAttempt();
         opened = link::GetConnection()->Open(resource.c_str());
         if (!opened) {
             reason = link::DescribeOpenFailure(resource);
@@ -251,11 +294,13 @@ void CKVTDlg::OnConnect() {
     }
     m_connect->setEnabled(false);
     m_disconnect->setEnabled(true);
+    m_reconnection->Connected();
     // The panel starts the instrument on its own turn of the event loop.
     QCoreApplication::postEvent(&m_frontPanel, new QEvent(panel::CFrontPanel::kConnectedEvent));
 }
 
 void CKVTDlg::OnDisconnect() {
+    m_reconnection->Disconnecting();
     {
         views::CWaitCursor wait;
         // Handled before sendEvent returns: the worker is paused and the
@@ -295,7 +340,7 @@ void CKVTDlg::OnVmcOutNeg() {
 }
 
 void CKVTDlg::OnSaveData() {
-    const QString path = AskSavePath();
+    const QString path = AskSavePath(QStringLiteral("saveDataDialog"), QString());
     // Each save dialog draws its file icons anew, and Qt keeps every
     // scaled icon in its process-wide pixmap cache under a new key, so a
     // long session of saves would fill that cache with icons no one shows
@@ -307,10 +352,13 @@ void CKVTDlg::OnSaveData() {
     }
 }
 
-QString CKVTDlg::AskSavePath() {
+QString CKVTDlg::AskSavePath(const QString& objectName, const QString& title) {
     // The save variant of the dialog: it asks before replacing a file.
     QFileDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("saveDataDialog"));
+    dialog.setObjectName(objectName);
+    if (!title.isEmpty()) {
+        dialog.setWindowTitle(title);
+    }
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -365,10 +413,89 @@ void CKVTDlg::closeEvent(QCloseEvent* event) {
     // stopped and joined, and the program ends. A worker waiting for a
     // meter that has stopped answering is released at once instead of
     // after its timeout; the failure this raises is not shown any more.
+    // A recording gets every reading taken until then.
     emit Closing();
+    m_reconnection->Disconnecting();
     link::GetConnection()->AbortIo();
     StopWorkers();
+    m_statusTimer.stop();
+    std::string error;
+    if (!m_recorder.Stop(&error) && !error.empty()) {
+        std::fprintf(stderr, "korvata: %s\n", error.c_str());
+    }
     event->accept();
+}
+
+void CKVTDlg::OnRecord() {
+    const QString path =
+        AskSavePath(QStringLiteral("recordDialog"), QStringLiteral("Record Readings To"));
+    QPixmapCache::clear();
+    if (!path.isEmpty()) {
+        StartRecordingTo(path);
+    }
+}
+
+bool CKVTDlg::StartRecordingTo(const QString& path) {
+    std::string error;
+    const bool started = m_recorder.Start(path.toStdString(), &error);
+    UpdateStatus();
+    if (!started) {
+        ShowFailure(QStringLiteral("recordFailureBox"),
+                    QStringLiteral("Recording to %1 could not start.").arg(path),
+                    QString::fromStdString(error));
+    }
+    return started;
+}
+
+void CKVTDlg::OnStopRecording() {
+    std::string error;
+    const bool stopped = m_recorder.Stop(&error);
+    UpdateStatus();
+    if (!stopped && !error.empty()) {
+        ShowFailure(QStringLiteral("recordFailureBox"),
+                    QStringLiteral("The recording did not end cleanly."),
+                    QString::fromStdString(error));
+    }
+}
+
+void CKVTDlg::OnReconnectAutomatically(bool enabled) {
+    QSettings().setValue(QString::fromLatin1(kReconnectSetting), enabled);
+    m_reconnection->SetEnabled(enabled);
+}
+
+void CKVTDlg::UpdateStatus() {
+    const auto now = std::chrono::steady_clock::now();
+    const functions::BackgroundRecorder::Status status = m_recorder.GetStatus();
+    const QString connection = m_reconnection->StatusText();
+    m_record->setEnabled(!status.recording);
+    m_stopRecording->setEnabled(status.recording);
+    m_recordingLabel->setText(RecordingStatusText(status, now));
+    m_recordingLabel->setVisible(status.recording);
+    m_connectionLabel->setText(connection);
+    m_connectionLabel->setVisible(!connection.isEmpty());
+    setWindowTitle(RecordingWindowTitle(status, now));
+    const bool busy = status.recording || !connection.isEmpty();
+    statusBar()->setVisible(busy);
+    if (busy && !m_statusTimer.isActive()) {
+        m_statusTimer.start();
+    } else if (!busy) {
+        m_statusTimer.stop();
+    }
+    const std::string failure = m_recorder.TakeFailure();
+    if (!failure.empty()) {
+        ShowFailure(QStringLiteral("recordFailureBox"), QStringLiteral("Recording stopped."),
+                    QString::fromStdString(failure) +
+                        QStringLiteral("\n\nThe file keeps every reading written before; the "
+                                       "readings go on without being recorded."));
+    }
+}
+
+void CKVTDlg::ShowFailure(const QString& objectName, const QString& text, const QString& reason) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
+    box.setObjectName(objectName);
+    box.setStyleSheet(QString::fromLatin1(kReasonBoxStyle));
+    box.setInformativeText(reason);
+    box.exec();
 }
 
 void CKVTDlg::StopWorkers() {

@@ -2,17 +2,22 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 
 #include <map>
 
+#include "functions/BackgroundRecorder.h"
 #include "panel/CFrontPanel.h"
 
 class QAction;
 class QFrame;
+class QLabel;
 class QListWidget;
 class QMenu;
 
 namespace kvt::app {
+
+class ReconnectController;
 
 // The main window: the front panel on top, below it one of the four
 // analysis views (640 pixels wide, between two etched lines) and, at the
@@ -23,6 +28,11 @@ namespace kvt::app {
 // Escape typed anywhere in it do not end the program. Closing sends
 // nothing to the instrument; the front panel's workers are stopped and
 // joined.
+//
+// Beside those, it records every reading to a CSV file with its time
+// and, while "Reconnect Automatically" is on, brings back a meter that
+// stopped answering (the Logging menu, between SaveData and Help). A status bar, shown while
+// either is under way, and the window title say so.
 class CKVTDlg : public QMainWindow {
     Q_OBJECT
 
@@ -53,6 +63,12 @@ public:
     void OnVmcOutNeg();
     void OnSaveData();
     void OnAbout();
+    void OnRecord();
+    void OnStopRecording();
+    void OnReconnectAutomatically(bool enabled);
+    // Starts recording every reading to path; a failure is shown in a
+    // message box with its reason. True when the recording runs.
+    bool StartRecordingTo(const QString& path);
     // Saves the current function's readings to path; a failure is shown
     // in a message box with its reason. True when the file was written.
     bool SaveDataTo(const QString& path);
@@ -66,6 +82,7 @@ public:
 
     QMenu* ControlMenu() const { return m_controlMenu; }
     QMenu* AcquireMenu() const { return m_acquireMenu; }
+    QMenu* LoggingMenu() const { return m_loggingMenu; }
     QAction* ConnectAction() const { return m_connect; }
     QAction* DisconnectAction() const { return m_disconnect; }
     QAction* DelayAction() const { return m_delay; }
@@ -75,6 +92,19 @@ public:
     QAction* SaveDataAction() const { return m_saveData; }
     QAction* AboutAction() const { return m_about; }
     QAction* QuitAction() const { return m_quit; }
+    QAction* RecordAction() const { return m_record; }
+    QAction* StopRecordingAction() const { return m_stopRecording; }
+    QAction* ReconnectAutomaticallyAction() const { return m_reconnectAutomatically; }
+    functions::BackgroundRecorder& Recorder() { return m_recorder; }
+    ReconnectController& Reconnection() { return *m_reconnection; }
+    QLabel* RecordingLabel() const { return m_recordingLabel; }
+    QLabel* ConnectionLabel() const { return m_connectionLabel; }
+    // Brings the status bar, the title and the recording commands up to
+    // date; shows why a recording stopped on its own.
+    void UpdateStatus();
+
+    // The settings key of "Reconnect Automatically".
+    static constexpr const char* kReconnectSetting = "connection/reconnectAutomatically";
 
 signals:
     // The window is closing and the program ends: emitted before the
@@ -89,7 +119,10 @@ private:
     void StopWorkers();
     void BuildMenu();
     // Asks for the file to save to; empty when the user cancelled.
-    QString AskSavePath();
+    QString AskSavePath(const QString& objectName, const QString& title);
+    void BuildStatusBar();
+    // The box that explains a failure: the text, then the reason.
+    void ShowFailure(const QString& objectName, const QString& text, const QString& reason);
     void CreateViews();
     QFrame* EtchedLine(int x, int y, int width);
 
@@ -101,6 +134,7 @@ private:
     QWidget* m_client = nullptr;
     QMenu* m_controlMenu = nullptr;
     QMenu* m_acquireMenu = nullptr;
+    QMenu* m_loggingMenu = nullptr;
     QAction* m_connect = nullptr;
     QAction* m_disconnect = nullptr;
     QAction* m_delay = nullptr;
@@ -110,6 +144,16 @@ private:
     QAction* m_saveData = nullptr;
     QAction* m_about = nullptr;
     QAction* m_quit = nullptr;
+    QAction* m_record = nullptr;
+    QAction* m_stopRecording = nullptr;
+    QAction* m_reconnectAutomatically = nullptr;
+
+    functions::BackgroundRecorder m_recorder;
+    ReconnectController* m_reconnection = nullptr;
+    QLabel* m_recordingLabel = nullptr;
+    QLabel* m_connectionLabel = nullptr;
+    // Refreshes the status bar once a second while it is shown.
+    QTimer m_statusTimer;
 };
 
 }  // namespace kvt::app

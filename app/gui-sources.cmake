@@ -16,5 +16,9 @@ target_sources(kvt_gui PRIVATE
     ${PROJECT_SOURCE_DIR}/app/CKVTApp.cpp
     ${PROJECT_SOURCE_DIR}/app/CKVTDlg.h
     ${PROJECT_SOURCE_DIR}/app/CKVTDlg.cpp
+    ${PROJECT_SOURCE_DIR}/app/ReconnectController.h
+    ${PROJECT_SOURCE_DIR}/app/ReconnectController.cpp
+    ${PROJECT_SOURCE_DIR}/app/RecordingStatus.h
+    ${PROJECT_SOURCE_DIR}/app/RecordingStatus.cpp
     ${KVT_APP_RESOURCES}
 )

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     // to a closed socket fail with an error instead of raising SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Korvata"));
     QApplication::setApplicationName(QStringLiteral("Korvata"));
     // The VISA layer's in-process simulation (KORVATA_VISA_SIMULATE=1)
     // opens this meter; without that setting it stays unused.

@@ -290,6 +290,24 @@ void CFrontPanel::PostNewReading() {
     }
 }
 
+void CFrontPanel::OnReadingsStopped(functions::CKVTFunction* function) {
+    // Queued to this window's thread; dropped if the window is gone first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, function] {
+            if (!m_shutDown && function == m_current && link::GetConnection()->IsOpen()) {
+                emit MeasuringStopped();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CFrontPanel::SetRecorder(functions::BackgroundRecorder* recorder) {
+    for (const auto& function : m_owned) {
+        function->SetRecorder(recorder);
+    }
+}
+
 bool CFrontPanel::event(QEvent* event) {
     // Pairs with the exchange in PostNewReading (made on a worker thread)
     // before anything of a posted event is read.
@@ -329,16 +347,24 @@ void CFrontPanel::OnConnected() {
     if (m_shutDown) {
         return;
     }
+    bool failed = false;
     {
         views::CWaitCursor wait;
         link::ExchangeSequence sequence;
         const std::string name = link::StartMeasuring();
         SelectFunction(name);
+        failed = link::ExchangeSequence::Failing();
     }
     m_current->ShowMainMenu();
     RefreshMainDisplay();
     RefreshSoftKeys();
     ShowLimitsAndScale();
+    // The meter did not answer the start: no readings will come.
+    if (failed && link::GetConnection()->IsOpen()) {
+        emit MeasuringStopped();
+    } else if (!failed) {
+        emit MeasuringStarted();
+    }
 }
 
 void CFrontPanel::ShowLimitsAndScale() {

@@ -22,6 +22,7 @@
 class QLabel;
 
 namespace kvt::functions {
+class BackgroundRecorder;
 class CDlgTempSensor;
 class CKVTFunction;
 class CSensorChosenEvent;
@@ -84,7 +85,12 @@ public:
     void SetTrendMode(const std::string& mode) override;
     bool SaveReadings(const std::string& path, std::string* error) override;
     void PostNewReading() override;
+    void OnReadingsStopped(functions::CKVTFunction* function) override;
     functions::CKVTFunction* GetCurrentFunction() override { return m_current; }
+
+    // Every function hands its accepted readings to recorder (not owned;
+    // null for none).
+    void SetRecorder(functions::BackgroundRecorder* recorder);
 
     void OnMenuChanged(intptr_t) override {}
 
@@ -109,6 +115,15 @@ public:
     // A control of the skin by name, or null.
     QWidget* Control(const QString& name) const;
     functions::CDlgTempSensor* SensorDialog() const { return m_sensorDialog; }
+
+signals:
+    // While connected, the readings have stopped on their own: the current
+    // function's worker ended on a failed exchange, or the connect
+    // sequence failed before it could start one.
+    void MeasuringStopped();
+    // The connect sequence went through: the meter measures and the
+    // current function's worker reads it.
+    void MeasuringStarted();
 
 protected:
     bool event(QEvent* event) override;

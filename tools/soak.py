@@ -1,7 +1,8 @@
 """Soak run and figures: korvata against korvata-sim over VXI-11 under Xvfb,
 with the program's real pauses, driven by real input events.
 
-For DURATION seconds the program switches functions and views and saves its
+For DURATION seconds the program records every reading to a file
+(Logging > Record...) while it switches functions and views and saves its
 readings now and then. It fails (exit 1) on a crash, a hang (the window
 stops answering), a failure message, or resident memory that grows more
 than LIMIT_MB after the first minute (only judged for runs of two minutes
@@ -9,7 +10,9 @@ or more). Memory is sampled once per cycle of five steps, just before the
 save, when the program is in the same state each time; growth is the median
 of the last minute's samples less the median of the second minute's, so that
 a dialog's or a repaint's passing memory is not taken for a leak. The largest
-sample is printed beside it. It then measures and prints:
+sample is printed beside it, with the recording's size and rows; the run
+also fails when the recording stopped early or is not whole CSV. It then
+measures and prints:
   - start to first frame (the main window mapped),
   - resident memory connected with the trend view shown,
   - time to exit while a worker waits for a silent meter.
@@ -28,6 +31,28 @@ import korvata_ui as ui  # noqa: E402
 
 FUNCTION_KEYS = ["btnACV", "btn2W", "btn-11-", "btnCont", "btnDCV"]
 VIEWS = 4
+LOGGING_MENU = 3
+
+
+def start_recording(app, path):
+    app.choose(LOGGING_MENU, 0)
+    app.wait_window("^Record Readings To$")
+    app.type(path)
+    app.key("Return")
+    app.wait_gone("^Record Readings To$")
+    app.wait_window("^Korvata - Recording ")
+
+
+def recording_rows(path):
+    """Rows of a whole recording (header checked, last line ended)."""
+    with open(path, encoding="utf-8") as recording:
+        text = recording.read()
+    if not text.endswith("\n") or not text.startswith("time,seconds,function,value,unit,range\n"):
+        raise ValueError("the recording is not whole")
+    rows = text.count("\n") - 1
+    if any(line.count(",") < 5 for line in text.splitlines()):
+        raise ValueError("a line of the recording lacks fields")
+    return rows
 
 
 def resident_kib(pid):
@@ -83,8 +108,10 @@ def soak(program, sim_program, duration, limit_mb, work):
         app = ui.Korvata(program, display.name,
                          {"KORVATA_VISA_PORTMAPPER_PORT": str(sim.ports["portmapper"])})
         first_frame = time.monotonic() - started
+        recording = os.path.join(work, "recording.csv")
         try:
             connect(app)
+            start_recording(app, recording)
             samples = []  # (seconds since begin, resident KiB)
             step = 0
             begin = time.monotonic()
@@ -109,6 +136,18 @@ def soak(program, sim_program, duration, limit_mb, work):
                   f"minute {growth_mb:.2f} MB (largest sample {peak_mb:.1f} MB)")
             if duration >= 120 and growth_mb > limit_mb:
                 failures.append(f"resident memory grew {growth_mb:.2f} MB (limit {limit_mb} MB)")
+            if samples:
+                print(f"figure: resident memory while recording: first sample "
+                      f"{samples[0][1] / 1024:.1f} MB, last {samples[-1][1] / 1024:.1f} MB")
+            if not app._find_window("^Korvata - Recording "):
+                failures.append("the recording stopped before the end of the run")
+            app.choose(LOGGING_MENU, 1)  # Stop Recording
+            app.wait_window("^Korvata$")
+            rows = recording_rows(recording)
+            print(f"figure: recording: {rows} readings, {os.path.getsize(recording) / 1e6:.2f} MB "
+                  f"in {elapsed:.0f} s")
+            if rows < elapsed:
+                failures.append(f"only {rows} readings recorded in {elapsed:.0f} s")
 
             # Resident memory connected with the trend view shown.
             app.click_key("btnDCV")

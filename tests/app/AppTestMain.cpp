@@ -2,6 +2,8 @@
 // application object (Qt allows one per process). A first argument that
 // names a class runs that class alone, with the remaining arguments.
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "tests/app/DialogsTest.h"
 #include "tests/app/FailureBoxTest.h"
 #include "tests/app/MainWindowTest.h"
+#include "tests/app/RecordingTest.h"
 #include "tests/app/SaveDataTest.h"
 #include "tests/app/StartupTest.h"
 
@@ -31,10 +34,14 @@ TestClass Entry(const char* name) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // Settings the window remembers go to a folder of their own, never to
+    // the user's.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().clear();
     const std::vector<TestClass> classes{
-        Entry<DialogsTest>("DialogsTest"), Entry<FailureBoxTest>("FailureBoxTest"),
+        Entry<DialogsTest>("DialogsTest"),       Entry<FailureBoxTest>("FailureBoxTest"),
         Entry<MainWindowTest>("MainWindowTest"), Entry<SaveDataTest>("SaveDataTest"),
-        Entry<StartupTest>("StartupTest")};
+        Entry<RecordingTest>("RecordingTest"),   Entry<StartupTest>("StartupTest")};
     const char* only = nullptr;
     std::vector<char*> arguments(argv, argv + argc);
     for (const TestClass& test : classes) {

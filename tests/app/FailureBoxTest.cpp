@@ -92,6 +92,23 @@ void FailureBoxTest::burstFromWorkerThreadsShowsOneBox() {
     QCOMPARE(handler.BoxesShown(), 2);
 }
 
+void FailureBoxTest::quietHandlerShowsNothingUntilItSpeaksAgain() {
+    QWidget owner;
+    CFailureMessageHandler handler(&owner);
+    handler.SetQuiet(true);
+    FailingReadsOnWorkers(2, 5);
+    QCoreApplication::processEvents();
+    QCOMPARE(handler.BoxesShown(), 0);
+    QCOMPARE(VisibleMessageBoxes(), 0);
+
+    handler.SetQuiet(false);
+    kvt::test::ModalDriver driver;
+    driver.OnNextModal([](QWidget* modal) { modal->close(); });
+    FailingReadsOnWorkers(1, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(driver.Acted(), 10000);
+    QCOMPARE(handler.BoxesShown(), 1);
+}
+
 void FailureBoxTest::removedHandlerShowsNothing() {
     int shown = 0;
     {

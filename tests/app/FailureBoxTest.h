@@ -7,5 +7,6 @@ class FailureBoxTest : public QObject {
 
 private slots:
     void burstFromWorkerThreadsShowsOneBox();
+    void quietHandlerShowsNothingUntilItSpeaksAgain();
     void removedHandlerShowsNothing();
 };

@@ -226,6 +226,8 @@ class Korvata:
         self.env = dict(os.environ, DISPLAY=display)
         self.runtime = tempfile.mkdtemp(prefix="korvata-xdg-")
         self.env["XDG_RUNTIME_DIR"] = self.runtime
+        # Settings the program remembers stay in this run's own folder.
+        self.env["XDG_CONFIG_HOME"] = os.path.join(self.runtime, "config")
         self.bus = SessionBus()
         if self.bus.address:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address

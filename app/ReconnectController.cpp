@@ -1,0 +1,176 @@
+#include "app/ReconnectController.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+
+#include "link/CConectWithNI.h"
+#include "link/IConnection.h"
+#include "panel/CFrontPanel.h"
+
+namespace kvt::app {
+namespace {
+
+// A meter that drops again within this time of coming back continues the
+// pauses where they were rather than starting from the first.
+constexpr std::chrono::seconds kSteadyAfterReturn{30};
+
+// The program's one connection is always this kind.
+link::CConectWithNI& Connection() {
+    return *static_cast<link::CConectWithNI*>(link::GetConnection());
+}
+
+}  // namespace
+
+ReconnectController::ReconnectController(panel::CFrontPanel& panel, QObject* parent)
+    : QObject(parent), m_panel(panel), m_reconnector([this] {
+          // m_resource is set before Begin and not changed while the
+          // attempts run. A meter that went quiet may still hold replies
+          // meant for the session that was lost: they are cleared.
+          if (!Connection().Open(m_resource.c_str())) {
+              return false;
+          }
+          if (Connection().ClearDevice()) {
+              return true;
+          }
+          Connection().Close();
+          return false;
+      }) {
+    connect(&m_panel, &panel::CFrontPanel::MeasuringStopped, this,
+            &ReconnectController::OnMeasuringStopped);
+    connect(&m_panel, &panel::CFrontPanel::MeasuringStarted, this,
+            &ReconnectController::OnMeasuringStarted);
+}
+
+ReconnectController::~ReconnectController() {
+    ++m_generation;
+    m_reconnector.Cancel();
+    m_reconnector.Join();
+}
+
+void ReconnectController::SetEnabled(bool enabled) {
+    m_enabled = enabled;
+    if (!enabled && IsBringingBack()) {
+        // Turned off while trying: stop trying; the meter stays closed
+        // until the user disconnects and connects again.
+        ++m_generation;
+        m_reconnector.Cancel();
+        m_quiet = false;
+        SetState(State::Connected);
+    }
+}
+
+void ReconnectController::Connected() {
+    m_reconnector.Join();
+    m_resource = Connection().OpenedResource();
+    m_lastAttempts = 0;
+    m_lastReturn = {};
+    m_quiet = false;
+    m_returns = 0;
+    SetState(State::Connected);
+}
+
+void ReconnectController::Disconnecting() {
+    ++m_generation;
+    m_reconnector.Cancel();
+    m_progress = {};
+    m_quiet = false;
+    m_returns = 0;
+    SetState(State::Idle);
+}
+
+void ReconnectController::WaitForAttempt() {
+    m_reconnector.Join();
+}
+
+void ReconnectController::OnMeasuringStopped() {
+    const bool connected = m_state == State::Connected || m_state == State::Resuming;
+    if (!connected || !m_enabled || m_resource.empty()) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    m_earlier = now - m_lastReturn < kSteadyAfterReturn ? m_lastAttempts : 0;
+    const int earlier = m_earlier;
+    // Nothing reads now: the worker has ended. Closing releases the
+    // meter (a USB interface, a VXI-11 link) so that the attempts can
+    // claim it afresh.
+    link::GetConnection()->Close();
+    m_progress = {};
+    m_quiet = true;
+    const unsigned generation = ++m_generation;
+    SetState(State::Reconnecting);
+    QPointer<ReconnectController> self(this);
+    m_reconnector.Begin(earlier, [self, generation](const link::Reconnector::Progress& progress) {
+        // Runs on the reconnector's thread: handed to this object's thread.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, generation, progress] {
+                if (self != nullptr) {
+                    self->OnProgress(progress, generation);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ReconnectController::OnProgress(const link::Reconnector::Progress& progress,
+                                     unsigned generation) {
+    if (generation != m_generation || m_state != State::Reconnecting) {
+        return;
+    }
+    m_progress = progress;
+    if (progress.step == link::Reconnector::Step::Waiting) {
+        m_nextAttempt = std::chrono::steady_clock::now() + progress.pause;
+    }
+    if (progress.step != link::Reconnector::Step::Succeeded) {
+        emit StateChanged();
+        return;
+    }
+    m_lastReturn = std::chrono::steady_clock::now();
+    m_lastAttempts = m_earlier + m_progress.attempt;
+    SetState(State::Resuming);
+    // The same start as after Connect: the panel asks the meter for its
+    // function, switches to it and starts the readings and the views.
+    QCoreApplication::postEvent(&m_panel, new QEvent(panel::CFrontPanel::kConnectedEvent));
+}
+
+void ReconnectController::OnMeasuringStarted() {
+    if (m_state == State::Resuming) {
+        ++m_returns;
+        SetState(State::Connected);
+    }
+}
+
+void ReconnectController::SetState(State state) {
+    m_state = state;
+    emit StateChanged();
+}
+
+QString ReconnectController::StatusText() const {
+    const QString resource = QString::fromStdString(m_resource);
+    if (m_state == State::Resuming) {
+        return QStringLiteral("Reconnected to %1: starting the readings...").arg(resource);
+    }
+    if (m_state == State::Connected && m_returns > 0) {
+        return m_returns == 1
+                   ? QStringLiteral("The meter stopped answering once and was brought back.")
+                   : QStringLiteral("The meter stopped answering %1 times and was brought back.")
+                         .arg(m_returns);
+    }
+    if (m_state != State::Reconnecting) {
+        return QString();
+    }
+    if (m_progress.step == link::Reconnector::Step::Trying) {
+        return QStringLiteral("Meter not answering. Reconnecting to %1 (attempt %2)...")
+            .arg(resource)
+            .arg(Attempts());
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::seconds>(m_nextAttempt - std::chrono::steady_clock::now());
+    return QStringLiteral("Meter not answering. Next try to reconnect to %1 in %2 s (attempt %3)")
+        .arg(resource)
+        .arg(std::max<long long>(0, left.count()))
+        .arg(std::max(1, Attempts()));
+}
+
+}  // namespace kvt::app
