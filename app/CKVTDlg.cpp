@@ -154,8 +154,8 @@ void CKVTDlg::BuildStatusBar() {
     m_recordingLabel->setObjectName(QStringLiteral("recordingStatus"));
     m_connectionLabel = new QLabel(this);
     m_connectionLabel->setObjectName(QStringLiteral("connectionStatus"));
-    statusBar()->addWidget(m_recordingLabel, 1);
-    statusBar()->addWidget(m_connectionLabel, 1);
+    statusBar()->addWidget(m_recordingLabel);
+    statusBar()->addPermanentWidget(m_connectionLabel);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();
 }
@@ -470,8 +470,11 @@ void CKVTDlg::UpdateStatus() {
     m_record->setEnabled(!status.recording);
     m_stopRecording->setEnabled(status.recording);
     m_recordingLabel->setText(RecordingStatusText(status, now));
+    m_recordingLabel->setToolTip(status.recording ? QString::fromStdString(status.path)
+                                                  : QString());
     m_recordingLabel->setVisible(status.recording);
     m_connectionLabel->setText(connection);
+    m_connectionLabel->setToolTip(m_reconnection->ResourceText());
     m_connectionLabel->setVisible(!connection.isEmpty());
     setWindowTitle(RecordingWindowTitle(status, now));
     const bool busy = status.recording || !connection.isEmpty();

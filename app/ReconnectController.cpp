@@ -147,30 +147,33 @@ void ReconnectController::SetState(State state) {
 }
 
 QString ReconnectController::StatusText() const {
-    const QString resource = QString::fromStdString(m_resource);
-    if (m_state == State::Resuming) {
-        return QStringLiteral("Reconnected to %1: starting the readings...").arg(resource);
-    }
-    if (m_state == State::Connected && m_returns > 0) {
-        return m_returns == 1
-                   ? QStringLiteral("The meter stopped answering once and was brought back.")
-                   : QStringLiteral("The meter stopped answering %1 times and was brought back.")
-                         .arg(m_returns);
-    }
-    if (m_state != State::Reconnecting) {
-        return QString();
+    switch (m_state) {
+        case State::Idle:
+            return QString();
+        case State::Connected:
+            if (m_returns == 0) {
+                return QString();
+            }
+            return m_returns == 1
+                       ? QStringLiteral("Meter dropped off once; brought back.")
+                       : QStringLiteral("Meter dropped off %1 times; brought back.").arg(m_returns);
+        case State::Resuming:
+            return QStringLiteral("Meter answers again: starting the readings...");
+        case State::Reconnecting:
+            break;
     }
     if (m_progress.step == link::Reconnector::Step::Trying) {
-        return QStringLiteral("Meter not answering. Reconnecting to %1 (attempt %2)...")
-            .arg(resource)
-            .arg(Attempts());
+        return QStringLiteral("Meter not answering. Reconnecting (attempt %1)...").arg(Attempts());
     }
     const auto left =
         std::chrono::ceil<std::chrono::seconds>(m_nextAttempt - std::chrono::steady_clock::now());
-    return QStringLiteral("Meter not answering. Next try to reconnect to %1 in %2 s (attempt %3)")
-        .arg(resource)
+    return QStringLiteral("Meter not answering. Next try in %1 s (attempt %2)")
         .arg(std::max<long long>(0, left.count()))
         .arg(std::max(1, Attempts()));
+}
+
+QString ReconnectController::ResourceText() const {
+    return QString::fromStdString(m_resource);
 }
 
 }  // namespace kvt::app

@@ -63,10 +63,12 @@ public:
     bool QuietFailures() const { return m_quiet; }
     // Times the meter came back since the user connected.
     int Returns() const { return m_returns; }
-    // "" unless bringing the meter back; otherwise what is being done, for
-    // the status bar: "Meter not answering. Next try to reconnect to ... in
-    // 4 s (attempt 3)".
+    // For the status bar: what is being done to bring the meter back ("Meter
+    // not answering. Next try in 4 s (attempt 3)"), or how often it was
+    // brought back since Connect; empty otherwise.
     QString StatusText() const;
+    // The resource brought back ("TCPIP0::10.0.0.7::inst0::INSTR").
+    QString ResourceText() const;
     // Attempts made since the meter stopped answering (counting those of
     // earlier runs when it dropped again soon after coming back).
     int Attempts() const { return m_earlier + m_progress.attempt; }

@@ -46,9 +46,10 @@ QString RecordingStatusText(const functions::BackgroundRecorder::Status& status,
     if (!status.recording) {
         return QString();
     }
-    QString text = QStringLiteral("Recording to %1: %2, %3, %4")
-                       .arg(QString::fromStdString(status.path), ReadingsText(status.readings),
-                            DurationText(Recorded(status, now)), SizeText(status.bytes));
+    QString text = QStringLiteral("Recording %1: %2, %3, %4")
+                       .arg(QFileInfo(QString::fromStdString(status.path)).fileName(),
+                            ReadingsText(status.readings), DurationText(Recorded(status, now)),
+                            SizeText(status.bytes));
     if (status.dropped != 0) {
         text += QStringLiteral(" (%1 not written: the disk is too slow)").arg(status.dropped);
     }

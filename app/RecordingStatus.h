@@ -16,8 +16,9 @@ QString DurationText(std::chrono::seconds duration);
 // point whatever the locale, like every number the status bar shows).
 QString SizeText(uint64_t bytes);
 
-// The status bar's recording line: "Recording to /data/psu.csv: 1234
-// readings, 0:12:34, 85.3 kB"; empty when not recording.
+// The status bar's recording line: "Recording psu.csv: 1234 readings,
+// 0:12:34, 85.3 kB"; empty when not recording. (The whole path is the
+// label's tool tip.)
 QString RecordingStatusText(const functions::BackgroundRecorder::Status& status,
                             std::chrono::steady_clock::time_point now);
 

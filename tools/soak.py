@@ -141,7 +141,9 @@ def soak(program, sim_program, duration, limit_mb, work):
                       f"{samples[0][1] / 1024:.1f} MB, last {samples[-1][1] / 1024:.1f} MB")
             if not app._find_window("^Korvata - Recording "):
                 failures.append("the recording stopped before the end of the run")
-            app.choose(LOGGING_MENU, 1)  # Stop Recording
+            # Stop Recording: the first item the keyboard reaches while
+            # "Record..." is greyed out.
+            app.choose(LOGGING_MENU, 0)
             app.wait_window("^Korvata$")
             rows = recording_rows(recording)
             print(f"figure: recording: {rows} readings, {os.path.getsize(recording) / 1e6:.2f} MB "

@@ -22,9 +22,11 @@
 #include <unistd.h>
 
 #include "app/ReconnectController.h"
+#include "app/RecordingStatus.h"
 #include "functions/CKVTFunction.h"
 #include "link/CDlgProtocol.h"
 #include "link/IConnection.h"
+#include "tests/app/LocaleGuard.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/app/Screenshots.h"
 
@@ -150,8 +152,9 @@ void RecordingTest::recordsEveryReadingAcrossAFunctionChange() {
     // The status bar and title say so, and keep counting.
     m_window->UpdateStatus();
     QVERIFY(m_window->statusBar()->isVisible());
-    QVERIFY2(m_window->RecordingLabel()->text().startsWith("Recording to " + path + ".csv: "),
+    QVERIFY2(m_window->RecordingLabel()->text().startsWith("Recording psu.csv: "),
              qPrintable(m_window->RecordingLabel()->text()));
+    QCOMPARE(m_window->RecordingLabel()->toolTip(), path + ".csv");
     QVERIFY2(m_window->windowTitle().startsWith("Korvata - Recording psu.csv ("),
              qPrintable(m_window->windowTitle()));
     kvt::test::SaveScreenshot(m_window.get(), "recording");
@@ -182,6 +185,39 @@ void RecordingTest::recordsEveryReadingAcrossAFunctionChange() {
         changes += rows[i][2] != rows[i - 1][2] ? 1 : 0;
     }
     QCOMPARE(changes, 1);
+}
+
+void RecordingTest::statusTextsReadTheSameInEveryLocale() {
+    using kvt::app::DurationText;
+    using kvt::app::SizeText;
+    kvt::test::LocaleGuard german("de_DE.UTF-8");
+    QCOMPARE(DurationText(std::chrono::seconds(5)), QString("0:00:05"));
+    QCOMPARE(DurationText(std::chrono::seconds(26 * 3600 + 3 * 60 + 11)), QString("26:03:11"));
+    QCOMPARE(DurationText(std::chrono::seconds(-3)), QString("0:00:00"));
+    QCOMPARE(SizeText(999), QString("999 B"));
+    QCOMPARE(SizeText(1000), QString("1.0 kB"));
+    QCOMPARE(SizeText(85'349), QString("85.3 kB"));
+    QCOMPARE(SizeText(12'600'000), QString("12.6 MB"));
+    QCOMPARE(SizeText(3'100'000'000), QString("3.1 GB"));
+
+    kvt::functions::BackgroundRecorder::Status status;
+    const auto now = std::chrono::steady_clock::now();
+    QCOMPARE(kvt::app::RecordingStatusText(status, now), QString());
+    QCOMPARE(kvt::app::RecordingWindowTitle(status, now), QString("Korvata"));
+    status.recording = true;
+    status.path = "/data/bench 4/psu,1.csv";
+    status.readings = 1;
+    status.bytes = 2500;
+    status.started = now - std::chrono::seconds(3725);
+    QCOMPARE(kvt::app::RecordingStatusText(status, now),
+             QString("Recording psu,1.csv: 1 reading, 1:02:05, 2.5 kB"));
+    status.readings = 1234;
+    status.dropped = 7;
+    QCOMPARE(kvt::app::RecordingStatusText(status, now),
+             QString("Recording psu,1.csv: 1234 readings, 1:02:05, 2.5 kB "
+                     "(7 not written: the disk is too slow)"));
+    QCOMPARE(kvt::app::RecordingWindowTitle(status, now),
+             QString("Korvata - Recording psu,1.csv (1234 readings, 1:02:05)"));
 }
 
 void RecordingTest::aPlaceThatCannotHoldTheFileSaysWhy() {
@@ -268,8 +304,7 @@ void RecordingTest::aSilentMeterIsBroughtBackAndTheRecordingGoesOn() {
     // The status bar keeps saying that the meter dropped off.
     m_window->UpdateStatus();
     QCOMPARE(reconnection.Returns(), 1);
-    QCOMPARE(m_window->ConnectionLabel()->text(),
-             QString("The meter stopped answering once and was brought back."));
+    QCOMPARE(m_window->ConnectionLabel()->text(), QString("Meter dropped off once; brought back."));
     QVERIFY(reconnection.QuietFailures());
 
     m_window->StopRecordingAction()->trigger();

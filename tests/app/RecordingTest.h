@@ -16,6 +16,7 @@ private slots:
     void cleanup();
 
     void recordsEveryReadingAcrossAFunctionChange();
+    void statusTextsReadTheSameInEveryLocale();
     void aPlaceThatCannotHoldTheFileSaysWhy();
     void aRecordingThatFailsSaysSoOnceAndReadingsGoOn();
     void aSilentMeterIsBroughtBackAndTheRecordingGoesOn();
