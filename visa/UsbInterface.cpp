@@ -170,6 +170,11 @@ ViStatus UsbInterface::Open(const ResourceName& name, ViUInt32 /*openTimeoutMs*/
         } else if (status == VI_ERROR_RSRC_BUSY) {
             WarnBusy(device, result);
         }
+        if (status == VI_ERROR_RSRC_NFOUND) {
+            // Gone since the bus was listed: a meter being power-cycled can
+            // be listed at its old place and its new one for a moment.
+            continue;
+        }
         if (status < VI_SUCCESS) {
             return status;
         }
@@ -178,6 +183,9 @@ ViStatus UsbInterface::Open(const ResourceName& name, ViUInt32 /*openTimeoutMs*/
         auto usb = std::make_unique<UsbtmcSession>(opened.Canonical(), name.board, device,
                                                    std::move(transport));
         status = usb->Start();
+        if (status == VI_ERROR_RSRC_NFOUND) {
+            continue;  // unplugged as it was opened: as above
+        }
         if (status < VI_SUCCESS) {
             return status;
         }

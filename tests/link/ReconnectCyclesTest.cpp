@@ -132,6 +132,8 @@ TEST_F(ReconnectCycles, AThousandDropsAndReturnsLeaveDescriptorsAndMemoryFlat) {
             return;
         }
     }
+    std::printf("figure: 1000 drops and returns: descriptors %zu -> %zu, resident %ld -> %ld kB\n",
+                descriptors, OpenDescriptors(), resident, ResidentKb());
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_LT(ResidentKb() - resident, 2048) << "resident before: " << resident << " kB";
 }

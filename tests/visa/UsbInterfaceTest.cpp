@@ -148,6 +148,32 @@ TEST(UsbInterface, AnUnpluggedDeviceIsNotOpened) {
     EXPECT_FALSE(device->Claimed());
 }
 
+TEST(UsbInterface, APowerCycledMeterOnAnotherPortIsFoundByItsSerial) {
+    // Two meters of one model; the first is opened by the name a search
+    // gave, then power-cycled and plugged in elsewhere, after the second.
+    auto backend = std::make_shared<SimulatedUsbBackend>();
+    auto first = Meter(MakeUsbInfo(1, {1}, 0x1234, 0x5678, "SN1"));
+    auto second = Meter(MakeUsbInfo(1, {2}, 0x1234, 0x5678, "SN2"));
+    backend->Attach(first);
+    backend->Attach(second);
+    UsbInterface usb(backend);
+    const std::string name = usb.ListResources().front();
+    ASSERT_EQ(name, "USB0::0x1234::0x5678::SN1::INSTR");
+    std::unique_ptr<Session> session;
+    ASSERT_EQ(usb.Open(Name(name), 2000, session), VI_SUCCESS);
+    EXPECT_TRUE(first->Claimed());
+    session.reset();
+    first->Unplug();
+    auto back = Meter(MakeUsbInfo(2, {4}, 0x1234, 0x5678, "SN1"));
+    backend->Attach(back);
+    ASSERT_EQ(usb.ListResources().back(), name);
+
+    ASSERT_EQ(usb.Open(Name(name), 2000, session), VI_SUCCESS);
+    EXPECT_EQ(session->ResourceName(), name);
+    EXPECT_TRUE(back->Claimed());
+    EXPECT_FALSE(second->Claimed());
+}
+
 TEST(UsbInterface, TheHostsBusHasNoSuchDevice) {
     // The libusb backend on this host: every name it lists is a USB name,
     // and a device that is not attached is not found.
