@@ -104,6 +104,25 @@ def _started_printing(command, what, **options):
     return process, line
 
 
+def reading_replies(log_path):
+    """The well-formed replies to "DATA:LAST?" in a korvata-sim log, in
+    order: (the number as the meter wrote it, its value)."""
+    replies = []
+    query = None
+    with open(log_path, encoding="utf-8", errors="replace") as log:
+        for line in log:
+            line = line.rstrip("\n")
+            if line.startswith("> "):
+                query = line[2:]
+            elif line.startswith("< ") and query == "DATA:LAST?":
+                number = line[2:].replace("\\n", "").strip().split(" ")[0]
+                try:
+                    replies.append((number, float(number)))
+                except ValueError:
+                    continue
+    return replies
+
+
 class Xvfb:
     """A private X display for one run. Xvfb picks a free display number
     itself (-displayfd), so runs side by side never share one."""

@@ -279,22 +279,10 @@ def meter_readings(log_path):
     written as the saved file writes them (twelve decimals; overloads as
     the overload value)."""
     readings = []
-    query = None
-    with open(log_path, encoding="utf-8", errors="replace") as log:
-        for line in log:
-            line = line.rstrip("\n")
-            if line.startswith("> "):
-                query = line[2:]
-            elif line.startswith("< ") and query == "DATA:LAST?":
-                reply = line[2:].replace("\\n", "").strip()
-                number = reply.split(" ")[0]
-                try:
-                    value = float(number)
-                except ValueError:
-                    continue
-                if abs(value) >= 9.9e37:
-                    value = 9.9e37 if value > 0 else -9.9e37
-                readings.append(f"{value:.12f}")
+    for _, value in ui.reading_replies(log_path):
+        if abs(value) >= 9.9e37:
+            value = 9.9e37 if value > 0 else -9.9e37
+        readings.append(f"{value:.12f}")
     return readings
 
 

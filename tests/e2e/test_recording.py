@@ -23,20 +23,8 @@ LOGGING_MENU = 3  # Control, Acquire, SaveData, Logging, Help
 def meter_values(log_path):
     """The numbers the meter sent in replies to "DATA:LAST?", as it wrote
     them, overloads as the recording writes them."""
-    values = []
-    query = None
-    with open(log_path, encoding="utf-8", errors="replace") as log:
-        for line in log:
-            line = line.rstrip("\n")
-            if line.startswith("> "):
-                query = line[2:]
-            elif line.startswith("< ") and query == "DATA:LAST?":
-                number = line[2:].replace("\\n", "").strip().split(" ")[0]
-                value = float(number)
-                if abs(value) >= 9.9e37:
-                    number = "OVERLOAD" if value > 0 else "-OVERLOAD"
-                values.append(number)
-    return values
+    return [("OVERLOAD" if value > 0 else "-OVERLOAD") if abs(value) >= 9.9e37 else number
+            for number, value in ui.reading_replies(log_path)]
 
 
 def read_recording(path):

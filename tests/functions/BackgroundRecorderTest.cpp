@@ -73,16 +73,12 @@ bool WaitFor(Predicate predicate, std::chrono::milliseconds timeout) {
 class BackgroundRecorderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = fs::temp_directory_path() / "kvt-background-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+        ASSERT_FALSE(m_folder.Path().empty());
+        m_dir = m_folder.Path();
         m_file = m_dir / "log.csv";
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
 
+    TempFolder m_folder{"kvt-background"};
     fs::path m_dir;
     fs::path m_file;
 };

@@ -73,14 +73,9 @@ RecordedReading Reading(std::chrono::steady_clock::duration sinceStart,
 class ReadingsRecorderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = fs::temp_directory_path() / "kvt-recorder-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+        ASSERT_FALSE(m_folder.Path().empty());
+        m_dir = m_folder.Path();
         m_file = m_dir / "log.csv";
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
     }
 
     // The lines of the file after the header.
@@ -90,6 +85,7 @@ protected:
         return text.substr(std::min(text.size(), kHeader.size()));
     }
 
+    TempFolder m_folder{"kvt-recorder"};
     fs::path m_dir;
     fs::path m_file;
 };

@@ -52,18 +52,8 @@ std::vector<Strings> RecordedFields(const fs::path& file) {
 // A recording into a fresh folder for one test.
 class Recording {
 public:
-    Recording() {
-        std::string pattern = fs::temp_directory_path() / "kvt-recorded-XXXXXX";
-        if (mkdtemp(pattern.data()) != nullptr) {
-            m_dir = pattern;
-        }
-        m_recorder.Start(m_dir / "log.csv", nullptr);
-    }
-    ~Recording() {
-        m_recorder.Stop();
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
+    Recording() : m_dir(m_folder.Path()) { m_recorder.Start(m_dir / "log.csv", nullptr); }
+    ~Recording() { m_recorder.Stop(); }
     functions::BackgroundRecorder* Recorder() { return &m_recorder; }
     // Ends the recording and returns its rows.
     std::vector<Strings> Rows() {
@@ -72,6 +62,7 @@ public:
     }
 
 private:
+    TempFolder m_folder{"kvt-recorded"};
     fs::path m_dir;
     functions::BackgroundRecorder m_recorder;
 };
