@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "visa/ResourceName.h"
+#include "visa/SearchExpression.h"
 #include "visa/Session.h"
 
 namespace kvt::visa {
@@ -21,6 +22,10 @@ public:
 
     // Canonical names of the resources this interface can find now.
     virtual std::vector<std::string> ListResources() { return {}; }
+
+    // Whether ListResources() may give a name that `search` matches; false
+    // spares a search that cannot (a slow one, over the network) its time.
+    virtual bool MayFind(const SearchExpression& /*search*/) const { return true; }
 
     // Opens a session; openTimeoutMs bounds connecting.
     virtual ViStatus Open(const ResourceName& name, ViUInt32 openTimeoutMs,

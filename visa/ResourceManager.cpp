@@ -66,6 +66,9 @@ ViStatus ResourceManager::FindRsrc(ViSession rm, ViConstString expression, ViFin
     }
     std::vector<std::string> matches;
     for (auto& provider : m_providers) {
+        if (!provider->MayFind(*search)) {
+            continue;
+        }
         for (std::string& name : provider->ListResources()) {
             if (search->Matches(name) &&
                 std::find(matches.begin(), matches.end(), name) == matches.end()) {

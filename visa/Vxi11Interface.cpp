@@ -1,5 +1,6 @@
 #include "visa/Vxi11Interface.h"
 
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <rpc/rpc.h>
 // after rpc.h, which it needs
@@ -12,6 +13,7 @@
 #include <cstring>
 
 #include "visa/Deadline.h"
+#include "visa/PortmapperBroadcast.h"
 #include "visa/RpcConnection.h"
 #include "visa/Vxi11Session.h"
 #include "visa/vxi11.h"
@@ -82,6 +84,35 @@ uint16_t Vxi11Interface::PortmapperPort() {
 
 bool Vxi11Interface::Serves(const ResourceName& name) const {
     return name.kind == InterfaceKind::Tcpip && name.resourceClass == ResourceClass::Instr;
+}
+
+std::vector<std::string> Vxi11Interface::ListResources() {
+    const uint16_t port = PortmapperPort();
+    std::vector<sockaddr_in> targets;
+    auto add = [&](in_addr host) {
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(port);
+        target.sin_addr = host;
+        targets.push_back(target);
+    };
+    for (in_addr broadcast : PortmapperBroadcast::BroadcastAddresses()) {
+        add(broadcast);
+    }
+    if (port != kPortmapperPort) {
+        add(in_addr{htonl(INADDR_LOOPBACK)});
+    }
+    std::vector<std::string> names;
+    for (in_addr found : PortmapperBroadcast::Search(targets)) {
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &found, text, sizeof(text));
+        names.push_back(std::string("TCPIP0::") + text + "::inst0::INSTR");
+    }
+    return names;
+}
+
+bool Vxi11Interface::MayFind(const SearchExpression& search) const {
+    return search.MayMatch("TCPIP0::", "::inst0::INSTR");
 }
 
 ViStatus Vxi11Interface::Open(const ResourceName& name, ViUInt32 openTimeoutMs,

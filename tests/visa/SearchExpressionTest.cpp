@@ -1,4 +1,5 @@
 #include "visa/SearchExpression.h"
+#include "visa/Vxi11Interface.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,36 @@ TEST(SearchExpression, FollowsTheVisaRules) {
 TEST(SearchExpression, RejectsMalformedExpressions) {
     for (const char* bad : {"", "*USB", "+", "USB[0-9", "(USB", "USB)", "USB\\", "[]"}) {
         EXPECT_FALSE(SearchExpression::Compile(bad).has_value()) << bad;
+    }
+}
+
+TEST(SearchExpression, TheNetworkIsSearchedOnlyWhenItsNamesCanMatch) {
+    const Vxi11Interface vxi11;
+    const std::pair<const char*, bool> cases[] = {
+        {"?*INSTR", true},
+        {"?*", true},
+        {"?*::INSTR", true},  // what pyvisa asks by default
+        {"TCPIP?*INSTR", true},
+        {"tcpip0::?*", true},
+        {"TCPIP0::10.0.0.5::inst0::INSTR", true},
+        {"(USB|TCPIP)?*", true},
+        {"USB?*|TCPIP?*", true},  // alternatives: not judged
+        {"T+CPIP?*", true},
+        {"TCPIPX*0::?*", true},  // X may be absent
+        {"[A-Z]?*", true},
+        {"USB?*INSTR", false},
+        {"GPIB?*", false},
+        {"TCPIP?*SOCKET", false},
+        {"?*SOCKET", false},
+        {"TCPIP1::?*", false},  // found instruments are listed on board 0
+        {"U(S|T)B?*", false},
+        {"?*INSTR+", true},  // ends with R, one or more
+        {"\\USB?*", false},
+    };
+    for (const auto& [text, mayFind] : cases) {
+        auto expression = SearchExpression::Compile(text);
+        ASSERT_TRUE(expression.has_value()) << text;
+        EXPECT_EQ(vxi11.MayFind(*expression), mayFind) << text;
     }
 }
 
