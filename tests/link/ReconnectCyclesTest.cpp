@@ -135,7 +135,12 @@ TEST_F(ReconnectCycles, AThousandDropsAndReturnsLeaveDescriptorsAndMemoryFlat) {
     std::printf("figure: 1000 drops and returns: descriptors %zu -> %zu, resident %ld -> %ld kB\n",
                 descriptors, OpenDescriptors(), resident, ResidentKb());
     EXPECT_EQ(OpenDescriptors(), descriptors);
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers hold freed memory back on purpose (AddressSanitizer's
+    // quarantine alone is 256 MB): resident memory says nothing there.
+#else
     EXPECT_LT(ResidentKb() - resident, 2048) << "resident before: " << resident << " kB";
+#endif
 }
 
 }  // namespace
