@@ -307,7 +307,9 @@ int LoggingSession::Finish(int status) {
         Error(error);
         status = status == kExitSuccess ? kExitOutputFailed : status;
     }
-    if (!recorded.path.empty() && !m_options.quiet && (m_status.Drawing() || m_options.verbose)) {
+    // After a failed output the error has said what there is to say.
+    if (status != kExitOutputFailed && !m_options.quiet &&
+        (m_status.Drawing() || m_options.verbose)) {
         const auto elapsed = std::chrono::steady_clock::now() - recorded.started;
         m_status.Message("korvata-log: " + std::to_string(recorded.readings) +
                          (recorded.readings == 1 ? " reading" : " readings") + " in " +
