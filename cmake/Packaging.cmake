@@ -2,6 +2,8 @@
 #   bin/korvata -> ../lib/korvata/korvata   the program finds its skin
 #   lib/korvata/korvata, FrontPanel.xml     in its own folder
 #   bin/korvata-sim                         the simulated meter
+#   bin/korvata-log, share/man/man1/korvata-log.1,
+#   share/bash-completion/completions/korvata-log   the command-line logger
 #   lib/libkorvata-visa.so*, include/korvata-visa/visa.h,
 #   lib/pkgconfig/korvata-visa.pc           the VISA library for other programs
 #   share/applications/korvata.desktop, share/icons/hicolor/256x256/apps/korvata.png
@@ -19,6 +21,11 @@ install(CODE "
     message(STATUS \"Installing: \${link} -> ${KVT_PROGRAM_LINK}\")")
 
 install(TARGETS korvata-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(TARGETS korvata-log RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/log/korvata-log.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/log/korvata-log.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME korvata-log)
 
 # The VISA library, its header and pkg-config file form their own install
 # component, so that `cmake --install --component korvata-visa` puts only

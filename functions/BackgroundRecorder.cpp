@@ -19,7 +19,17 @@ BackgroundRecorder::~BackgroundRecorder() {
 bool BackgroundRecorder::Start(const std::string& path, std::string* error) {
     Stop();
     auto started = std::chrono::steady_clock::now();
-    bool opened = m_file.Start(path, error, started);
+    return Started(m_file.Start(path, error, started), path, started);
+}
+
+bool BackgroundRecorder::StartOnDescriptor(int fd, const std::string& name, std::string* error) {
+    Stop();
+    auto started = std::chrono::steady_clock::now();
+    return Started(m_file.StartOnDescriptor(fd, name, error, started), name, started);
+}
+
+bool BackgroundRecorder::Started(bool opened, const std::string& path,
+                                 std::chrono::steady_clock::time_point started) {
     std::lock_guard<std::mutex> guard(m_mutex);
     m_status = Status{};
     m_status.path = path;

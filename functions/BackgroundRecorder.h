@@ -53,6 +53,10 @@ public:
     // writer. A running recording is stopped first. On failure returns
     // false and error (when given) says why.
     bool Start(const std::string& path, std::string* error);
+    // The same on a descriptor already open for writing, which the
+    // recording owns from now on (ReadingsRecorder::StartOnDescriptor);
+    // name stands for the file in the status and in messages.
+    bool StartOnDescriptor(int fd, const std::string& name, std::string* error);
 
     // Queues a reading; does nothing unless recording. Any thread.
     void Record(RecordedReading reading);
@@ -70,6 +74,9 @@ public:
     std::string TakeFailure();
 
 private:
+    // The status and the writer once m_file has started (or failed to).
+    bool Started(bool opened, const std::string& path,
+                 std::chrono::steady_clock::time_point started);
     void WriterLoop();
 
     mutable std::mutex m_mutex;

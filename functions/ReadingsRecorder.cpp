@@ -96,15 +96,28 @@ bool ReadingsRecorder::Start(const std::string& path, std::string* error,
                              std::chrono::steady_clock::time_point start) {
     Stop();
     m_path = path;
+    m_start = start;
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return Begin(m_fd < 0 ? errno : 0, error);
+}
+
+bool ReadingsRecorder::StartOnDescriptor(int fd, const std::string& name, std::string* error,
+                                         std::chrono::steady_clock::time_point start) {
+    Stop();
+    m_path = name;
+    m_start = start;
+    m_fd = fd;
+    return Begin(fd < 0 ? EBADF : 0, error);
+}
+
+bool ReadingsRecorder::Begin(int openError, std::string* error) {
     m_error.clear();
     m_buffer.clear();
     m_linesRecorded = 0;
     m_bytesWritten = 0;
-    m_start = start;
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_fd < 0) {
-        int errorNumber = errno;
-        m_error = "Could not create " + path + ": " + std::strerror(errorNumber) + ".";
+    if (openError != 0) {
+        m_fd = -1;
+        m_error = "Could not create " + m_path + ": " + std::strerror(openError) + ".";
     } else if (!WriteText(std::string(kHeader))) {
         // WriteText has closed the file and said why.
     } else {

@@ -50,6 +50,13 @@ public:
     // Error() say why.
     bool Start(const std::string& path, std::string* error,
                std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now());
+    // The same on a descriptor already open for writing (a duplicate of
+    // standard output, a pipe), which the recording owns from now on and
+    // closes when it stops, even when it cannot start. name stands for the
+    // file in messages ("standard output").
+    bool StartOnDescriptor(
+        int fd, const std::string& name, std::string* error,
+        std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now());
 
     // Adds one line for the reading; writes the buffered lines out when the
     // oldest of them is kWriteInterval old by the reading's steady time, or
@@ -88,6 +95,8 @@ public:
     size_t BufferCapacity() const { return m_buffer.capacity(); }
 
 private:
+    // The header on the freshly opened m_fd, or the reason it could not be opened.
+    bool Begin(int openError, std::string* error);
     bool WriteOut();
     bool WriteText(const std::string& text);
     void Fail(const std::string& what, int errorNumber);

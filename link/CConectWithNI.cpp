@@ -3,7 +3,10 @@
 #include "visa/AbortIo.h"
 
 #include <array>
+#include <cctype>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "link/CommunicationFailure.h"
 #include "link/ExchangeSequence.h"
@@ -20,6 +23,23 @@ constexpr size_t kMaxDiscardedBytes = size_t{64} << 20;
 
 bool Failed(ViStatus status) {
     return status < VI_SUCCESS;
+}
+
+// A raw socket ("TCPIP0::host::5025::SOCKET") has no end-of-message
+// signal: the instrument takes a line feed as the end of a command.
+bool EndsWithLineFeed(const std::string& resource) {
+    constexpr std::string_view kSocket = "::SOCKET";
+    if (resource.size() < kSocket.size()) {
+        return false;
+    }
+    const std::string_view tail =
+        std::string_view(resource).substr(resource.size() - kSocket.size());
+    for (size_t i = 0; i < kSocket.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(tail[i])) != kSocket[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -56,6 +76,7 @@ bool CConectWithNI::Open(const char* resource) {
         if (closes == m_closes) {
             m_resourceManager.store(manager);
             m_session.store(session);
+            m_lineFeedEnds.store(EndsWithLineFeed(opened));
             m_openedResource = std::move(opened);
             session = VI_NULL;
             manager = VI_NULL;
@@ -144,8 +165,15 @@ ViStatus CConectWithNI::WriteLocked(const char* command) {
         return VI_ERROR_INV_OBJECT;
     }
     ViUInt32 written = 0;
-    return viWrite(session, reinterpret_cast<ViConstBuf>(command),
-                   static_cast<ViUInt32>(std::strlen(command)), &written);
+    const size_t length = std::strlen(command);
+    if (m_lineFeedEnds.load() && (length == 0 || command[length - 1] != '\n')) {
+        std::string line(command, length);
+        line += '\n';
+        return viWrite(session, reinterpret_cast<ViConstBuf>(line.data()),
+                       static_cast<ViUInt32>(line.size()), &written);
+    }
+    return viWrite(session, reinterpret_cast<ViConstBuf>(command), static_cast<ViUInt32>(length),
+                   &written);
 }
 
 void CConectWithNI::DiscardRestOfReply(ViSession session) {

@@ -45,6 +45,8 @@ public:
     bool Open(const char* resource) override;
     bool Close() override;
     bool IsOpen() override;
+    // Sends the command as it stands; on a raw socket, which has no other
+    // end of a message, a line feed is added unless it ends with one.
     bool Write(const char* command) override;
     bool Read(char* buffer, uint32_t size, uint32_t* count) override;
     bool Query(const char* command, char* buffer, uint32_t size, uint32_t* count) override;
@@ -81,6 +83,8 @@ private:
 
     std::atomic<ViSession> m_session{VI_NULL};
     std::atomic<ViSession> m_resourceManager{VI_NULL};
+    // The open session is a raw socket: every command gets a line feed.
+    std::atomic<bool> m_lineFeedEnds{false};
     std::recursive_mutex m_lock;
     mutable std::mutex m_openFailureMutex;
     OpenFailure m_openFailure;

@@ -97,6 +97,11 @@ std::string DescribeOpenStatus(std::string_view resource, ViStatus status) {
     const std::string host = network ? HostOf(resource) : std::string();
     switch (status) {
         case VI_ERROR_RSRC_NFOUND:
+            if (network && resource.ends_with("::SOCKET")) {
+                return "Nothing answers on the raw socket at " + host +
+                       ": the connection was refused, the address cannot be reached, or no "
+                       "instrument listens on that port.";
+            }
             if (network) {
                 return "Nothing answers as a VXI-11 instrument at " + host +
                        ": the connection was refused, the address cannot be reached, or no "

@@ -10,18 +10,10 @@
 #include <QScreen>
 
 #include "functions/CDlgTempSensor.h"
-#include "functions/CKVTFunctionACI.h"
-#include "functions/CKVTFunctionACV.h"
-#include "functions/CKVTFunctionCap.h"
 #include "functions/CKVTFunctionCont.h"
-#include "functions/CKVTFunctionDCI.h"
-#include "functions/CKVTFunctionDCV.h"
-#include "functions/CKVTFunctionDiode.h"
-#include "functions/CKVTFunctionFRES.h"
-#include "functions/CKVTFunctionFreqPer.h"
-#include "functions/CKVTFunctionRES.h"
 #include "functions/CKVTFunctionTemperature.h"
 #include "functions/CSensorChosenEvent.h"
+#include "functions/FunctionSet.h"
 #include "functions/ProgramRecords.h"
 #include "link/ConnectionSequences.h"
 #include "link/CoreCommands.h"
@@ -110,39 +102,16 @@ bool CFrontPanel::CreatePanel(const QString& skinPath, QString* error) {
     m_softKeyPanels = SoftKeyPanels();
     m_trendCopy = std::make_unique<functions::KVTTrendData>();
     m_histogramCopy = std::make_unique<functions::KVTHistogramData>();
-    CreateFunctions();
-    m_current = m_functions.at("VOLT");
+    m_functions = std::make_unique<functions::FunctionSet>(this);
+    m_current = m_functions->Find("VOLT");
     m_current->ShowMainMenu();
     RefreshMainDisplay();
     RefreshSoftKeys();
     return true;
 }
 
-void CFrontPanel::CreateFunctions() {
-    auto enter = [this](std::unique_ptr<functions::CKVTFunction> function,
-                        std::initializer_list<const char*> keys) {
-        function->Init();
-        for (const char* key : keys) {
-            m_functions[key] = function.get();
-        }
-        m_owned.push_back(std::move(function));
-    };
-    enter(std::make_unique<functions::CKVTFunctionDCV>(this), {"VOLT"});
-    enter(std::make_unique<functions::CKVTFunctionDCI>(this), {"CURR"});
-    enter(std::make_unique<functions::CKVTFunctionACV>(this), {"VOLT:AC"});
-    enter(std::make_unique<functions::CKVTFunctionACI>(this), {"CURR:AC"});
-    enter(std::make_unique<functions::CKVTFunctionRES>(this), {"RES"});
-    enter(std::make_unique<functions::CKVTFunctionFRES>(this), {"FRES"});
-    enter(std::make_unique<functions::CKVTFunctionCap>(this), {"CAP"});
-    enter(std::make_unique<functions::CKVTFunctionFreqPer>(this), {"FREQ", "PER"});
-    enter(std::make_unique<functions::CKVTFunctionCont>(this), {"CONT"});
-    enter(std::make_unique<functions::CKVTFunctionDiode>(this), {"DIOD"});
-    enter(std::make_unique<functions::CKVTFunctionTemperature>(this), {"TEMP"});
-}
-
 functions::CKVTFunction* CFrontPanel::Function(const std::string& name) const {
-    auto found = m_functions.find(name);
-    return found == m_functions.end() ? nullptr : found->second;
+    return m_functions == nullptr ? nullptr : m_functions->Find(name);
 }
 
 QWidget* CFrontPanel::Control(const QString& name) const {
@@ -151,8 +120,8 @@ QWidget* CFrontPanel::Control(const QString& name) const {
 
 void CFrontPanel::Shutdown() {
     m_shutDown = true;
-    for (const auto& function : m_owned) {
-        function->Shutdown();
+    if (m_functions != nullptr) {
+        m_functions->Shutdown();
     }
 }
 
@@ -235,10 +204,10 @@ void CFrontPanel::OnFunctionKey(const char* name) {
 }
 
 void CFrontPanel::SelectFunction(const std::string& name) {
-    auto found = m_functions.find(name);
-    if (found != m_functions.end() && found->second != m_current) {
+    functions::CKVTFunction* found = Function(name);
+    if (found != nullptr && found != m_current) {
         m_current->Pause();
-        m_current = found->second;
+        m_current = found;
     }
     if (m_shutDown || !link::GetConnection()->IsOpen()) {
         return;
@@ -303,8 +272,8 @@ void CFrontPanel::OnReadingsStopped(functions::CKVTFunction* function) {
 }
 
 void CFrontPanel::SetRecorder(functions::BackgroundRecorder* recorder) {
-    for (const auto& function : m_owned) {
-        function->SetRecorder(recorder);
+    if (m_functions != nullptr) {
+        m_functions->SetRecorder(recorder);
     }
 }
 

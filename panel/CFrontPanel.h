@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "functions/FunctionSet.h"
 #include "functions/IFrontPanelServices.h"
 #include "functions/KVTHistogramData.h"
 #include "functions/KVTTrendData.h"
@@ -130,7 +131,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void CreateFunctions();
     // Cuts the window to its rounded outline at that size.
     void UpdateOutline(const QSize& size);
     // Function key: a function name, or null to redraw the current one.
@@ -154,7 +154,6 @@ private:
 
     bool m_shift = false;
     std::array<KVTSoftKeyPanel, kSoftKeyCount> m_softKeyPanels;
-    std::map<std::string, functions::CKVTFunction*> m_functions;
     functions::CKVTFunction* m_current = nullptr;
     functions::CDlgTempSensor* m_sensorDialog = nullptr;
     views::CDlgBarMeter* m_barMeterView = nullptr;
@@ -163,8 +162,8 @@ private:
     views::CDlgKVTMath* m_statisticsView = nullptr;
 
     CFrontPanelSkin m_skin;
-    // The function objects, in creation order; the table above points here.
-    std::vector<std::unique_ptr<functions::CKVTFunction>> m_owned;
+    // The eleven functions, created with the panel.
+    std::unique_ptr<functions::FunctionSet> m_functions;
     // Set while a new-reading event waits in the queue.
     std::atomic<bool> m_readingPending{false};
     bool m_shutDown = false;

@@ -25,6 +25,7 @@ from PIL import ImageGrab
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import test_processes  # noqa: E402
+from recorded_readings import reading_replies  # noqa: E402,F401  (for the tests)
 from sim_ready import ports, read_until_ready  # noqa: E402
 
 POLL = 0.05  # seconds between two looks at the screen or a process
@@ -102,25 +103,6 @@ def _started_printing(command, what, **options):
         test_processes.stop(process)
         raise RuntimeError(f"{what} did not start")
     return process, line
-
-
-def reading_replies(log_path):
-    """The well-formed replies to "DATA:LAST?" in a korvata-sim log, in
-    order: (the number as the meter wrote it, its value)."""
-    replies = []
-    query = None
-    with open(log_path, encoding="utf-8", errors="replace") as log:
-        for line in log:
-            line = line.rstrip("\n")
-            if line.startswith("> "):
-                query = line[2:]
-            elif line.startswith("< ") and query == "DATA:LAST?":
-                number = line[2:].replace("\\n", "").strip().split(" ")[0]
-                try:
-                    replies.append((number, float(number)))
-                except ValueError:
-                    continue
-    return replies
 
 
 class Xvfb:

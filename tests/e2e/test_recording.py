@@ -4,7 +4,6 @@ program against korvata-sim over VXI-11 under Xvfb, driven with real input.
 Usage: test_recording.py KORVATA KORVATA_SIM SKIN ARTIFACTS_DIR [unittest arguments]
 """
 
-import csv
 import datetime
 import os
 import signal
@@ -13,31 +12,12 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import korvata_ui as ui  # noqa: E402
 import test_end_to_end as e2e  # noqa: E402  (takes the four arguments)
+from recorded_readings import meter_values, read_recording  # noqa: E402
 
-HEADER = ["time", "seconds", "function", "value", "unit", "range"]
 LOGGING_MENU = 3  # Control, Acquire, SaveData, Logging, Help
-
-
-def meter_values(log_path):
-    """The numbers the meter sent in replies to "DATA:LAST?", as it wrote
-    them, overloads as the recording writes them."""
-    return [("OVERLOAD" if value > 0 else "-OVERLOAD") if abs(value) >= 9.9e37 else number
-            for number, value in ui.reading_replies(log_path)]
-
-
-def read_recording(path):
-    """The rows of a recording, after checking that it is whole CSV: the
-    header, six fields on every line, the last line ended."""
-    with open(path, encoding="utf-8", newline="") as recording:
-        text = recording.read()
-    assert text.endswith("\n"), "the recording ends inside a line"
-    rows = list(csv.reader(text.splitlines()))
-    assert rows[0] == HEADER, rows[0]
-    for row in rows[1:]:
-        assert len(row) == 6, row
-    return rows[1:]
 
 
 def start_recording(s, path):

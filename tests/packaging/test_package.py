@@ -92,6 +92,25 @@ class Package(unittest.TestCase):
         self.assertTrue(name.startswith("USB0::"), name)
         self.assertGreater(len(identity.split(",")), 3, identity)
 
+    def test_the_logger_with_its_manual_page_and_completion(self):
+        usr = os.path.join(self.root, "usr")
+        logger = os.path.join(usr, "bin", "korvata-log")
+        result = run(logger, "-n", "3", "USB?*INSTR",
+                     env=dict(os.environ, KORVATA_VISA_SIMULATE="1"))
+        lines = result.stdout.splitlines()
+        self.assertEqual(lines[0], "time,seconds,function,value,unit,range")
+        self.assertEqual(len(lines), 4)
+        # It loads no Qt library.
+        needed = run("objdump", "-p", logger).stdout
+        self.assertNotIn("Qt", needed)
+        with open(os.path.join(usr, "share", "man", "man1", "korvata-log.1"),
+                  encoding="utf-8") as page:
+            self.assertIn(".SH EXIT STATUS", page.read())
+        completion = os.path.join(usr, "share", "bash-completion", "completions", "korvata-log")
+        words = run("bash", "-c", f"source {completion}; COMP_WORDS=(korvata-log --func); "
+                    "COMP_CWORD=1; _korvata_log; echo ${COMPREPLY[@]}").stdout.split()
+        self.assertEqual(words, ["--function"])
+
     def test_the_unpacked_program_starts(self):
         with ui.Xvfb() as display:
             app = ui.Korvata(os.path.join(self.root, "usr", "bin", "korvata"), display.name)
