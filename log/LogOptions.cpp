@@ -25,14 +25,14 @@ enum class Key {
     Version
 };
 
-struct OptionSpec {
+struct OptionEntry {
     char shortName;  // 0: none
     std::string_view longName;
     bool takesValue;
     Key key;
 };
 
-constexpr std::array<OptionSpec, 11> kOptions{{
+constexpr std::array<OptionEntry, 11> kOptions{{
     {'f', "function", true, Key::Function},
     {'r', "range", true, Key::Range},
     {'o', "output", true, Key::Output},
@@ -46,19 +46,19 @@ constexpr std::array<OptionSpec, 11> kOptions{{
     {'V', "version", false, Key::Version},
 }};
 
-const OptionSpec* FindLong(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.longName == name) {
-            return &spec;
+const OptionEntry* FindLong(std::string_view name) {
+    for (const OptionEntry& entry : kOptions) {
+        if (entry.longName == name) {
+            return &entry;
         }
     }
     return nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName != 0 && spec.shortName == name) {
-            return &spec;
+const OptionEntry* FindShort(char name) {
+    for (const OptionEntry& entry : kOptions) {
+        if (entry.shortName != 0 && entry.shortName == name) {
+            return &entry;
         }
     }
     return nullptr;
@@ -83,10 +83,10 @@ std::optional<uint64_t> ParseCount(std::string_view text) {
 }
 
 // Applies one option with its value (empty for a flag).
-bool Apply(LogOptions& options, const OptionSpec& spec, const std::string& value,
+bool Apply(LogOptions& options, const OptionEntry& entry, const std::string& value,
            std::string& error) {
-    const std::string shown = "--" + std::string(spec.longName);
-    switch (spec.key) {
+    const std::string shown = "--" + std::string(entry.longName);
+    switch (entry.key) {
         case Key::Function:
             if (FindLogFunction(value) == nullptr) {
                 error = "Unknown function \"" + value + "\" for " + shown + ": use one of " +
@@ -201,26 +201,26 @@ bool LogOptions::Parse(const std::vector<std::string>& arguments, std::string& e
             const size_t equals = argument.find('=');
             const std::string name =
                 argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const OptionSpec* spec = FindLong(name);
-            if (spec == nullptr) {
+            const OptionEntry* entry = FindLong(name);
+            if (entry == nullptr) {
                 error = "Unknown option \"--" + name + "\".";
                 return false;
             }
             std::string value;
             if (equals != std::string::npos) {
-                if (!spec->takesValue) {
+                if (!entry->takesValue) {
                     error = "--" + name + " takes no value.";
                     return false;
                 }
                 value = argument.substr(equals + 1);
-            } else if (spec->takesValue) {
+            } else if (entry->takesValue) {
                 if (i + 1 >= arguments.size()) {
                     error = "--" + name + " needs a value.";
                     return false;
                 }
                 value = arguments[++i];
             }
-            if (!Apply(*this, *spec, value, error)) {
+            if (!Apply(*this, *entry, value, error)) {
                 return false;
             }
             continue;
@@ -229,24 +229,24 @@ bool LogOptions::Parse(const std::vector<std::string>& arguments, std::string& e
             // One or more short options; the one that takes a value ends the
             // group, taking the rest of it or the next argument.
             for (size_t at = 1; at < argument.size(); ++at) {
-                const OptionSpec* spec = FindShort(argument[at]);
-                if (spec == nullptr) {
+                const OptionEntry* entry = FindShort(argument[at]);
+                if (entry == nullptr) {
                     error = "Unknown option \"-" + std::string(1, argument[at]) + "\".";
                     return false;
                 }
                 std::string value;
-                if (spec->takesValue) {
+                if (entry->takesValue) {
                     if (at + 1 < argument.size()) {
                         value = argument.substr(at + 1);
                     } else if (i + 1 < arguments.size()) {
                         value = arguments[++i];
                     } else {
-                        error = "-" + std::string(1, spec->shortName) + " needs a value.";
+                        error = "-" + std::string(1, entry->shortName) + " needs a value.";
                         return false;
                     }
                     at = argument.size();
                 }
-                if (!Apply(*this, *spec, value, error)) {
+                if (!Apply(*this, *entry, value, error)) {
                     return false;
                 }
             }
