@@ -2,7 +2,7 @@
 #   bin/korvata -> ../lib/korvata/korvata   the program finds its skin
 #   lib/korvata/korvata, FrontPanel.xml     in its own folder
 #   bin/korvata-sim                         the simulated meter
-#   bin/korvata-log, share/man/man1/korvata-log.1,
+#   bin/korvata-log, share/man/man1/korvata-log.1.gz,
 #   share/bash-completion/completions/korvata-log   the command-line logger
 #   lib/libkorvata-visa.so*, include/korvata-visa/visa.h,
 #   lib/pkgconfig/korvata-visa.pc           the VISA library for other programs
@@ -23,7 +23,14 @@ install(CODE "
 install(TARGETS korvata-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(TARGETS korvata-log RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/log/korvata-log.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages are installed compressed, reproducibly (no name or time).
+add_custom_command(
+    OUTPUT ${PROJECT_BINARY_DIR}/korvata-log.1.gz
+    COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/log/korvata-log.1 > ${PROJECT_BINARY_DIR}/korvata-log.1.gz
+    DEPENDS ${PROJECT_SOURCE_DIR}/log/korvata-log.1
+    VERBATIM)
+add_custom_target(korvata-log-manual ALL DEPENDS ${PROJECT_BINARY_DIR}/korvata-log.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/korvata-log.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/log/korvata-log.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME korvata-log)
 

@@ -7,6 +7,7 @@ Usage: test_package.py BUILD_DIR
 """
 
 import glob
+import gzip
 import os
 import subprocess
 import sys
@@ -103,8 +104,8 @@ class Package(unittest.TestCase):
         # It loads no Qt library.
         needed = run("objdump", "-p", logger).stdout
         self.assertNotIn("Qt", needed)
-        with open(os.path.join(usr, "share", "man", "man1", "korvata-log.1"),
-                  encoding="utf-8") as page:
+        with gzip.open(os.path.join(usr, "share", "man", "man1", "korvata-log.1.gz"),
+                       "rt", encoding="utf-8") as page:
             self.assertIn(".SH EXIT STATUS", page.read())
         completion = os.path.join(usr, "share", "bash-completion", "completions", "korvata-log")
         words = run("bash", "-c", f"source {completion}; COMP_WORDS=(korvata-log --func); "
