@@ -26,7 +26,9 @@
 #include "app/CDlgSamplesTrigger.h"
 #include "app/ReconnectController.h"
 #include "app/RecordingStatus.h"
+#include "app/RememberedConnection.h"
 #include "functions/CKVTFunction.h"
+#include "link/CConectWithNI.h"
 #include "link/CDlgProtocol.h"
 #include "link/CoreCommands.h"
 #include "link/ExchangeSequence.h"
@@ -61,7 +63,8 @@ constexpr const char* kHistogram = "Histongrom";
 
 }  // namespace
 
-CKVTDlg::CKVTDlg(QWidget* parent) : QMainWindow(parent) {
+CKVTDlg::CKVTDlg(QWidget* parent)
+    : QMainWindow(parent), m_instrumentSearch(std::make_unique<link::InstrumentSearch>()) {
     setWindowTitle(QStringLiteral("Korvata"));
     setWindowIcon(AppIcon());
     m_client = new QWidget(this);
@@ -266,7 +269,11 @@ void CKVTDlg::OnViewSelected() {
 }
 
 void CKVTDlg::OnConnect() {
-    link::CDlgProtocol dialog(this);
+    link::CDlgProtocol dialog(this, m_instrumentSearch.get());
+    RememberedConnection remembered;
+    if (RememberedConnection::Load(remembered)) {
+        dialog.Preselect(remembered.protocol, remembered.address, remembered.usbResource);
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -275,12 +282,23 @@ void CKVTDlg::OnConnect() {
     std::string reason;
     {
         views::CWaitCursor wait;
+        // The search asks no further instrument, and lets go of any USB
+        // meter it holds open, so that the connection can claim it.
+        if (m_instrumentSearch) {
+            m_instrumentSearch->Cancel();
+            m_instrumentSearch->WaitUntilUsbIsFree();
+        }
         // An attempt to bring the meter back that was under way when the
         // user disconnected ends first, so that it cannot meet this one.
         m_reconnection->WaitForAttempt();
         opened = link::GetConnection()->Open(resource.c_str());
         if (!opened) {
             reason = link::DescribeOpenFailure(resource);
+        } else {
+            // A reply that an earlier session left unread (a program that
+            // ended between a query and its answer) would otherwise answer
+            // the panel's first query.
+            static_cast<link::CConectWithNI*>(link::GetConnection())->ClearDevice();
         }
     }
     if (!opened) {
@@ -292,6 +310,10 @@ void CKVTDlg::OnConnect() {
         box.exec();
         return;
     }
+    remembered.protocol = dialog.Protocol();
+    remembered.address = dialog.Address();
+    remembered.usbResource = dialog.UsbResource();
+    remembered.Save();
     m_connect->setEnabled(false);
     m_disconnect->setEnabled(true);
     m_reconnection->Connected();

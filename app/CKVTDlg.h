@@ -5,8 +5,10 @@
 #include <QTimer>
 
 #include <map>
+#include <memory>
 
 #include "functions/BackgroundRecorder.h"
+#include "link/InstrumentSearch.h"
 #include "panel/CFrontPanel.h"
 
 class QAction;
@@ -106,6 +108,11 @@ public:
     // The settings key of "Reconnect Automatically".
     static constexpr const char* kReconnectSetting = "connection/reconnectAutomatically";
 
+    // Replaces how the connection dialog finds instruments (tests).
+    void SetInstrumentSearch(std::unique_ptr<link::InstrumentSearch> search) {
+        m_instrumentSearch = std::move(search);
+    }
+
 signals:
     // The window is closing and the program ends: emitted before the
     // workers are stopped, so that nothing more is shown to the user.
@@ -149,6 +156,10 @@ private:
     QAction* m_reconnectAutomatically = nullptr;
 
     functions::BackgroundRecorder m_recorder;
+    // Finds the instruments the connection dialog lists; it lives as long
+    // as the window, so that a search under way when the dialog closes
+    // ends on its own.
+    std::unique_ptr<link::InstrumentSearch> m_instrumentSearch;
     ReconnectController* m_reconnection = nullptr;
     QLabel* m_recordingLabel = nullptr;
     QLabel* m_connectionLabel = nullptr;

@@ -20,5 +20,7 @@ target_sources(kvt_gui PRIVATE
     ${PROJECT_SOURCE_DIR}/app/ReconnectController.cpp
     ${PROJECT_SOURCE_DIR}/app/RecordingStatus.h
     ${PROJECT_SOURCE_DIR}/app/RecordingStatus.cpp
+    ${PROJECT_SOURCE_DIR}/app/RememberedConnection.h
+    ${PROJECT_SOURCE_DIR}/app/RememberedConnection.cpp
     ${KVT_APP_RESOURCES}
 )

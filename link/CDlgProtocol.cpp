@@ -7,11 +7,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "link/CInstrumentList.h"
 #include "link/CIpAddressEdit.h"
 
 namespace kvt::link {
 
-CDlgProtocol::CDlgProtocol(QWidget* parent) : QDialog(parent) {
+CDlgProtocol::CDlgProtocol(QWidget* parent, InstrumentSearch* search) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Dialog"));
     setModal(true);
 
@@ -23,14 +24,30 @@ CDlgProtocol::CDlgProtocol(QWidget* parent) : QDialog(parent) {
     m_usbtmc->setChecked(true);
     m_addressEntry = new CIpAddressEdit(this);
 
-    connect(m_usbtmc, &QRadioButton::clicked, this, [this] { m_addressEntry->setEnabled(false); });
-    connect(m_vxi11, &QRadioButton::clicked, this, [this] { m_addressEntry->setEnabled(true); });
+    connect(m_usbtmc, &QRadioButton::clicked, this, [this] {
+        m_addressEntry->setEnabled(false);
+        m_pickedUsb.clear();
+    });
+    connect(m_vxi11, &QRadioButton::clicked, this, [this] {
+        m_addressEntry->setEnabled(true);
+        m_pickedUsb.clear();
+    });
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setDefault(true);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Made after the buttons so that Tab meets the choices, the address
+    // and OK first, as it did before the list existed.
+    m_instruments = new CInstrumentList(search, this);
+    connect(m_instruments, &CInstrumentList::Chosen, this, &CDlgProtocol::Choose);
+    connect(m_instruments, &CInstrumentList::Activated, this,
+            [this](const FoundInstrument& instrument) {
+                Choose(instrument);
+                accept();
+            });
 
     auto* choiceGrid = new QGridLayout;
     choiceGrid->setHorizontalSpacing(12);
@@ -48,19 +65,68 @@ CDlgProtocol::CDlgProtocol(QWidget* parent) : QDialog(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(36, 28, 28, 18);
-    layout->addLayout(choiceGrid);
-    layout->addSpacing(20);
+    // The choices keep their own width; the list takes the dialog's.
+    auto* choiceRow = new QHBoxLayout;
+    choiceRow->addLayout(choiceGrid);
+    choiceRow->addStretch(1);
+    layout->addLayout(choiceRow);
+    layout->addSpacing(16);
+    layout->addWidget(m_instruments, 1);
+    layout->addSpacing(16);
     layout->addLayout(buttons);
-    setFixedSize(sizeHint());
+    setMinimumSize(QSize(640, 340));
+    resize(minimumSize());
+    m_usbtmc->setFocus();
+    if (search != nullptr) {
+        m_instruments->Search();
+    }
+}
+
+void CDlgProtocol::Preselect(ConnectionProtocol protocol, const std::string& address,
+                             const std::string& usbResource) {
+    if (protocol == ConnectionProtocol::Vxi11) {
+        m_vxi11->setChecked(true);
+        m_addressEntry->setEnabled(true);
+        m_addressEntry->SetText(QString::fromStdString(address));
+        m_pickedUsb.clear();
+        m_vxi11->setFocus();
+    } else {
+        m_usbtmc->setChecked(true);
+        m_addressEntry->setEnabled(false);
+        m_pickedUsb = usbResource;
+        m_usbtmc->setFocus();
+    }
+}
+
+void CDlgProtocol::Choose(const FoundInstrument& instrument) {
+    if (instrument.protocol == ConnectionProtocol::Vxi11) {
+        m_vxi11->setChecked(true);
+        m_addressEntry->setEnabled(true);
+        m_addressEntry->SetText(QString::fromStdString(instrument.address));
+        m_pickedUsb.clear();
+    } else {
+        m_usbtmc->setChecked(true);
+        m_addressEntry->setEnabled(false);
+        m_pickedUsb = instrument.resource;
+    }
+}
+
+std::string CDlgProtocol::Resource() const {
+    if (m_protocol == ConnectionProtocol::Usbtmc && !m_usbResource.empty()) {
+        return m_usbResource;
+    }
+    return ResourceText(m_protocol, m_address);
 }
 
 void CDlgProtocol::accept() {
     if (m_vxi11->isChecked()) {
         m_protocol = ConnectionProtocol::Vxi11;
         m_address = m_addressEntry->Text().toStdString();
+        m_usbResource.clear();
     } else {
         m_protocol = ConnectionProtocol::Usbtmc;
         m_address.clear();
+        m_usbResource = m_pickedUsb;
     }
     QDialog::accept();
 }

@@ -185,6 +185,10 @@ int LoggingSession::Run() {
         return kExitCannotConnect;
     }
     m_resource = connection.OpenedResource();
+    // A reply that an earlier session left unread (a program that ended
+    // between a query and its answer) would otherwise answer the first
+    // query here.
+    connection.ClearDevice();
     if (!StartMeter()) {
         Error(!m_startProblem.empty()
                   ? m_startProblem

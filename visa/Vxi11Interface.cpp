@@ -15,6 +15,7 @@
 #include "visa/Deadline.h"
 #include "visa/PortmapperBroadcast.h"
 #include "visa/RpcConnection.h"
+#include "visa/Simulation.h"
 #include "visa/Vxi11Session.h"
 #include "visa/vxi11.h"
 
@@ -112,6 +113,12 @@ std::vector<std::string> Vxi11Interface::ListResources() {
 }
 
 bool Vxi11Interface::MayFind(const SearchExpression& search) const {
+    // While the simulation is on, every TCPIP INSTR name opens the
+    // simulated meter: an instrument found on the network could not be
+    // reached, so the network is not searched at all.
+    if (SimulationEnabled()) {
+        return false;
+    }
     return search.MayMatch("TCPIP0::", "::inst0::INSTR");
 }
 

@@ -34,6 +34,7 @@
 #include "functions/CKVTFunction.h"
 #include "functions/ProgramRecords.h"
 #include "link/CDlgProtocol.h"
+#include "link/CInstrumentList.h"
 #include "link/CIpAddressEdit.h"
 #include "link/CommunicationFailure.h"
 #include "link/IConnection.h"
@@ -449,6 +450,8 @@ void MainWindowTest::cancelledConnectChangesNothing() {
         [](QWidget* modal) {
             auto* dialog = qobject_cast<kvt::link::CDlgProtocol*>(modal);
             QVERIFY(dialog != nullptr);
+            // The dialog's search asks the meter who it is, and nothing else.
+            QTRY_VERIFY(!dialog->Instruments()->Searching());
             dialog->CancelButton()->click();
         },
         m_window.get());
@@ -458,7 +461,7 @@ void MainWindowTest::cancelledConnectChangesNothing() {
     QVERIFY(m_window->ConnectAction()->isEnabled());
     QVERIFY(!m_window->DisconnectAction()->isEnabled());
     QCoreApplication::processEvents();
-    QCOMPARE(m_meter->Peek(), Strings{});
+    QCOMPARE(m_meter->Peek(), Strings{"*IDN?\n"});
 }
 
 void MainWindowTest::failedConnectTellsWhy() {

@@ -109,9 +109,9 @@ class Xvfb:
     """A private X display for one run. Xvfb picks a free display number
     itself (-displayfd), so runs side by side never share one."""
 
-    def __init__(self, width=1280, height=1024):
+    def __init__(self, width=1280, height=1024, prefix=()):
         self.process, number = _started_printing(
-            ["Xvfb", "-displayfd", "{fd}", "-screen", "0", f"{width}x{height}x24",
+            [*prefix, "Xvfb", "-displayfd", "{fd}", "-screen", "0", f"{width}x{height}x24",
              "-nolisten", "tcp"], "Xvfb",
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.name = f":{number}"
@@ -129,8 +129,8 @@ class Xvfb:
 class Sim:
     """korvata-sim serving the simulated meter over VXI-11 and a raw socket."""
 
-    def __init__(self, program, arguments=(), log=None, portmapper=0):
-        command = [program, "--vxi11", "--portmapper", str(portmapper), "--socket", "0",
+    def __init__(self, program, arguments=(), log=None, portmapper=0, prefix=()):
+        command = [*prefix, program, "--vxi11", "--portmapper", str(portmapper), "--socket", "0",
                    *arguments]
         if log:
             command += ["--log", log]
@@ -206,12 +206,12 @@ class SessionBus:
     desktop's bus, and the D-Bus library does not launch one of its own
     that would outlive the run. None of it when dbus-daemon is missing."""
 
-    def __init__(self):
+    def __init__(self, prefix=()):
         self.process = None
         self.address = None
         if shutil.which("dbus-daemon"):
             self.process, self.address = _started_printing(
-                ["dbus-daemon", "--session", "--nofork", "--print-address={fd}"],
+                [*prefix, "dbus-daemon", "--session", "--nofork", "--print-address={fd}"],
                 "the D-Bus daemon", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def close(self):
@@ -222,21 +222,26 @@ class SessionBus:
 class Korvata:
     """The korvata program on a display, driven with xdotool."""
 
-    def __init__(self, program, display, environment=None, skin=None):
+    def __init__(self, program, display, environment=None, skin=None, prefix=()):
+        """`prefix` goes before the program's command (for instance to run
+        it in another network namespace, with its bus)."""
         self.display = display
         self.env = dict(os.environ, DISPLAY=display)
         self.runtime = tempfile.mkdtemp(prefix="korvata-xdg-")
         self.env["XDG_RUNTIME_DIR"] = self.runtime
         # Settings the program remembers stay in this run's own folder.
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.runtime, "config")
-        self.bus = SessionBus()
+        self.bus = SessionBus(prefix)
         if self.bus.address:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
         self.env.update(environment or {})
         self.stderr = tempfile.TemporaryFile()
+        # The address of the last connection the program keeps, which its
+        # connection dialog opens on (set by whoever connects).
+        self.remembered = None
         self.process = None
         try:
-            self.process = test_processes.start([program], env=self.env,
+            self.process = test_processes.start([*prefix, program], env=self.env,
                                                 stdout=subprocess.DEVNULL, stderr=self.stderr)
             self.window = wait_for(lambda: self._find_window("^Korvata$"), 30, "the main window")
             planted_fault("started")

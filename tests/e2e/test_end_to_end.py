@@ -69,11 +69,14 @@ class Session:
     def connect_vxi11(self, address="127.0.0.1"):
         self.app.choose(0, 0)  # Control > Connect
         self.app.wait_window("^Dialog$")
-        self.app.key("Down")  # from "USBTMC" to "VXI11"
-        self.app.key("Tab")   # into the address's first field
-        self.app.type(address)
+        if self.app.remembered != address:
+            self.app.key("Down")  # from "USBTMC" to "VXI11"
+            self.app.key("Tab")   # into the address's first field
+            self.app.type(address)
+        # else the dialog opens on the last connection, VXI11 at that address
         self.app.key("Return")
         self.app.wait_gone("^Dialog$", timeout=15)
+        self.app.remembered = address
         ui.planted_fault("connected")
 
     def disconnect(self):

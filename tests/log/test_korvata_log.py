@@ -6,6 +6,7 @@ command log), whole lines only, with the exit statuses that --help lists.
 Usage: test_korvata_log.py KORVATA_LOG KORVATA_SIM [unittest arguments]
 """
 
+import ctypes
 import os
 import pty
 import re
@@ -196,6 +197,30 @@ class KorvataLog(unittest.TestCase):
                                 env={"KORVATA_VISA_SIMULATE": "1"}).finish()
         self.assertEqual(status, 0)
         self.assertEqual({row[2] for row in parse_csv(out)}, {"DC Voltage"})
+
+    def test_a_reply_an_earlier_session_left_unread_is_not_taken_for_an_answer(self):
+        # A program that ended between a query and its answer leaves the
+        # reply in the meter (which keeps one output queue for all its
+        # links); the next session must not read it as the answer to its
+        # own first query.
+        sim = self.start_sim()
+        resource, env = self.vxi11(sim)
+        visa = ctypes.CDLL(os.environ["KVT_VISA_LIBRARY"])
+        manager, session = ctypes.c_uint32(), ctypes.c_uint32()
+        os.environ.update(env)
+        try:
+            self.assertEqual(visa.viOpenDefaultRM(ctypes.byref(manager)), 0)
+            self.assertEqual(visa.viOpen(manager, resource[0].encode(), 0, 2000,
+                                         ctypes.byref(session)), 0)
+            written = ctypes.c_uint32()
+            self.assertEqual(visa.viWrite(session, b"DATA:LAST?", 10, ctypes.byref(written)), 0)
+            visa.viClose(manager)
+        finally:
+            for name in env:
+                del os.environ[name]
+        status, out, err = LogRun(["-q", "-n", "3", *resource], env=env).finish()
+        self.assertEqual((status, err), (0, ""))
+        self.assertEqual(len(parse_csv(out)), 3)
 
     # ---- Stop signals ---------------------------------------------------
 
