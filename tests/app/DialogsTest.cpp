@@ -9,17 +9,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "app/CAboutDlg.h"
 #include "app/CDlgDelay.h"
 #include "app/CDlgSamplesTrigger.h"
 #include "link/CDlgProtocol.h"
+#include "link/CInstrumentList.h"
 #include "link/CIpAddressEdit.h"
 #include "link/IConnection.h"
+#include "link/InstrumentSearch.h"
 #include "tests/app/LocaleGuard.h"
 #include "tests/app/MeterSession.h"
 #include "tests/app/ModalDriver.h"
+#include "tests/app/Screenshots.h"
 
 using kvt::link::CDlgProtocol;
 using kvt::link::ConnectionProtocol;
@@ -37,7 +41,126 @@ void TypeIntoFocus(const QString& text) {
     }
 }
 
+// A search over fixed names: what a bench with two network meters (one
+// silent to *IDN?) and one USB meter lists. The VISA search itself is
+// tested on a network of its own; here the dialog's handling of it is.
+std::unique_ptr<kvt::link::InstrumentSearch> BenchSearch(std::vector<std::string> network,
+                                                         int* lists = nullptr) {
+    return std::make_unique<kvt::link::InstrumentSearch>(
+        [network, lists](const char* expression) -> std::vector<std::string> {
+            if (std::string(expression) == "USB?*INSTR") {
+                if (lists != nullptr) {
+                    ++*lists;
+                }
+                return network.empty() ? std::vector<std::string>{}
+                                       : std::vector<std::string>{"USB0::0x1::0x2::U7::INSTR"};
+            }
+            return network;
+        },
+        [](const std::string& resource) -> std::string {
+            if (resource.find("10.0.0.3") != std::string::npos) {
+                return "";
+            }
+            return resource.rfind("USB", 0) == 0 ? "ACME,U-METER,U7,1" : "ACME,N-METER,N2,1";
+        });
+}
+
+QPoint RowCentre(QTreeWidget* rows, int row) {
+    return rows->visualItemRect(rows->topLevelItem(row)).center();
+}
+
 }  // namespace
+
+void DialogsTest::protocolDialogListsAndPicksTheInstrumentsFound() {
+    auto search = BenchSearch({"TCPIP0::10.0.0.2::inst0::INSTR", "TCPIP0::10.0.0.3::inst0::INSTR"});
+    CDlgProtocol dialog(nullptr, search.get());
+    kvt::link::CInstrumentList* list = dialog.Instruments();
+    QCOMPARE(list->Status()->text(), QString("Searching…"));
+    QVERIFY(!list->SearchAgainButton()->isEnabled());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTRY_VERIFY(!list->Searching());
+    QCOMPARE(list->Status()->text(), QString("3 instruments found"));
+    QTreeWidget* rows = list->Rows();
+    QCOMPARE(rows->topLevelItemCount(), 3);
+    const QStringList first{rows->topLevelItem(0)->text(0), rows->topLevelItem(0)->text(1),
+                            rows->topLevelItem(0)->text(2), rows->topLevelItem(0)->text(3)};
+    QCOMPARE(first, (QStringList{"ACME", "U-METER", "U7", "USB0::0x1::0x2::U7::INSTR"}));
+    QCOMPARE(rows->topLevelItem(1)->text(3), QString("10.0.0.2"));
+    QCOMPARE(rows->topLevelItem(2)->text(0), QString("(no answer)"));
+    // Rows arriving choose nothing: the dialog is still on its first state.
+    QVERIFY(dialog.UsbtmcButton()->isChecked());
+    QCOMPARE(dialog.AddressEntry()->Text(), QString("..."));
+    kvt::test::SaveScreenshot(&dialog, "connection-dialog-list");
+
+    // A network row checks VXI11 and fills the address.
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, RowCentre(rows, 1));
+    QVERIFY(dialog.Vxi11Button()->isChecked());
+    QVERIFY(dialog.AddressEntry()->isEnabled());
+    QCOMPARE(dialog.AddressEntry()->Text(), QString("10.0.0.2"));
+    // A USB row picks that very meter.
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, RowCentre(rows, 0));
+    QVERIFY(dialog.UsbtmcButton()->isChecked());
+    QVERIFY(!dialog.AddressEntry()->isEnabled());
+    dialog.OkButton()->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.Resource(), std::string("USB0::0x1::0x2::U7::INSTR"));
+    QCOMPARE(dialog.UsbResource(), std::string("USB0::0x1::0x2::U7::INSTR"));
+}
+
+void DialogsTest::protocolDialogDoubleClickConnectsAndSearchesAgain() {
+    int lists = 0;
+    auto search = BenchSearch({"TCPIP0::10.0.0.2::inst0::INSTR"}, &lists);
+    CDlgProtocol dialog(nullptr, search.get());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    kvt::link::CInstrumentList* list = dialog.Instruments();
+    QTRY_VERIFY(!list->Searching());
+    QCOMPARE(lists, 1);
+    list->SearchAgainButton()->click();
+    QCOMPARE(list->Status()->text(), QString("Searching…"));
+    QCOMPARE(list->Rows()->topLevelItemCount(), 0);
+    QTRY_VERIFY(!list->Searching());
+    QCOMPARE(lists, 2);
+    QTreeWidget* rows = list->Rows();
+    QCOMPARE(rows->topLevelItemCount(), 2);
+    // A double-click as the window system delivers it: a click, then the
+    // second press as a double-click.
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, RowCentre(rows, 1));
+    QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, RowCentre(rows, 1));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(dialog.Protocol() == ConnectionProtocol::Vxi11);
+    QCOMPARE(dialog.Resource(), std::string("TCPIP0::10.0.0.2::inst0::INSTR"));
+
+    // Nothing found says so; clicking the USBTMC choice forgets a picked
+    // USB meter, and typing an address works as without the list.
+    auto empty = BenchSearch({});
+    CDlgProtocol nothing(nullptr, empty.get());
+    QTRY_VERIFY(!nothing.Instruments()->Searching());
+    QCOMPARE(nothing.Instruments()->Status()->text(), QString("No instruments found"));
+    nothing.Preselect(ConnectionProtocol::Usbtmc, "", "USB0::0x1::0x2::OLD::INSTR");
+    nothing.UsbtmcButton()->click();
+    nothing.OkButton()->click();
+    QCOMPARE(nothing.Resource(), std::string("USB?*INSTR"));
+}
+
+void DialogsTest::protocolDialogOpensOnAGivenConnection() {
+    CDlgProtocol vxi11;
+    vxi11.Preselect(ConnectionProtocol::Vxi11, "192.0.2.44", "");
+    QVERIFY(vxi11.Vxi11Button()->isChecked());
+    QVERIFY(vxi11.AddressEntry()->isEnabled());
+    QCOMPARE(vxi11.AddressEntry()->Text(), QString("192.0.2.44"));
+    vxi11.OkButton()->click();
+    QCOMPARE(vxi11.Resource(), std::string("TCPIP0::192.0.2.44::inst0::INSTR"));
+
+    CDlgProtocol usb;
+    usb.Preselect(ConnectionProtocol::Usbtmc, "", "USB0::0x1::0x2::U7::INSTR");
+    QVERIFY(usb.UsbtmcButton()->isChecked());
+    QVERIFY(!usb.AddressEntry()->isEnabled());
+    usb.OkButton()->click();
+    QCOMPARE(usb.Resource(), std::string("USB0::0x1::0x2::U7::INSTR"));
+}
 
 void DialogsTest::init() {
     m_meter = std::make_unique<kvt::test::MeterSession>();

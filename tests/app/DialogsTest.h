@@ -18,6 +18,9 @@ private slots:
     void protocolDialogVxi11GivesDottedAddress();
     void protocolDialogBackToUsbtmcLeavesAddressEmpty();
     void protocolDialogCancelAndCloseRecordNothing();
+    void protocolDialogListsAndPicksTheInstrumentsFound();
+    void protocolDialogDoubleClickConnectsAndSearchesAgain();
+    void protocolDialogOpensOnAGivenConnection();
     void delayDialogStartsOnAuto();
     void delayDialogSends_data();
     void delayDialogSends();

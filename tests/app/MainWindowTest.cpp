@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -93,6 +94,9 @@ kvt::test::ModalDriver::Action AnswerProtocol(const QString& address) {
         if (!address.isNull()) {
             dialog->Vxi11Button()->click();
             dialog->AddressEntry()->SetText(address);
+        } else {
+            // Whatever the dialog opened on (the last connection).
+            dialog->UsbtmcButton()->click();
         }
         kvt::test::SaveScreenshot(dialog, "connection-dialog");
         dialog->OkButton()->click();
@@ -462,6 +466,41 @@ void MainWindowTest::cancelledConnectChangesNothing() {
     QVERIFY(!m_window->DisconnectAction()->isEnabled());
     QCoreApplication::processEvents();
     QCOMPARE(m_meter->Peek(), Strings{"*IDN?\n"});
+}
+
+void MainWindowTest::theDialogOpensOnTheLastConnection() {
+    QSettings().remove(QStringLiteral("connection"));
+    auto expectDialog = [this](bool vxi11, const QString& address, const QString& answer) {
+        kvt::test::ModalDriver driver;
+        driver.OnNextModal(
+            [&](QWidget* modal) {
+                auto* dialog = qobject_cast<kvt::link::CDlgProtocol*>(modal);
+                QVERIFY(dialog != nullptr);
+                QCOMPARE(dialog->Vxi11Button()->isChecked(), vxi11);
+                QCOMPARE(dialog->UsbtmcButton()->isChecked(), !vxi11);
+                QCOMPARE(dialog->AddressEntry()->Text(), address);
+                if (answer == "cancel") {
+                    dialog->Vxi11Button()->click();
+                    dialog->AddressEntry()->SetText("198.51.100.1");
+                    dialog->CancelButton()->click();
+                } else {
+                    AnswerProtocol(answer)(modal);
+                }
+            },
+            m_window.get());
+        m_window->ConnectAction()->trigger();
+        QVERIFY(driver.Acted());
+    };
+    // No settings: the first-run state, USBTMC and an empty address.
+    expectDialog(false, "...", "192.0.2.7");
+    QVERIFY(kvt::link::GetConnection()->IsOpen());
+    m_window->DisconnectAction()->trigger();
+    // A cancelled dialog changes nothing that is remembered.
+    expectDialog(true, "192.0.2.7", "cancel");
+    expectDialog(true, "192.0.2.7", QString());
+    QVERIFY(kvt::link::GetConnection()->IsOpen());
+    m_window->DisconnectAction()->trigger();
+    expectDialog(false, "...", "cancel");
 }
 
 void MainWindowTest::failedConnectTellsWhy() {

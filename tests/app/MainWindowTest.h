@@ -22,6 +22,7 @@ private slots:
     void enterAndEscapeDoNotEndTheProgram();
     void connectThenDisconnect();
     void cancelledConnectChangesNothing();
+    void theDialogOpensOnTheLastConnection();
     void failedConnectTellsWhy();
     void vmcOutMarksAndCommands();
     void acquireMenuOpensTheDialogs_data();
