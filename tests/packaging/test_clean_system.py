@@ -19,7 +19,6 @@ Usage: test_clean_system.py BUILD_DIR    (as root: it mounts and chroots)
 import fcntl
 import glob
 import os
-import re
 import shutil
 import subprocess
 import sys
