@@ -143,13 +143,16 @@ foreach(entry korvata:program korvata-sim:simulator libkorvata-visa0:visa-runtim
     string(REPLACE ":" ";" entry ${entry})
     list(GET entry 0 KVT_DEB_PACKAGE)
     list(GET entry 1 component)
+    # Only in the packages (cpack names every component), not in a plain
+    # `cmake --install`.
     install(FILES ${KVT_DEBIAN_DIR}/copyright ${KVT_DEBIAN_DIR}/changelog.Debian.gz
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${KVT_DEB_PACKAGE} COMPONENT ${component})
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${KVT_DEB_PACKAGE} COMPONENT ${component}
+            EXCLUDE_FROM_ALL)
     configure_file(${PROJECT_SOURCE_DIR}/resources/debian/lintian-overrides.in
                    ${KVT_DEBIAN_DIR}/${KVT_DEB_PACKAGE}/lintian-overrides @ONLY)
     install(FILES ${KVT_DEBIAN_DIR}/${KVT_DEB_PACKAGE}/lintian-overrides
             DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${KVT_DEB_PACKAGE}
-            COMPONENT ${component})
+            COMPONENT ${component} EXCLUDE_FROM_ALL)
 endforeach()
 
 # ---- cpack -G DEB ------------------------------------------------------------
