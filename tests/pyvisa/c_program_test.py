@@ -26,7 +26,10 @@ def run(command, **kwargs):
 def main():
     build = sys.argv[1]
     with tempfile.TemporaryDirectory(prefix="korvata-visa-") as prefix:
-        run(["cmake", "--install", build, "--prefix", prefix, "--component", "korvata-visa"])
+        # The library (libkorvata-visa0), then what builds against it
+        # (libkorvata-visa-dev): the header, the .so link, the .pc file.
+        for component in ["visa-runtime", "visa-development"]:
+            run(["cmake", "--install", build, "--prefix", prefix, "--component", component])
         pc_dirs = [os.path.dirname(p) for p in
                    glob.glob(os.path.join(prefix, "**", "korvata-visa.pc"), recursive=True)]
         if len(pc_dirs) != 1:
