@@ -24,7 +24,7 @@ PROGRAM, SIM, SKIN, ARTIFACTS = sys.argv[1:5]
 del sys.argv[1:5]
 
 SKIPPED = 77
-BENCH = ("bench", 10)  # where the program and its display run
+BENCH = ("bench", 10)  # where the program runs
 METERS = {"meter1": 21, "meter2": 22}  # korvata-sim, portmapper on 111
 SILENT = ("silent", 30)  # an address where nothing listens
 
@@ -49,7 +49,10 @@ class DiscoveryTest(unittest.TestCase):
             cls.meters[name] = ui.Sim(SIM, log=os.path.join(cls.work, name + ".log"),
                                       portmapper=111,
                                       prefix=["ip", "netns", "exec", NETWORK.namespace(name)])
-        cls.display = ui.Xvfb(prefix=cls.bench)
+        # The display runs beside this test, so that the X clients here
+        # (xdotool, screenshots) and the program reach the same server; the
+        # program reaches it through its socket file.
+        cls.display = ui.Xvfb()
 
     @classmethod
     def tearDownClass(cls):
@@ -81,7 +84,11 @@ class DiscoveryTest(unittest.TestCase):
         return app.screenshot().crop(box).tobytes() != searching
 
     def open_dialog(self, app):
-        app.choose(0, 0)  # Control > Connect
+        try:
+            app.choose(0, 0)  # Control > Connect
+        except TimeoutError as error:
+            raise AssertionError("%s; screenshot %s; korvata said %r" % (
+                error, self.shot(app, "no-menu"), app.errors()[-1000:])) from None
         dialog = app.wait_window("^Dialog$")
         x, y, width, height = app.geometry(dialog)
         searching = app.screenshot().crop(
