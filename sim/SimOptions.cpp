@@ -35,6 +35,10 @@ const char* SimOptions::Usage() {
            "  --portmapper PORT    with --vxi11: answer portmapper lookups on PORT with the\n"
            "                       built-in portmapper (0 picks a free port) instead of\n"
            "                       registering with rpcbind (or, without it, taking 111)\n"
+           "  --announce           announce the raw socket (_scpi-raw._tcp) and, with --vxi11,\n"
+           "                       VXI-11 (_vxi-11._tcp on the portmapper's port) by multicast\n"
+           "                       DNS through the Avahi daemon; without Avahi it warns and\n"
+           "                       serves on unannounced\n"
            "  --seed N             seed of the readings' noise (default 1)\n"
            "  --log FILE           write every command received (\"> \") and reply sent (\"< \")\n"
            "                       to FILE, one per line, non-printable bytes escaped\n"
@@ -70,7 +74,8 @@ const char* SimOptions::Usage() {
            "                         all               every one of these (max-recv-128)\n"
            "  --help               show this text\n"
            "\n"
-           "Once listening it prints the ports (\"ports: socket=5025 ...\") and a line \"ready\".\n"
+           "Once listening it prints the ports (\"ports: socket=5025 ...\") and a line \"ready\";\n"
+           "with --announce, \"announced: NAME\" once the services are announced.\n"
            "SIGINT or SIGTERM stops it; with --vxi11 it then prints how many VXI-11 links\n"
            "were still open (\"links: 0\").\n";
 }
@@ -86,9 +91,15 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
         }
         bool takesValue = option == "--socket" || option == "--portmapper" || option == "--seed" ||
                           option == "--log" || option == "--fault" || option == "--quirk";
-        if (!takesValue && (option == "--help" || option == "--vxi11") && !inlineValue) {
-            (option == "--help" ? help : vxi11) = true;
-            continue;
+        if (!takesValue && !inlineValue) {
+            bool* flag = option == "--help"       ? &help
+                         : option == "--vxi11"    ? &vxi11
+                         : option == "--announce" ? &announce
+                                                  : nullptr;
+            if (flag != nullptr) {
+                *flag = true;
+                continue;
+            }
         }
         if (!takesValue) {
             error = "unknown option \"" + arguments[i] + "\"";

@@ -14,6 +14,7 @@ namespace kvt::sim {
 struct SimOptions {
     bool help = false;
     bool vxi11 = false;
+    bool announce = false;       // announce the services by multicast DNS (Avahi)
     uint16_t socketPort = 5025;  // the raw socket is always served; 0 = ephemeral
     std::optional<uint16_t> portmapperPort;
     uint64_t seed = 1;

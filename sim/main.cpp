@@ -4,10 +4,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/CommandLog.h"
+#include "sim/MdnsAnnouncer.h"
 #include "sim/MeterModel.h"
 #include "sim/ServedInstrument.h"
 #include "sim/SimOptions.h"
@@ -72,9 +74,30 @@ int main(int argc, char** argv) {
     std::printf("%s\nready\n", ports.c_str());
     std::fflush(stdout);
 
+    // Announced once serving; each time Avahi has established the services
+    // it prints "announced: NAME" (the name may change on a collision).
+    MdnsAnnouncer announcer;
+    if (options.announce) {
+        std::optional<uint16_t> vxi11Portmapper;
+        if (vxi11) {
+            vxi11Portmapper = vxi11->PortmapperPort() != 0 ? vxi11->PortmapperPort() : 111;
+        }
+        auto announced = [](const std::string& name) {
+            std::printf("announced: %s\n", name.c_str());
+            std::fflush(stdout);
+        };
+        if (!announcer.Start(MdnsAnnouncer::ServiceName(MeterModel::kIdentity),
+                             MdnsAnnouncer::ServicesOf(socketServer.Port(), vxi11Portmapper),
+                             announced, error)) {
+            std::fprintf(stderr, "korvata-sim: --announce: %s; serving without announcing\n",
+                         error.c_str());
+        }
+    }
+
     int signalNumber = 0;
     while (sigwait(&stopSignals, &signalNumber) != 0) {
     }
+    announcer.Stop();
     if (vxi11) {
         // Links that clients left open (a client that never destroys its
         // links wears down instruments that keep them).

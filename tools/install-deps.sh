@@ -18,7 +18,9 @@ if [ ${#missing[@]} -ne 0 ]; then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update -q
-    # Services in these packages (rpcbind) are started by the tests themselves.
+    # Services in these packages (rpcbind; avahi-daemon and dbus-daemon, run
+    # by the multicast DNS test with its own configuration inside network
+    # namespaces) are started by the tests themselves.
     $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 # The tests run the program under a comma-decimal locale as well.

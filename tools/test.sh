@@ -18,7 +18,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # that run the built program or package under Xvfb and those that load the
 # VISA library into pyvisa or a C program.
 min_tests=622
-min_sanitizer_tests=607
+min_sanitizer_tests=616
 min_fuzz_runs=9
 
 jobs="$(nproc)"

@@ -23,6 +23,12 @@ public:
     // Canonical names of the resources this interface can find now.
     virtual std::vector<std::string> ListResources() { return {}; }
 
+    // The names to match against `search`: by default all of
+    // ListResources(); a provider may leave out what `search` cannot match.
+    virtual std::vector<std::string> ListResourcesFor(const SearchExpression& /*search*/) {
+        return ListResources();
+    }
+
     // Whether ListResources() may give a name that `search` matches; false
     // spares a search that cannot (a slow one, over the network) its time.
     virtual bool MayFind(const SearchExpression& /*search*/) const { return true; }

@@ -69,7 +69,7 @@ ViStatus ResourceManager::FindRsrc(ViSession rm, ViConstString expression, ViFin
         if (!provider->MayFind(*search)) {
             continue;
         }
-        for (std::string& name : provider->ListResources()) {
+        for (std::string& name : provider->ListResourcesFor(*search)) {
             if (search->Matches(name) &&
                 std::find(matches.begin(), matches.end(), name) == matches.end()) {
                 matches.push_back(std::move(name));

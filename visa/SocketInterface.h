@@ -4,8 +4,9 @@
 
 namespace kvt::visa {
 
-// Opens raw TCP sessions to `TCPIP[n]::host::port::SOCKET` resources. Such
-// resources are not discoverable, so nothing is listed.
+// Opens raw TCP sessions to `TCPIP[n]::host::port::SOCKET` resources. It
+// lists nothing itself: the sockets that instruments announce by multicast
+// DNS are listed with the rest of the network search, by Vxi11Interface.
 class SocketInterface : public InterfaceProvider {
 public:
     bool Serves(const ResourceName& name) const override;

@@ -13,6 +13,8 @@
 #include <cstring>
 
 #include "visa/Deadline.h"
+#include "visa/MdnsBrowser.h"
+#include "visa/NetworkSearch.h"
 #include "visa/PortmapperBroadcast.h"
 #include "visa/RpcConnection.h"
 #include "visa/Simulation.h"
@@ -87,8 +89,20 @@ bool Vxi11Interface::Serves(const ResourceName& name) const {
     return name.kind == InterfaceKind::Tcpip && name.resourceClass == ResourceClass::Instr;
 }
 
-std::vector<std::string> Vxi11Interface::ListResources() {
-    const uint16_t port = PortmapperPort();
+namespace {
+
+// Whether a search may match instruments (the broadcast's and the browse's
+// INSTR names), and raw sockets (the browse's SOCKET names).
+bool MayMatchInstruments(const SearchExpression& search) {
+    return search.MayMatch("TCPIP0::", "::inst0::INSTR");
+}
+
+bool MayMatchSockets(const SearchExpression& search) {
+    return search.MayMatch("TCPIP0::", "::SOCKET");
+}
+
+std::vector<sockaddr_in> BroadcastTargets() {
+    const uint16_t port = Vxi11Interface::PortmapperPort();
     std::vector<sockaddr_in> targets;
     auto add = [&](in_addr host) {
         sockaddr_in target{};
@@ -100,16 +114,25 @@ std::vector<std::string> Vxi11Interface::ListResources() {
     for (in_addr broadcast : PortmapperBroadcast::BroadcastAddresses()) {
         add(broadcast);
     }
-    if (port != kPortmapperPort) {
+    if (port != Vxi11Interface::kPortmapperPort) {
         add(in_addr{htonl(INADDR_LOOPBACK)});
     }
-    std::vector<std::string> names;
-    for (in_addr found : PortmapperBroadcast::Search(targets)) {
-        char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &found, text, sizeof(text));
-        names.push_back(std::string("TCPIP0::") + text + "::inst0::INSTR");
+    return targets;
+}
+
+}  // namespace
+
+std::vector<std::string> Vxi11Interface::ListResources() {
+    return NetworkSearch::Run({BroadcastTargets(), MdnsBrowser::Available()});
+}
+
+std::vector<std::string> Vxi11Interface::ListResourcesFor(const SearchExpression& search) {
+    NetworkSearch::Plan plan;
+    if (MayMatchInstruments(search)) {
+        plan.broadcastTargets = BroadcastTargets();
     }
-    return names;
+    plan.browse = MayFind(search) && MdnsBrowser::Available();
+    return NetworkSearch::Run(plan);
 }
 
 bool Vxi11Interface::MayFind(const SearchExpression& search) const {
@@ -119,7 +142,7 @@ bool Vxi11Interface::MayFind(const SearchExpression& search) const {
     if (SimulationEnabled()) {
         return false;
     }
-    return search.MayMatch("TCPIP0::", "::inst0::INSTR");
+    return MayMatchInstruments(search) || (MayMatchSockets(search) && MdnsBrowser::Available());
 }
 
 ViStatus Vxi11Interface::Open(const ResourceName& name, ViUInt32 openTimeoutMs,

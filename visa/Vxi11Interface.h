@@ -15,13 +15,17 @@ namespace kvt::visa {
 // broadcast, as `TCPIP0::address::inst0::INSTR`: those whose portmapper
 // answers a broadcast lookup of the core channel within a second. With
 // another portmapper port set, the portmapper on this host's loopback is
-// asked too (where a simulated instrument usually sits).
+// asked too (where a simulated instrument usually sits). Where Avahi runs,
+// the instruments it finds by multicast DNS are listed as well, raw SCPI
+// sockets among them (`TCPIP0::address::port::SOCKET`, which
+// SocketInterface opens); see NetworkSearch.
 class Vxi11Interface : public InterfaceProvider {
 public:
     static constexpr uint16_t kPortmapperPort = 111;
 
     bool Serves(const ResourceName& name) const override;
     std::vector<std::string> ListResources() override;
+    std::vector<std::string> ListResourcesFor(const SearchExpression& search) override;
     bool MayFind(const SearchExpression& search) const override;
     ViStatus Open(const ResourceName& name, ViUInt32 openTimeoutMs,
                   std::unique_ptr<Session>& session) override;

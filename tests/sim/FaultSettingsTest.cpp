@@ -54,6 +54,7 @@ TEST(SimOptions, DefaultsServeTheRawSocketOn5025) {
     ASSERT_TRUE(o.Parse({}, error)) << error;
     EXPECT_EQ(o.socketPort, 5025);
     EXPECT_FALSE(o.vxi11);
+    EXPECT_FALSE(o.announce);
     EXPECT_FALSE(o.help);
     EXPECT_FALSE(o.portmapperPort.has_value());
     EXPECT_EQ(o.seed, 1u);
@@ -139,6 +140,19 @@ TEST(SimOptions, QuirksAddUpAndNeedVxi11) {
     EXPECT_NE(error.find("--vxi11"), std::string::npos) << error;
 }
 
+TEST(SimOptions, AnnounceIsAFlagOfItsOwn) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(o.Parse({"--announce"}, error)) << error;
+    EXPECT_TRUE(o.announce);
+    EXPECT_FALSE(o.vxi11);
+    SimOptions both;
+    ASSERT_TRUE(both.Parse({"--vxi11", "--announce", "--socket", "0"}, error)) << error;
+    EXPECT_TRUE(both.announce);
+    EXPECT_TRUE(both.vxi11);
+    EXPECT_EQ(both.socketPort, 0);
+}
+
 TEST(SimOptions, RejectsBadCommandLines) {
     const std::vector<std::vector<std::string>> bad = {{"--socket"},
                                                        {"--socket", "65536"},
@@ -155,7 +169,9 @@ TEST(SimOptions, RejectsBadCommandLines) {
                                                        {"-h"},
                                                        {"positional"},
                                                        {"--vxi11=yes"},
-                                                       {"--help=1"}};
+                                                       {"--help=1"},
+                                                       {"--announce=yes"},
+                                                       {"--announce", "now"}};
     for (const auto& arguments : bad) {
         SimOptions o;
         std::string error;

@@ -73,11 +73,12 @@ TEST(KorvataSim, HelpListsTheOptions) {
     SimProcess::Result r = SimProcess::Run(SimProcess::Path(), {"--help"});
     EXPECT_EQ(r.exitCode, 0);
     for (const char* option :
-         {"--socket",  "--vxi11",        "--portmapper",    "--seed",        "--log",
-          "--fault",   "delay=",         "silent-after=",   "drop-after=",   "garbage-every=",
-          "oversize=", "5025",           "--quirk",         "max-recv-1024", "max-recv-128",
-          "pieces-40", "pieces-40-bare", "ignore-termchar", "late-end",      "empty-reads",
-          "fragments", "no-lock-wait",   "one-link",        " all "}) {
+         {"--socket",       "--vxi11",        "--portmapper",    "--seed",        "--log",
+          "--fault",        "delay=",         "silent-after=",   "drop-after=",   "garbage-every=",
+          "oversize=",      "5025",           "--quirk",         "max-recv-1024", "max-recv-128",
+          "pieces-40",      "pieces-40-bare", "ignore-termchar", "late-end",      "empty-reads",
+          "fragments",      "no-lock-wait",   "one-link",        " all ",         "--announce",
+          "_scpi-raw._tcp", "_vxi-11._tcp"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(r.err, "");

@@ -11,14 +11,27 @@ def read_until_ready(process, timeout=10):
     raw pipe (a buffered reader could hold "ready" while select() waits on
     an empty descriptor). Raises RuntimeError when it ends or stays silent
     past the timeout; the caller stops the process."""
+    return read_until(process, lambda lines: "ready" in lines, "get ready", timeout)
+
+
+def read_until_line(process, prefix, timeout=10):
+    """The next line korvata-sim prints that begins with `prefix` (lines
+    before it are dropped); RuntimeError as read_until_ready."""
+    lines = read_until(process, lambda lines: any(l.startswith(prefix) for l in lines),
+                       "print " + prefix, timeout)
+    return next(line for line in lines if line.startswith(prefix))
+
+
+def read_until(process, done, what, timeout):
+    """Reads lines until done(lines); what and timeout as above."""
     fd = process.stdout.fileno()
     deadline = time.monotonic() + timeout
     pending = b""
     lines = []
-    while "ready" not in lines:
+    while not done(lines):
         remaining = deadline - time.monotonic()
         if remaining <= 0:
-            raise RuntimeError("korvata-sim did not get ready: %r" % lines)
+            raise RuntimeError("korvata-sim did not %s: %r" % (what, lines))
         readable, _, _ = select.select([fd], [], [], remaining)
         if not readable:
             continue

@@ -1,3 +1,4 @@
+#include "visa/MdnsBrowser.h"
 #include "visa/SearchExpression.h"
 #include "visa/Vxi11Interface.h"
 
@@ -64,8 +65,6 @@ TEST(SearchExpression, TheNetworkIsSearchedOnlyWhenItsNamesCanMatch) {
         {"[A-Z]?*", true},
         {"USB?*INSTR", false},
         {"GPIB?*", false},
-        {"TCPIP?*SOCKET", false},
-        {"?*SOCKET", false},
         {"TCPIP1::?*", false},  // found instruments are listed on board 0
         {"U(S|T)B?*", false},
         {"?*INSTR+", true},  // ends with R, one or more
@@ -75,6 +74,17 @@ TEST(SearchExpression, TheNetworkIsSearchedOnlyWhenItsNamesCanMatch) {
         auto expression = SearchExpression::Compile(text);
         ASSERT_TRUE(expression.has_value()) << text;
         EXPECT_EQ(vxi11.MayFind(*expression), mayFind) << text;
+    }
+    // Raw sockets are found only by multicast DNS, where Avahi is installed.
+    for (const char* text : {"TCPIP?*SOCKET", "?*SOCKET", "TCPIP0::?*::5025::SOCKET"}) {
+        auto expression = SearchExpression::Compile(text);
+        ASSERT_TRUE(expression.has_value()) << text;
+        EXPECT_EQ(vxi11.MayFind(*expression), MdnsBrowser::Available()) << text;
+    }
+    for (const char* text : {"USB?*SOCKET", "TCPIP1::?*SOCKET", "?*SOCKETS"}) {
+        auto expression = SearchExpression::Compile(text);
+        ASSERT_TRUE(expression.has_value()) << text;
+        EXPECT_FALSE(vxi11.MayFind(*expression)) << text;
     }
 }
 
