@@ -15,6 +15,7 @@ import re
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -65,6 +66,20 @@ def planted_fault(point):
     raise RuntimeError(f"planted fault: {kind} when {point}")
 
 
+def _serving(pid, number):
+    """True once the X server `pid` holds display `number` (its lock file
+    names it) and accepts connections on its socket file."""
+    try:
+        with open(f"/tmp/.X{number}-lock", encoding="ascii") as lock:
+            if int(lock.read().strip() or 0) != pid:
+                return False
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+            probe.connect(f"/tmp/.X11-unix/X{number}")
+        return True
+    except (OSError, ValueError):
+        return False
+
+
 def read_line(fd, timeout, what):
     """The first line written to the pipe fd (closed afterwards), or "" when
     the writer closed it first; raises at the timeout."""
@@ -106,15 +121,37 @@ def _started_printing(command, what, **options):
 
 
 class Xvfb:
-    """A private X display for one run. Xvfb picks a free display number
-    itself (-displayfd), so runs side by side never share one."""
+    """A private X display for one run, on a display number no other X
+    server of this machine holds, so that runs side by side never share one.
+
+    Xvfb's own choice (-displayfd) is not enough: it takes the first number
+    whose socket it can bind, and a server in another network namespace
+    (the tests that run in one of their own) binds the same number there,
+    sharing the socket file in /tmp/.X11-unix. A server given its number
+    checks the lock file /tmp/.X<n>-lock, which is the machine's own: the
+    number is tried from a place that differs between runs, and the next
+    one taken while a server holds it."""
 
     def __init__(self, width=1280, height=1024, prefix=()):
-        self.process, number = _started_printing(
-            [*prefix, "Xvfb", "-displayfd", "{fd}", "-screen", "0", f"{width}x{height}x24",
-             "-nolisten", "tcp"], "Xvfb",
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.name = f":{number}"
+        first = 100 + os.getpid() % 800
+        for number in range(first, first + 200):
+            if os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            process = test_processes.start(
+                [*prefix, "Xvfb", f":{number}", "-screen", "0", f"{width}x{height}x24",
+                 "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                wait_for(lambda: process.poll() is not None or _serving(process.pid, number),
+                         30, "Xvfb to start")
+            except TimeoutError:
+                test_processes.stop(process)
+                raise
+            if process.poll() is None:
+                self.process = process
+                self.name = f":{number}"
+                return
+            test_processes.forget(process)  # the number was taken meanwhile
+        raise RuntimeError("no free X display number")
 
     def close(self):
         test_processes.stop(self.process)
@@ -243,7 +280,15 @@ class Korvata:
         try:
             self.process = test_processes.start([*prefix, program], env=self.env,
                                                 stdout=subprocess.DEVNULL, stderr=self.stderr)
-            self.window = wait_for(lambda: self._find_window("^Korvata$"), 30, "the main window")
+            # Generous: other tests (a package installed into a clean
+            # system, say) may load the machine meanwhile.
+            try:
+                self.window = wait_for(lambda: self._find_window("^Korvata$"), 90,
+                                       "the main window")
+            except TimeoutError as error:
+                raise TimeoutError(f"{error}; the program is "
+                                   f"{'running' if self.alive() else 'gone'}; it said "
+                                   f"{self.errors()[-2000:]!r}") from None
             planted_fault("started")
         except BaseException:
             self.kill()
