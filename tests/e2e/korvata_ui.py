@@ -15,7 +15,6 @@ import re
 import select
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -66,20 +65,6 @@ def planted_fault(point):
     raise RuntimeError(f"planted fault: {kind} when {point}")
 
 
-def _serving(pid, number):
-    """True once the X server `pid` holds display `number` (its lock file
-    names it) and accepts connections on its socket file."""
-    try:
-        with open(f"/tmp/.X{number}-lock", encoding="ascii") as lock:
-            if int(lock.read().strip() or 0) != pid:
-                return False
-        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
-            probe.connect(f"/tmp/.X11-unix/X{number}")
-        return True
-    except (OSError, ValueError):
-        return False
-
-
 def read_line(fd, timeout, what):
     """The first line written to the pipe fd (closed afterwards), or "" when
     the writer closed it first; raises at the timeout."""
@@ -121,37 +106,24 @@ def _started_printing(command, what, **options):
 
 
 class Xvfb:
-    """A private X display for one run, on a display number no other X
-    server of this machine holds, so that runs side by side never share one.
+    """A private X display for one run. Xvfb picks a free display number
+    itself (-displayfd), so runs side by side never share one.
 
-    Xvfb's own choice (-displayfd) is not enough: it takes the first number
-    whose socket it can bind, and a server in another network namespace
-    (the tests that run in one of their own) binds the same number there,
-    sharing the socket file in /tmp/.X11-unix. A server given its number
-    checks the lock file /tmp/.X<n>-lock, which is the machine's own: the
-    number is tried from a place that differs between runs, and the next
-    one taken while a server holds it."""
+    It picks the first number whose socket it can bind, and the abstract
+    socket it binds is its network namespace's own: servers of tests that
+    run in a namespace of their own pick the same numbers as those outside.
+    So a server listens on the socket file in /tmp/.X11-unix, which every
+    namespace sees, only when asked to (`file_socket`, for a program in
+    another namespace than the display's); otherwise two servers could
+    share one file, and a client reach the wrong one."""
 
-    def __init__(self, width=1280, height=1024, prefix=()):
-        first = 100 + os.getpid() % 800
-        for number in range(first, first + 200):
-            if os.path.exists(f"/tmp/.X{number}-lock"):
-                continue
-            process = test_processes.start(
-                [*prefix, "Xvfb", f":{number}", "-screen", "0", f"{width}x{height}x24",
-                 "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                wait_for(lambda: process.poll() is not None or _serving(process.pid, number),
-                         30, "Xvfb to start")
-            except TimeoutError:
-                test_processes.stop(process)
-                raise
-            if process.poll() is None:
-                self.process = process
-                self.name = f":{number}"
-                return
-            test_processes.forget(process)  # the number was taken meanwhile
-        raise RuntimeError("no free X display number")
+    def __init__(self, width=1280, height=1024, prefix=(), file_socket=False):
+        listen = ["-nolisten", "tcp"] + ([] if file_socket else ["-nolisten", "unix"])
+        self.process, number = _started_printing(
+            [*prefix, "Xvfb", "-displayfd", "{fd}", "-screen", "0", f"{width}x{height}x24",
+             *listen], "Xvfb",
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.name = f":{number}"
 
     def close(self):
         test_processes.stop(self.process)

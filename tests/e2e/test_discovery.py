@@ -51,8 +51,8 @@ class DiscoveryTest(unittest.TestCase):
                                       prefix=["ip", "netns", "exec", NETWORK.namespace(name)])
         # The display runs beside this test, so that the X clients here
         # (xdotool, screenshots) and the program reach the same server; the
-        # program reaches it through its socket file.
-        cls.display = ui.Xvfb()
+        # program, in another namespace, reaches it through its socket file.
+        cls.display = ui.Xvfb(file_socket=True)
 
     @classmethod
     def tearDownClass(cls):
