@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QPointer>
 
 #include "link/CConectWithNI.h"
 #include "link/IConnection.h"
@@ -99,18 +98,26 @@ void ReconnectController::OnMeasuringStopped() {
     m_quiet = true;
     const unsigned generation = ++m_generation;
     SetState(State::Reconnecting);
-    QPointer<ReconnectController> self(this);
-    m_reconnector.Begin(earlier, [self, generation](const link::Reconnector::Progress& progress) {
-        // Runs on the reconnector's thread: handed to this object's thread.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, generation, progress] {
-                if (self != nullptr) {
-                    self->OnProgress(progress, generation);
-                }
-            },
-            Qt::QueuedConnection);
+    m_reconnector.Begin(earlier, [this, generation](const link::Reconnector::Progress& progress) {
+        // Runs on the reconnector's thread: left in the mailbox, under its
+        // lock, and taken on this object's thread.
+        {
+            std::lock_guard<std::mutex> lock(m_mailboxMutex);
+            m_mailbox.emplace_back(progress, generation);
+        }
+        QMetaObject::invokeMethod(this, "DeliverProgress", Qt::QueuedConnection);
     });
+}
+
+void ReconnectController::DeliverProgress() {
+    std::vector<std::pair<link::Reconnector::Progress, unsigned>> reports;
+    {
+        std::lock_guard<std::mutex> lock(m_mailboxMutex);
+        reports.swap(m_mailbox);
+    }
+    for (const auto& [progress, generation] : reports) {
+        OnProgress(progress, generation);
+    }
 }
 
 void ReconnectController::OnProgress(const link::Reconnector::Progress& progress,

@@ -4,7 +4,10 @@
 #include <QString>
 
 #include <chrono>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "link/Reconnector.h"
 
@@ -82,6 +85,10 @@ public slots:
     // The panel's connect sequence went through.
     void OnMeasuringStarted();
 
+private slots:
+    // Takes the reports the reconnector's thread left in the mailbox.
+    void DeliverProgress();
+
 private:
     void OnProgress(const link::Reconnector::Progress& progress, unsigned generation);
     void SetState(State state);
@@ -103,6 +110,11 @@ private:
     int m_earlier = 0;  // the attempts counted before the current run
     bool m_quiet = false;
     int m_returns = 0;
+    // Reports from the reconnector's thread, with the generation of the run
+    // that made them, waiting for this object's thread. The thread is
+    // joined before this object goes, so it may post to it.
+    std::mutex m_mailboxMutex;
+    std::vector<std::pair<link::Reconnector::Progress, unsigned>> m_mailbox;
 };
 
 }  // namespace kvt::app

@@ -1,10 +1,8 @@
 #include "link/CInstrumentList.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -78,7 +76,9 @@ CInstrumentList::CInstrumentList(InstrumentSearch* search, QWidget* parent)
 }
 
 CInstrumentList::~CInstrumentList() {
-    if (m_search != nullptr && m_searching) {
+    // Also when the answer has been shown: Forget() waits for the search's
+    // call back, so that it has let go of this list before the list goes.
+    if (m_search != nullptr) {
         m_search->Forget();
     }
 }
@@ -92,19 +92,24 @@ void CInstrumentList::Search() {
     m_rows->clear();
     m_status->setText(QStringLiteral("Searching…"));
     m_searchAgain->setEnabled(false);
-    // The answer comes on the search's thread; it is handed to this list's
-    // own thread, and dropped there if the list has gone meanwhile.
-    QPointer<CInstrumentList> self(this);
-    m_search->Start([self](std::vector<FoundInstrument> found) {
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, found = std::move(found)]() mutable {
-                if (self) {
-                    self->Show(std::move(found));
-                }
-            },
-            Qt::QueuedConnection);
+    m_search->Start([this](std::vector<FoundInstrument> found) {
+        // On the search's thread: left in the mailbox, shown on this
+        // list's own thread.
+        {
+            std::lock_guard<std::mutex> lock(m_mailboxMutex);
+            m_mailbox = std::move(found);
+        }
+        QMetaObject::invokeMethod(this, "TakeFound", Qt::QueuedConnection);
     });
+}
+
+void CInstrumentList::TakeFound() {
+    std::vector<FoundInstrument> found;
+    {
+        std::lock_guard<std::mutex> lock(m_mailboxMutex);
+        found.swap(m_mailbox);
+    }
+    Show(std::move(found));
 }
 
 void CInstrumentList::Show(std::vector<FoundInstrument> found) {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <mutex>
 #include <vector>
 
 #include "link/FoundInstrument.h"
@@ -46,11 +47,20 @@ signals:
     void Activated(const kvt::link::FoundInstrument& instrument);
     void SearchFinished();
 
+private slots:
+    // Shows what the search left in the mailbox.
+    void TakeFound();
+
 private:
     void Show(std::vector<FoundInstrument> found);
     const FoundInstrument* InstrumentOf(const QTreeWidgetItem* item) const;
 
     InstrumentSearch* m_search = nullptr;
+    // The search's answer, left by its thread under the lock. The search
+    // calls back only while this list lives (it forgets the call back,
+    // waiting for one under way, when the list goes).
+    std::mutex m_mailboxMutex;
+    std::vector<FoundInstrument> m_mailbox;
     std::vector<FoundInstrument> m_found;
     bool m_searching = false;
     QTreeWidget* m_rows = nullptr;

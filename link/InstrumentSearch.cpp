@@ -38,6 +38,7 @@ void InstrumentSearch::Start(Done done) {
 }
 
 void InstrumentSearch::Forget() {
+    std::lock_guard<std::mutex> callback(m_callbackMutex);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_done = nullptr;
 }
@@ -59,6 +60,7 @@ bool InstrumentSearch::Running() const {
 void InstrumentSearch::Run() {
     for (;;) {
         Results all = Search();
+        std::lock_guard<std::mutex> callback(m_callbackMutex);
         Done done;
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -39,7 +39,8 @@ public:
     // Starts a search; `done` is called on the search's thread with what it
     // found, unless Forget() or another Start() replaced it meanwhile.
     void Start(Done done);
-    // Drops the waiting `done` so that nothing is called back.
+    // Drops the waiting `done` so that nothing is called back; returns once
+    // a call of it under way has ended, so that what it uses may go.
     void Forget();
     // No further instrument is asked; returns at once.
     void Cancel();
@@ -62,6 +63,8 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_cancelled{false};
     mutable std::mutex m_mutex;
+    // Held while `done` runs, and by Forget().
+    std::mutex m_callbackMutex;
     std::condition_variable m_changed;
     Done m_done;
     bool m_running = false;

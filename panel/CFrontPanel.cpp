@@ -260,15 +260,26 @@ void CFrontPanel::PostNewReading() {
 }
 
 void CFrontPanel::OnReadingsStopped(functions::CKVTFunction* function) {
-    // Queued to this window's thread; dropped if the window is gone first.
-    QMetaObject::invokeMethod(
-        this,
-        [this, function] {
-            if (!m_shutDown && function == m_current && link::GetConnection()->IsOpen()) {
-                emit MeasuringStopped();
-            }
-        },
-        Qt::QueuedConnection);
+    // Handed to this window's thread through the lock, where the call is
+    // queued; dropped if the window is gone first.
+    {
+        std::lock_guard<std::mutex> lock(m_stoppedMutex);
+        m_stopped.push_back(function);
+    }
+    QMetaObject::invokeMethod(this, "DeliverReadingsStopped", Qt::QueuedConnection);
+}
+
+void CFrontPanel::DeliverReadingsStopped() {
+    std::vector<functions::CKVTFunction*> stopped;
+    {
+        std::lock_guard<std::mutex> lock(m_stoppedMutex);
+        stopped.swap(m_stopped);
+    }
+    for (functions::CKVTFunction* function : stopped) {
+        if (!m_shutDown && function == m_current && link::GetConnection()->IsOpen()) {
+            emit MeasuringStopped();
+        }
+    }
 }
 
 void CFrontPanel::SetRecorder(functions::BackgroundRecorder* recorder) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,6 +131,10 @@ protected:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+private slots:
+    // Tells of the readings that stopped, as the workers left them.
+    void DeliverReadingsStopped();
+
 private:
     // Cuts the window to its rounded outline at that size.
     void UpdateOutline(const QSize& size);
@@ -166,6 +171,11 @@ private:
     std::unique_ptr<functions::FunctionSet> m_functions;
     // Set while a new-reading event waits in the queue.
     std::atomic<bool> m_readingPending{false};
+    // Functions whose readings stopped on their own, left by their worker
+    // threads under the lock (the workers are joined before the panel
+    // goes) and taken on this window's thread.
+    std::mutex m_stoppedMutex;
+    std::vector<functions::CKVTFunction*> m_stopped;
     bool m_shutDown = false;
     // Copies of the program-wide records handed to the views, kept so that
     // a reading does not allocate them anew.

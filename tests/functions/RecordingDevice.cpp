@@ -32,6 +32,11 @@ void RecordingDevice::SilenceAt(std::string command) {
     m_silenceAt = std::move(command);
 }
 
+bool RecordingDevice::Silent() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_silent;
+}
+
 void RecordingDevice::ReceiveMessage(std::string_view message) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_messages.emplace_back(message);

@@ -27,6 +27,8 @@ public:
     void SetSilent(bool silent);
     // Falls silent on receiving this command (which is not answered).
     void SilenceAt(std::string command);
+    // True once the command given to SilenceAt() has arrived (unanswered).
+    bool Silent() const;
 
     std::vector<std::string> Messages() const;
     void ClearMessages();
