@@ -17,7 +17,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Raise these as tests are added. The sanitizer builds leave out the tests
 # that run the built program or package under Xvfb and those that load the
 # VISA library into pyvisa or a C program.
-min_tests=632
+min_tests=633
 min_sanitizer_tests=616
 min_fuzz_runs=9
 

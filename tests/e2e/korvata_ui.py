@@ -24,6 +24,7 @@ import xml.etree.ElementTree as ElementTree
 from PIL import ImageGrab
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import display_numbers  # noqa: E402
 import test_processes  # noqa: E402
 from recorded_readings import reading_replies  # noqa: E402,F401  (for the tests)
 from sim_ready import ports, read_until_ready  # noqa: E402
@@ -106,27 +107,43 @@ def _started_printing(command, what, **options):
 
 
 class Xvfb:
-    """A private X display for one run. Xvfb picks a free display number
-    itself (-displayfd), so runs side by side never share one.
+    """A private X display for one run, on a number no other test display
+    holds, in this network namespace or any other (see display_numbers).
 
-    It picks the first number whose socket it can bind, and the abstract
-    socket it binds is its network namespace's own: servers of tests that
-    run in a namespace of their own pick the same numbers as those outside.
-    So a server listens on the socket file in /tmp/.X11-unix, which every
+    The server listens on its abstract socket, which is its network
+    namespace's own, and on the socket file in /tmp/.X11-unix, which every
     namespace sees, only when asked to (`file_socket`, for a program in
-    another namespace than the display's); otherwise two servers could
-    share one file, and a client reach the wrong one."""
+    another namespace than the display's)."""
 
     def __init__(self, width=1280, height=1024, prefix=(), file_socket=False):
         listen = ["-nolisten", "tcp"] + ([] if file_socket else ["-nolisten", "unix"])
-        self.process, number = _started_printing(
-            [*prefix, "Xvfb", "-displayfd", "{fd}", "-screen", "0", f"{width}x{height}x24",
-             *listen], "Xvfb",
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.name = f":{number}"
+        self.process = None
+        failures = 0
+        for claim in display_numbers.claims():
+            try:
+                # -displayfd with a number given: the server writes it once
+                # it takes connections.
+                self.process, _ = _started_printing(
+                    [*prefix, "Xvfb", f":{claim.number}", "-displayfd", "{fd}",
+                     "-screen", "0", f"{width}x{height}x24", *listen], "Xvfb",
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            except RuntimeError:
+                # A server we do not know holds the number here; a few such
+                # numbers are likely, a server that never starts is not.
+                claim.release()
+                failures += 1
+                if failures == 5:
+                    raise
+                continue
+            self._claim = claim
+            self.name = f":{claim.number}"
+            break
 
     def close(self):
-        test_processes.stop(self.process)
+        if self.process:
+            test_processes.stop(self.process)
+            self.process = None
+            self._claim.release()
 
     def __enter__(self):
         return self
